@@ -1,0 +1,112 @@
+#include "app/qt_services.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProcess>
+#include <QPushButton>
+#include <QUrl>
+
+namespace glx {
+
+namespace {
+
+QColor toQColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+uint32_t fromQColor(const QColor& c) {
+  return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
+         (static_cast<uint32_t>(c.blue()) << 16);
+}
+
+std::optional<std::string> runFileDialog(QWidget* parent, const FileDialogOptions& o, bool save) {
+  QFileDialog dialog(parent, qs(o.title), qs(o.folder), qs(o.filter));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (!o.defaultExt.empty()) dialog.setDefaultSuffix(qs(o.defaultExt));
+  if (!o.fileName.empty()) dialog.selectFile(qs(o.fileName));
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  if (o.preview) {
+    // A picture preview beside the file list, as the open-picture dialog has.
+    auto* preview = new QLabel(&dialog);
+    preview->setFixedSize(160, 160);
+    preview->setAlignment(Qt::AlignCenter);
+    preview->setFrameShape(QFrame::StyledPanel);
+    if (auto* layout = qobject_cast<QGridLayout*>(dialog.layout()))
+      layout->addWidget(preview, 0, layout->columnCount(), layout->rowCount(), 1);
+    QObject::connect(&dialog, &QFileDialog::currentChanged, preview, [preview](const QString& path) {
+      QPixmap pixmap;
+      if (QFileInfo(path).isFile() && pixmap.load(path)) {
+        preview->setPixmap(pixmap.scaled(preview->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+      } else {
+        preview->setPixmap(QPixmap());
+        preview->setText(QString());
+      }
+    });
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return ss(dialog.selectedFiles().first());
+}
+
+}  // namespace
+
+void QtUserDialogs::showMessage(const std::string& text) {
+  QMessageBox::information(m_parent, QStringLiteral("Glimmerax"), qs(text), QMessageBox::Ok);
+}
+
+Answer QtUserDialogs::confirm(const std::string& text, bool withCancel) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), qs(text), QMessageBox::NoButton, m_parent);
+  auto* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+  auto* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+  QPushButton* cancel = withCancel ? box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole) : nullptr;
+  box.setDefaultButton(yes);
+  box.setEscapeButton(cancel ? static_cast<QAbstractButton*>(cancel) : no);
+  box.exec();
+  if (box.clickedButton() == yes) return Answer::Yes;
+  if (box.clickedButton() == no) return Answer::No;
+  return withCancel ? Answer::Cancel : Answer::No;
+}
+
+std::optional<std::string> QtUserDialogs::openFile(const FileDialogOptions& options) {
+  return runFileDialog(m_parent, options, false);
+}
+
+std::optional<std::string> QtUserDialogs::saveFile(const FileDialogOptions& options) {
+  return runFileDialog(m_parent, options, true);
+}
+
+std::optional<uint32_t> QtUserDialogs::chooseColor(uint32_t initial) {
+  QColorDialog dialog(toQColor(initial), m_parent);
+  dialog.setOption(QColorDialog::DontUseNativeDialog, true);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return fromQColor(dialog.selectedColor());
+}
+
+void QtUserDialogs::setClipboardText(const std::string& text) {
+  QApplication::clipboard()->setText(qs(text));
+}
+
+void QtLauncher::startDetached(const std::string& program, const std::vector<std::string>& arguments,
+                               const std::string& workingFolder) {
+  QStringList args;
+  for (const auto& a : arguments) args << qs(a);
+  QProcess::startDetached(qs(program), args, qs(workingFolder));
+}
+
+void QtLauncher::openWithDesktop(const std::string& target) {
+  const QString t = qs(target);
+  const QUrl url = t.contains(QStringLiteral("://")) ? QUrl(t) : QUrl::fromLocalFile(t);
+  QDesktopServices::openUrl(url);
+}
+
+void MessageBoxErrorSink::showError(const std::string& message) {
+  QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Glimmerax"), qs(message), QMessageBox::Ok);
+}
+
+}  // namespace glx

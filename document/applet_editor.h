@@ -1,0 +1,58 @@
+// The document's operations that the main window runs: the reset, the
+// effect change and the colour choice. What they need of the window goes
+// through DocumentView.
+#pragma once
+
+#include <functional>
+
+#include "document/applet_document.h"
+#include "platform/user_dialogs.h"
+#include "publish/required_files.h"
+
+namespace glx {
+
+// What the document's operations ask of the main window.
+class DocumentView {
+ public:
+  virtual ~DocumentView() = default;
+  virtual void showSettingsPage() = 0;
+  // Shows "Effect Speed" and hides "Number of Frames" (true), or the reverse.
+  virtual void showEffectControl(bool speedShown) = 0;
+  virtual void clearImageList() = 0;
+  // The effect list's selection, -1 for none.
+  virtual void selectEffect(int effectIndex) = 0;
+};
+
+// A view that shows nothing, for running the logic without a window.
+class NullDocumentView : public DocumentView {
+ public:
+  void showSettingsPage() override {}
+  void showEffectControl(bool) override {}
+  void clearImageList() override {}
+  void selectEffect(int) override {}
+};
+
+class AppletEditor {
+ public:
+  AppletEditor(AppletDocument& document, RequiredFiles& files, UserDialogs& dialogs, DocumentView& view)
+      : m_document(document), m_files(files), m_dialogs(dialogs), m_view(view) {}
+
+  AppletDocument& document() { return m_document; }
+  RequiredFiles& files() { return m_files; }
+  DocumentView& view() { return m_view.get(); }
+  void setView(DocumentView& view) { m_view = view; }
+
+  void setDefaults();
+  void cEffectsChange(int effectIndex);
+  // Shows the colour dialog preset to current; the chosen colour (and
+  // modified set) or current unchanged when cancelled.
+  Color getColor(Color current);
+
+ private:
+  AppletDocument& m_document;
+  RequiredFiles& m_files;
+  UserDialogs& m_dialogs;
+  std::reference_wrapper<DocumentView> m_view;
+};
+
+}  // namespace glx

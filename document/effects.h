@@ -1,0 +1,31 @@
+// The fixed catalogue of the twenty effects, indexed by effectIndex.
+#pragma once
+
+#include <array>
+
+namespace glx {
+
+struct EffectEntry {
+  const char* displayName;  // text of the row in the effect list
+  const char* classFile;
+  int speed;
+  int frames;
+  int variant;  // kKeepVariant: the row leaves effectVariant unchanged
+  int constant;
+  bool multiImage;
+  bool needsTwoImages;  // the browser test run refuses fewer than two images
+};
+
+inline constexpr int kKeepVariant = -1;
+inline constexpr int kEffectCount = 20;
+
+extern const std::array<EffectEntry, kEffectCount> kEffects;
+
+// Whether the effect shows "Effect Speed" (true) or "Number of Frames".
+// Indexes below 4 and 17 show the speed; an index outside the table counts
+// as below 4.
+bool effectShowsSpeed(int effectIndex);
+
+bool isValidEffectIndex(int effectIndex);
+
+}  // namespace glx

@@ -1,0 +1,30 @@
+# Installs the Debian packages the build and the tests need, when missing.
+# Sourced by run.sh and test.sh.
+GLX_PACKAGES="cmake ninja-build g++ qt6-base-dev libgif-dev libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth curl"
+
+glx_install_deps() {
+  local missing=()
+  local p
+  for p in $GLX_PACKAGES "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
+}
+
+# glx_build BUILD_DIR [cmake options...]
+glx_build() {
+  local dir="$1"
+  shift
+  local generator=()
+  [ -f "$dir/CMakeCache.txt" ] || generator=(-G Ninja)
+  cmake -S "$GLX_ROOT" -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}
