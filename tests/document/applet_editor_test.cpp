@@ -1,0 +1,3 @@
+#include "document/applet_editor.h"
+
+#include <gtest/gtest.h>

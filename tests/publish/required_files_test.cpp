@@ -1,0 +1,3 @@
+#include "publish/required_files.h"
+
+#include <gtest/gtest.h>
