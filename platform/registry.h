@@ -1,0 +1,157 @@
+// The registry the program keeps its settings in: two roots, each one
+// REGEDIT4 text file ("HKLM.reg", "HKCU.reg") in a settings folder, by
+// default $XDG_CONFIG_HOME/glimmerax/ (~/.config/glimmerax/).
+//
+// Key and value names are compared without regard to ASCII letter case and
+// keep the case they were created with. Every change re-reads its file under
+// an exclusive advisory lock on the folder and writes it back at once through
+// a temporary file and a rename, so two running copies of the program never
+// lose each other's values and a crash never leaves half a file. Reads need
+// no lock: a file is only ever replaced whole.
+//
+// A file that does not parse is moved aside (to "HKLM.reg.bad", or a free
+// name after it), the user is told once through the registry notice, and the
+// root reads as empty. Failures to write raise ERegistryError.
+//
+// Not thread-safe; the program uses it from the GUI thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/errors.h"
+
+namespace glx {
+
+enum class RegRoot { LocalMachine, CurrentUser };
+
+// The registry value types the program stores; other numbers read from a
+// file (hex(N):) are kept as they are.
+constexpr uint32_t kRegNone = 0;
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegDword = 4;
+
+struct RegValue {
+  uint32_t type = kRegNone;
+  // REG_SZ: the text without terminator; REG_DWORD: 4 bytes little-endian;
+  // others: the raw bytes.
+  std::string data;
+
+  static RegValue string(const std::string& text) { return {kRegSz, text}; }
+  static RegValue dword(uint32_t value);
+  static RegValue binary(const std::string& bytes) { return {kRegBinary, bytes}; }
+  // The number of a REG_DWORD value (missing bytes count as 0).
+  uint32_t asDword() const;
+  bool operator==(const RegValue&) const = default;
+};
+
+class ERegistryError : public Error {
+ public:
+  using Error::Error;
+};
+
+// "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER".
+const char* rootName(RegRoot root);
+
+// Where the user is told about a registry file that was set aside. The
+// default shows the text through the error sink; the program points it at
+// its plain message box. nullptr restores the default.
+void setRegistryNotice(std::function<void(const std::string&)> notice);
+
+class RegKey;
+
+class Registry {
+ public:
+  // folder: the settings folder; empty means defaultFolder() at each use.
+  explicit Registry(std::string folder = {});
+
+  // $XDG_CONFIG_HOME/glimmerax/ (or ~/.config/glimmerax/), with a trailing "/".
+  static std::string defaultFolder();
+  std::string folder() const;
+  std::string fileOf(RegRoot root) const;
+
+  // Opens an existing key; none when it is missing. Paths are relative to
+  // the root, parts separated by "\"; empty means the root itself.
+  std::optional<RegKey> openKey(RegRoot root, const std::string& path) const;
+  // Opens a key, creating it and its missing parents. Throws ERegistryError.
+  RegKey createKey(RegRoot root, const std::string& path) const;
+
+  bool keyExists(RegRoot root, const std::string& path) const;
+  std::optional<RegValue> queryValue(RegRoot root, const std::string& path,
+                                     const std::string& name) const;
+  // Creates the key when missing. Throws ERegistryError.
+  void setValue(RegRoot root, const std::string& path, const std::string& name,
+                const RegValue& value) const;
+  // Whether the value existed. Throws ERegistryError when it cannot write.
+  bool deleteValue(RegRoot root, const std::string& path, const std::string& name) const;
+  // Deletes a key; with withSubKeys its sub-keys go too, otherwise a key that
+  // has sub-keys is left alone and false returned. Whether it was deleted.
+  bool deleteKey(RegRoot root, const std::string& path, bool withSubKeys) const;
+  // Names as stored, in file order (sorted without regard to case for keys).
+  std::vector<std::string> subKeyNames(RegRoot root, const std::string& path) const;
+  std::vector<std::string> valueNames(RegRoot root, const std::string& path) const;
+
+  struct KeyInfo {
+    size_t subKeys = 0;
+    size_t values = 0;
+    size_t maxSubKeyLength = 0;
+    size_t maxValueNameLength = 0;
+    size_t maxValueLength = 0;
+  };
+  std::optional<KeyInfo> queryInfo(RegRoot root, const std::string& path) const;
+
+ private:
+  std::string m_folder;
+};
+
+// An open key: a root and a path. Closing it only forgets it; each
+// operation goes to the file.
+class RegKey {
+ public:
+  RegKey(Registry registry, RegRoot root, std::string path)
+      : m_registry(std::move(registry)), m_root(root), m_path(std::move(path)) {}
+  const std::string& path() const { return m_path; }
+  RegRoot root() const { return m_root; }
+
+  std::optional<RegValue> query(const std::string& name) const {
+    return m_registry.queryValue(m_root, m_path, name);
+  }
+  void set(const std::string& name, const RegValue& value) const {
+    m_registry.setValue(m_root, m_path, name, value);
+  }
+  bool deleteValue(const std::string& name) const {
+    return m_registry.deleteValue(m_root, m_path, name);
+  }
+  std::vector<std::string> subKeyNames() const { return m_registry.subKeyNames(m_root, m_path); }
+  std::vector<std::string> valueNames() const { return m_registry.valueNames(m_root, m_path); }
+  std::optional<Registry::KeyInfo> info() const { return m_registry.queryInfo(m_root, m_path); }
+  void close() {}
+
+ private:
+  Registry m_registry;
+  RegRoot m_root;
+  std::string m_path;
+};
+
+// One call for a string value: the REG_SZ text, or none when the key, the
+// value or a string of that name is missing.
+std::optional<std::string> readRegistryString(RegRoot root, const std::string& keyPath,
+                                              const std::string& valueName,
+                                              const std::string& folder = {});
+
+// The REGEDIT4 text of one root and back; exposed for tests and tools.
+// Keys map case-folded paths to their stored spelling and values.
+struct RegFileKey {
+  std::string path;  // as stored, without the root
+  std::vector<std::pair<std::string, RegValue>> values;
+};
+using RegFileContents = std::vector<RegFileKey>;
+std::string formatRegFile(RegRoot root, const RegFileContents& keys);
+// Throws ERegistryError with the line number when the text does not parse.
+RegFileContents parseRegFile(RegRoot root, const std::string& text);
+
+}  // namespace glx

@@ -1,0 +1,303 @@
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <cstdlib>
+
+#include "platform/file_ops.h"
+#include "tests/support/temp_dir.h"
+
+namespace glx {
+namespace {
+
+using test::TempDir;
+
+constexpr auto HKLM = RegRoot::LocalMachine;
+constexpr auto HKCU = RegRoot::CurrentUser;
+
+// Collects registry notices for the life of a test.
+struct NoticeLog {
+  NoticeLog() {
+    setRegistryNotice([this](const std::string& text) { notices.push_back(text); });
+  }
+  ~NoticeLog() { setRegistryNotice(nullptr); }
+  std::vector<std::string> notices;
+};
+
+TEST(Registry, StoresEachTypeByteExactInRegedit4) {
+  TempDir dir;
+  Registry reg(dir.path());
+  reg.setValue(HKLM, "Software\\Tallowbrook Software\\Glimmerax\\1.0", "Update Server",
+               RegValue::string("127.0.0.1:8080"));
+  reg.setValue(HKLM, "Software\\Tallowbrook Software\\Glimmerax\\1.0", "Count", RegValue::dword(10));
+  reg.setValue(HKLM, "Software\\Tallowbrook Software\\Glimmerax\\1.0", "Quote",
+               RegValue::string("a \"b\" C:\\x"));
+  reg.setValue(HKLM, "Software\\Tallowbrook Software\\Glimmerax\\1.0", "Bin",
+               RegValue::binary(std::string("\x07\x00\xff", 3)));
+  EXPECT_EQ(dir.read("HKLM.reg"),
+            "REGEDIT4\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\Software\\Tallowbrook Software]\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\Software\\Tallowbrook Software\\Glimmerax]\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\Software\\Tallowbrook Software\\Glimmerax\\1.0]\r\n"
+            "\"Update Server\"=\"127.0.0.1:8080\"\r\n"
+            "\"Count\"=dword:0000000a\r\n"
+            "\"Quote\"=\"a \\\"b\\\" C:\\\\x\"\r\n"
+            "\"Bin\"=hex:07,00,ff\r\n");
+  EXPECT_FALSE(fileExists(dir / "HKCU.reg"));
+}
+
+TEST(Registry, EveryValueComesBackUnchanged) {
+  struct Case {
+    const char* name;
+    RegValue value;
+  };
+  std::string allBytes;
+  for (int i = 0; i < 256; ++i) allBytes += static_cast<char>(i);
+  const std::vector<Case> cases = {
+      {"plain", RegValue::string("hello")},
+      {"empty text", RegValue::string("")},
+      {"utf-8 accents", RegValue::string("/home/z\xc3\xa9lie/Caf\xc3\xa9.glx")},
+      {"latin-1 byte", RegValue::string("na\xefve \xff")},
+      {"line breaks", RegValue::string("one\r\ntwo\tthree")},
+      {"trailing backslash", RegValue::string("C:\\")},
+      {"dword zero", RegValue::dword(0)},
+      {"dword all ones", RegValue::dword(0xFFFFFFFFu)},
+      {"empty binary", RegValue::binary("")},
+      {"every byte", RegValue::binary(allBytes)},
+      {"other type", RegValue{7, std::string("a\0b\0\0", 5)}},
+  };
+  TempDir dir;
+  Registry reg(dir.path());
+  for (const auto& c : cases) reg.setValue(HKCU, "Test", c.name, c.value);
+  // A fresh parse of the file, as the next run of the program sees it.
+  const RegFileContents parsed = parseRegFile(HKCU, dir.read("HKCU.reg"));
+  ASSERT_EQ(parsed.size(), 1u);
+  ASSERT_EQ(parsed[0].values.size(), cases.size());
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(parsed[0].values[i].first, cases[i].name);
+    EXPECT_EQ(parsed[0].values[i].second, cases[i].value) << cases[i].name;
+    EXPECT_EQ(reg.queryValue(HKCU, "test", cases[i].name), cases[i].value) << cases[i].name;
+  }
+}
+
+TEST(Registry, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
+  TempDir dir;
+  Registry reg(dir.path());
+  reg.setValue(HKCU, "Software\\MyKey", "Value", RegValue::string("1"));
+  reg.setValue(HKCU, "SOFTWARE\\mykey\\", "VALUE", RegValue::string("2"));
+  EXPECT_EQ(reg.valueNames(HKCU, "software\\MYKEY"), std::vector<std::string>{"Value"});
+  EXPECT_EQ(reg.queryValue(HKCU, "\\Software\\MyKey", "value")->data, "2");
+  EXPECT_EQ(reg.subKeyNames(HKCU, "software"), std::vector<std::string>{"MyKey"});
+  EXPECT_TRUE(reg.keyExists(HKCU, "SoftWare\\MYKEY"));
+  EXPECT_FALSE(reg.keyExists(HKCU, "Software\\MyKe"));
+  EXPECT_FALSE(reg.queryValue(HKLM, "Software\\MyKey", "Value"));
+}
+
+TEST(Registry, OpenCreateDeleteEnumerateAndInfo) {
+  TempDir dir;
+  Registry reg(dir.path());
+  EXPECT_FALSE(reg.openKey(HKLM, "A\\B"));
+  EXPECT_FALSE(fileExists(dir / "HKLM.reg")) << "opening must not create anything";
+  RegKey b = reg.createKey(HKLM, "A\\B");
+  b.set("x", RegValue::dword(1));
+  b.set("longer name", RegValue::string("12345"));
+  reg.createKey(HKLM, "A\\B\\C1");
+  reg.createKey(HKLM, "A\\B\\c2\\D");
+  ASSERT_TRUE(reg.openKey(HKLM, "a\\b"));
+  EXPECT_EQ(reg.openKey(HKLM, "a\\b")->subKeyNames(), (std::vector<std::string>{"C1", "c2"}));
+  EXPECT_EQ(b.valueNames(), (std::vector<std::string>{"x", "longer name"}));
+  const auto info = b.info();
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->subKeys, 2u);
+  EXPECT_EQ(info->values, 2u);
+  EXPECT_EQ(info->maxSubKeyLength, 2u);
+  EXPECT_EQ(info->maxValueNameLength, 11u);
+  EXPECT_EQ(info->maxValueLength, 5u);
+
+  EXPECT_TRUE(b.deleteValue("X"));
+  EXPECT_FALSE(b.deleteValue("x"));
+  EXPECT_FALSE(reg.deleteKey(HKLM, "A\\B", false)) << "a key with sub-keys stays without withSubKeys";
+  EXPECT_TRUE(reg.deleteKey(HKLM, "A\\B\\C1", false));
+  EXPECT_TRUE(reg.deleteKey(HKLM, "a\\b", true));
+  EXPECT_FALSE(reg.keyExists(HKLM, "A\\B\\c2\\D"));
+  EXPECT_TRUE(reg.keyExists(HKLM, "A"));
+  EXPECT_FALSE(reg.deleteKey(HKLM, "A\\B", true));
+}
+
+TEST(Registry, AnUnchangedOperationDoesNotRewriteTheFile) {
+  TempDir dir;
+  Registry reg(dir.path());
+  reg.setValue(HKLM, "K", "v", RegValue::string("same"));
+  // A foreign but valid spelling would be normalised by a rewrite.
+  const std::string handWritten = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=\"same\"\n";
+  dir.write("HKLM.reg", handWritten);
+  reg.setValue(HKLM, "k", "V", RegValue::string("same"));
+  reg.createKey(HKLM, "K");
+  EXPECT_FALSE(reg.deleteValue(HKLM, "K", "other"));
+  EXPECT_EQ(dir.read("HKLM.reg"), handWritten);
+}
+
+TEST(Registry, TwoUsersWritingInTurnKeepBothValues) {
+  TempDir dir;
+  Registry first(dir.path());
+  Registry second(dir.path());
+  first.setValue(HKLM, "Shared", "one", RegValue::string("1"));
+  second.setValue(HKLM, "Shared", "two", RegValue::string("2"));
+  first.setValue(HKLM, "Shared", "three", RegValue::string("3"));
+  EXPECT_EQ(second.valueNames(HKLM, "Shared"), (std::vector<std::string>{"one", "two", "three"}));
+}
+
+TEST(Registry, TwoProcessesWritingAtOnceLoseNothing) {
+  TempDir dir;
+  constexpr int kPerProcess = 40;
+  std::vector<pid_t> children;
+  for (int p = 0; p < 2; ++p) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int status = 0;
+      try {
+        Registry reg(dir.path());
+        for (int i = 0; i < kPerProcess; ++i) {
+          reg.setValue(HKCU, "Race", "p" + std::to_string(p) + "-" + std::to_string(i),
+                       RegValue::dword(static_cast<uint32_t>(i)));
+        }
+      } catch (...) {
+        status = 1;
+      }
+      ::_exit(status);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  Registry reg(dir.path());
+  EXPECT_EQ(reg.valueNames(HKCU, "Race").size(), 2u * kPerProcess);
+  for (int p = 0; p < 2; ++p) {
+    for (int i = 0; i < kPerProcess; ++i) {
+      const std::string name = "p" + std::to_string(p) + "-" + std::to_string(i);
+      auto value = reg.queryValue(HKCU, "Race", name);
+      ASSERT_TRUE(value) << name;
+      EXPECT_EQ(value->asDword(), static_cast<uint32_t>(i)) << name;
+    }
+  }
+}
+
+TEST(Registry, ACorruptFileIsSetAsideAndReportedOnce) {
+  TempDir dir;
+  NoticeLog log;
+  const std::string garbage = "this is not a registry file\n[oops";
+  dir.write("HKLM.reg", garbage);
+  Registry reg(dir.path());
+  EXPECT_FALSE(reg.queryValue(HKLM, "Software", "x"));
+  EXPECT_FALSE(reg.keyExists(HKLM, "Software"));
+  ASSERT_EQ(log.notices.size(), 1u);
+  EXPECT_NE(log.notices[0].find(dir / "HKLM.reg\""), std::string::npos) << log.notices[0];
+  EXPECT_NE(log.notices[0].find(dir / "HKLM.reg.bad\""), std::string::npos) << log.notices[0];
+  EXPECT_EQ(dir.read("HKLM.reg.bad"), garbage);
+  EXPECT_FALSE(fileExists(dir / "HKLM.reg"));
+  reg.setValue(HKLM, "Software", "x", RegValue::dword(5));
+  EXPECT_EQ(reg.queryValue(HKLM, "Software", "x")->asDword(), 5u);
+  EXPECT_EQ(log.notices.size(), 1u);
+
+  // A second bad file never overwrites the first one set aside.
+  dir.write("HKLM.reg", "REGEDIT4\n\"orphan\"=\"value\"\n");
+  EXPECT_FALSE(reg.queryValue(HKLM, "Software", "x"));
+  EXPECT_EQ(dir.read("HKLM.reg.bad"), garbage);
+  EXPECT_TRUE(fileExists(dir / "HKLM.reg.bad2"));
+  EXPECT_EQ(log.notices.size(), 2u);
+}
+
+TEST(Registry, MalformedTextsAreRejectedWithTheirLine) {
+  struct Case {
+    const char* text;
+    const char* line;
+  };
+  const std::vector<Case> cases = {
+      {"hello", "line 1"},
+      {"REGEDIT4\n\"v\"=\"x\"", "line 2"},
+      {"REGEDIT4\n[HKEY_CURRENT_USER\\K]", "line 2"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINEX\\K]", "line 2"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=\"unterminated", "line 3"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=dword:123456789", "line 3"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=dword:xyz", "line 3"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=hex:0g", "line 3"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=hex:01,", "line 3"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=-", "line 3"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"v\" \"x\"", "line 3"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"v\"=\"x\" trailing", "line 3"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\nstray", "line 3"},
+  };
+  for (const auto& c : cases) {
+    try {
+      parseRegFile(HKLM, c.text);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const ERegistryError& error) {
+      EXPECT_EQ(std::string(error.what()).rfind(c.line, 0), 0u) << c.text << " -> " << error.what();
+    }
+  }
+}
+
+TEST(Registry, ReadsWhatARegistryEditorWrites) {
+  const std::string text =
+      "REGEDIT4\r\n\r\n; exported\r\n"
+      "[HKEY_CURRENT_USER\\Software\\X]\r\n"
+      "@=\"default\"\r\n"
+      "\"Bin\"=hex:00,01,02,\\\r\n  03,04\r\n"
+      "\"Num\"=dword:FFFFFFFF\r\n"
+      "\"Str\"=hex(1):41,42,00\r\n";
+  const RegFileContents keys = parseRegFile(HKCU, text);
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].path, "Software\\X");
+  ASSERT_EQ(keys[0].values.size(), 4u);
+  EXPECT_EQ(keys[0].values[0], (std::pair<std::string, RegValue>{"", RegValue::string("default")}));
+  EXPECT_EQ(keys[0].values[1].second, RegValue::binary(std::string("\0\1\2\3\4", 5)));
+  EXPECT_EQ(keys[0].values[2].second.asDword(), 0xFFFFFFFFu);
+  EXPECT_EQ(keys[0].values[3].second, RegValue::string("AB"));
+  EXPECT_TRUE(parseRegFile(HKCU, "").empty());
+}
+
+TEST(Registry, AFolderThatCannotBeWrittenFailsTheWriteOnly) {
+  TempDir dir;
+  dir.write("blocked", "a file standing where the folder should be");
+  Registry reg(dir / "blocked/glimmerax");
+  EXPECT_THROW(reg.setValue(HKLM, "K", "v", RegValue::dword(1)), ERegistryError);
+  EXPECT_THROW(reg.createKey(HKLM, "K"), ERegistryError);
+  EXPECT_FALSE(reg.queryValue(HKLM, "K", "v"));
+  EXPECT_FALSE(reg.openKey(HKLM, "K"));
+  EXPECT_FALSE(reg.deleteValue(HKLM, "K", "v"));
+}
+
+TEST(Registry, DefaultFolderFollowsXdgConfigHome) {
+  TempDir dir;
+  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+  const bool had = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir / "config"));
+  EXPECT_EQ(Registry::defaultFolder(), dir / "config/glimmerax/");
+  Registry().setValue(HKLM, "Software\\Tallowbrook Software\\Glimmerax\\1.0", "Update Server",
+                      RegValue::string("127.0.0.1:8080"));
+  EXPECT_TRUE(fileExists(dir / "config/glimmerax/HKLM.reg"));
+  EXPECT_EQ(readRegistryString(HKLM, "Software\\Tallowbrook Software\\Glimmerax\\1.0",
+                               "Update Server"),
+            "127.0.0.1:8080");
+  EXPECT_EQ(readRegistryString(HKLM, "Software\\Tallowbrook Software\\Glimmerax\\1.0", "Other"),
+            std::nullopt);
+  if (had) {
+    qputenv("XDG_CONFIG_HOME", saved);
+  } else {
+    qunsetenv("XDG_CONFIG_HOME");
+  }
+  Registry explicitFolder(dir.path());
+  explicitFolder.setValue(HKCU, "K", "n", RegValue::dword(3));
+  EXPECT_EQ(readRegistryString(HKCU, "K", "n", dir.path()), std::nullopt) << "not a string";
+}
+
+}  // namespace
+}  // namespace glx
