@@ -1,0 +1,317 @@
+#include "document/project_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "document/effects.h"
+#include "platform/errors.h"
+#include "platform/file_ops.h"
+
+namespace glx {
+
+namespace {
+
+struct NamedColor {
+  const char* name;
+  Color value;
+};
+
+// The named colours, the system colours of the platform among them (only a
+// hand-edited file brings those in).
+constexpr std::array<NamedColor, 42> kNamedColors = {{
+    {"clBlack", 0x000000},
+    {"clMaroon", 0x000080},
+    {"clGreen", 0x008000},
+    {"clOlive", 0x008080},
+    {"clNavy", 0x800000},
+    {"clPurple", 0x800080},
+    {"clTeal", 0x808000},
+    {"clGray", 0x808080},
+    {"clSilver", 0xC0C0C0},
+    {"clRed", 0x0000FF},
+    {"clLime", 0x00FF00},
+    {"clYellow", 0x00FFFF},
+    {"clBlue", 0xFF0000},
+    {"clFuchsia", 0xFF00FF},
+    {"clAqua", 0xFFFF00},
+    {"clWhite", 0xFFFFFF},
+    {"clNone", 0x1FFFFFFF},
+    {"clScrollBar", 0x80000000},
+    {"clBackground", 0x80000001},
+    {"clActiveCaption", 0x80000002},
+    {"clInactiveCaption", 0x80000003},
+    {"clMenu", 0x80000004},
+    {"clWindow", 0x80000005},
+    {"clWindowFrame", 0x80000006},
+    {"clMenuText", 0x80000007},
+    {"clWindowText", 0x80000008},
+    {"clCaptionText", 0x80000009},
+    {"clActiveBorder", 0x8000000A},
+    {"clInactiveBorder", 0x8000000B},
+    {"clAppWorkSpace", 0x8000000C},
+    {"clHighlight", 0x8000000D},
+    {"clHighlightText", 0x8000000E},
+    {"clBtnFace", 0x8000000F},
+    {"clBtnShadow", 0x80000010},
+    {"clGrayText", 0x80000011},
+    {"clBtnText", 0x80000012},
+    {"clInactiveCaptionText", 0x80000013},
+    {"clBtnHighlight", 0x80000014},
+    {"cl3DDkShadow", 0x80000015},
+    {"cl3DLight", 0x80000016},
+    {"clInfoText", 0x80000017},
+    {"clInfoBk", 0x80000018},
+}};
+
+bool equalsIgnoringCase(const std::string& text, const char* name) {
+  size_t i = 0;
+  for (; name[i] != '\0'; ++i) {
+    if (i >= text.size()) return false;
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; };
+    if (lower(static_cast<unsigned char>(text[i])) != lower(static_cast<unsigned char>(name[i]))) return false;
+  }
+  return i == text.size();
+}
+
+constexpr char kRecordSeparator = '\x1E';
+
+// One line for the alternative HTML: every CR LF, CR or LF becomes 0x1E.
+std::string encodeLineBreaks(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += kRecordSeparator;
+    } else if (c == '\n') {
+      out += kRecordSeparator;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string decodeLineBreaks(std::string text) {
+  for (char& c : text)
+    if (c == kRecordSeparator) c = '\n';
+  return text;
+}
+
+// The spin boxes take the file's text as it stands: what is not a number
+// reads as their minimum, 0; a number out of range is kept.
+int spinBoxValue(const std::string& text) {
+  try {
+    return strToInt(text);
+  } catch (const EConvertError&) {
+    return 0;
+  }
+}
+
+// Missing image lines past the end of the file add empty entries, but an
+// image count far beyond the file must not fill memory with them.
+constexpr int kMaxMissingImages = 100;
+
+constexpr size_t kBufferSize = 65536;
+
+}  // namespace
+
+std::string colorToText(Color color) {
+  for (const auto& named : kNamedColors)
+    if (named.value == color) return named.name;
+  char text[16];
+  std::snprintf(text, sizeof text, "$%08X", static_cast<unsigned>(color));
+  return text;
+}
+
+Color colorFromText(const std::string& text) {
+  for (const auto& named : kNamedColors)
+    if (equalsIgnoringCase(text, named.name)) return named.value;
+  return static_cast<Color>(strToInt(text));
+}
+
+std::string projectFileText(const AppletDocument& d) {
+  std::string out;
+  auto line = [&out](const std::string& text) {
+    out += text;
+    out += "\r\n";
+  };
+  line("Glimmerax File");
+  line("If you alter the values below this file may not open properly.");
+  line("1");
+  line(std::to_string(d.effectIndex));
+  line(std::to_string(d.frameCount));
+  line(std::to_string(d.effectSpeed));
+  line(d.link);
+  line(d.targetFrame);
+  line(colorToText(d.backgroundColor));
+  line(std::to_string(d.imagePaths.size()));
+  line(colorToText(d.loadingBackgroundColor));
+  line(colorToText(d.loadingFontColor));
+  line(d.loadingMessage);
+  line(encodeLineBreaks(d.alternativeHtml));
+  for (size_t i = 0; i < d.imagePaths.size(); ++i) {
+    line(d.imagePaths[i]);
+    line(i < d.imageNames.size() ? d.imageNames[i] : std::string());
+  }
+  return out;
+}
+
+ProjectReader::ProjectReader(const std::string& path) {
+  // Non-blocking, so that opening a pipe cannot wait for a writer.
+  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (m_fd < 0) throw inOutError(errno);
+  struct stat st;
+  const int err = ::fstat(m_fd, &st) != 0 ? errno : (S_ISREG(st.st_mode) ? 0 : EACCES);
+  if (err != 0) {
+    ::close(m_fd);
+    m_fd = -1;
+    throw inOutError(err);
+  }
+  m_buffer = std::make_unique<char[]>(kBufferSize);
+}
+
+ProjectReader::~ProjectReader() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+bool ProjectReader::nextLine(std::string& line) {
+  line.clear();
+  bool any = false;
+  for (;;) {
+    if (m_begin == m_end) {
+      if (m_eof) return any;
+      const ssize_t n = ::read(m_fd, m_buffer.get(), kBufferSize);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw inOutError(errno);
+      }
+      m_begin = 0;
+      m_end = static_cast<size_t>(n);
+      if (n == 0) {
+        m_eof = true;
+        return any;
+      }
+    }
+    any = true;
+    const char* start = m_buffer.get() + m_begin;
+    const auto* lf = static_cast<const char*>(::memchr(start, '\n', m_end - m_begin));
+    if (lf == nullptr) {
+      line.append(start, m_end - m_begin);
+      m_begin = m_end;
+      continue;
+    }
+    line.append(start, static_cast<size_t>(lf - start));
+    m_begin += static_cast<size_t>(lf - start) + 1;
+    // CR LF is the line end; LF alone is accepted too.
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+  }
+}
+
+std::string ProjectReader::line() {
+  std::string text;
+  nextLine(text);
+  return text;
+}
+
+void ProjectReader::read(AppletDocument& d, ProjectLoadActions& actions) {
+  line();  // header, not checked
+  line();  // warning
+  line();  // format mark, not checked
+  int effectIndex = strToInt(line());
+  if (!isValidEffectIndex(effectIndex)) effectIndex = -1;
+  actions.applyEffect(effectIndex);
+  d.updatingControls = true;
+  d.frameCount = spinBoxValue(line());
+  d.effectSpeed = spinBoxValue(line());
+  d.link = line();
+  d.targetFrame = line();
+  d.backgroundColor = colorFromText(line());
+  const int imageCount = strToInt(line());
+  d.loadingBackgroundColor = colorFromText(line());
+  d.loadingFontColor = colorFromText(line());
+  d.loadingMessage = line();
+  d.alternativeHtml = decodeLineBreaks(line());
+  int missing = 0;
+  std::string path;
+  std::string name;
+  for (int i = 0; i < imageCount; ++i) {
+    const bool present = nextLine(path);
+    if (!present && ++missing > kMaxMissingImages) break;
+    nextLine(name);
+    d.imagePaths.push_back(path);
+    d.imageNames.push_back(name);
+    actions.imageAdded(path);
+  }
+}
+
+AppletDocument readProjectDocument(const std::string& path) {
+  // Applies a catalogue row to the fields only: no class file moves.
+  struct FieldsOnly : ProjectLoadActions {
+    explicit FieldsOnly(AppletDocument& d) : doc(d) {}
+    void applyEffect(int effectIndex) override {
+      doc.effectIndex = effectIndex;
+      if (!isValidEffectIndex(effectIndex)) return;
+      const EffectEntry& row = kEffects[static_cast<size_t>(effectIndex)];
+      doc.appletClass = row.classFile;
+      doc.effectSpeed = row.speed;
+      if (row.variant != kKeepVariant) doc.effectVariant = row.variant;
+      doc.frameCount = row.frames;
+      doc.effectConstant = row.constant;
+      doc.multiImage = row.multiImage;
+    }
+    void imageAdded(const std::string&) override {}
+    AppletDocument& doc;
+  };
+  ProjectReader reader(path);
+  AppletDocument document;
+  FieldsOnly actions(document);
+  actions.applyEffect(0);  // the state after a reset
+  reader.read(document, actions);
+  document.updatingControls = false;
+  return document;
+}
+
+void ProjectFile::saveFileOne(const std::string& path) {
+  writeFileAtomic(path, projectFileText(m_editor.document()));
+  m_recentFiles.AddMRUItem(path);
+}
+
+void ProjectFile::openFileOne(const std::string& path) {
+  struct EditorActions : ProjectLoadActions {
+    explicit EditorActions(AppletEditor& e) : editor(e) {}
+    void applyEffect(int effectIndex) override {
+      editor.view().selectEffect(effectIndex);
+      editor.cEffectsChange(effectIndex);
+    }
+    void imageAdded(const std::string& imagePath) override { editor.files().copyImage(imagePath); }
+    AppletEditor& editor;
+  };
+  ProjectReader reader(path);
+  AppletDocument& d = m_editor.document();
+  m_editor.files().deleteAllImages(d.imagePaths);
+  m_editor.setDefaults();
+  EditorActions actions(m_editor);
+  try {
+    reader.read(d, actions);
+  } catch (...) {
+    d.updatingControls = true;
+    m_view.showLoadedDocument();
+    d.updatingControls = false;
+    throw;
+  }
+  m_recentFiles.AddMRUItem(path);
+  d.documentPath = path;
+  m_view.showLoadedDocument();
+  d.updatingControls = false;
+}
+
+}  // namespace glx

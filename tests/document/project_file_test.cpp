@@ -1,0 +1,519 @@
+#include "document/project_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "platform/errors.h"
+#include "platform/file_ops.h"
+#include "tests/support/program_folder_fixture.h"
+
+namespace glx {
+namespace {
+
+class RecordingRecentFiles : public RecentFilesList {
+ public:
+  void AddMRUItem(const std::string& path) override { added.push_back(path); }
+  std::vector<std::string> added;
+};
+
+// Records what the window was asked to show and the flag it saw.
+class RecordingProjectView : public ProjectView {
+ public:
+  explicit RecordingProjectView(const AppletDocument& d) : doc(d) {}
+  void showLoadedDocument() override {
+    ++shown;
+    updatingWhenShown = doc.updatingControls;
+    namesShown = doc.imageNames;
+  }
+  const AppletDocument& doc;
+  int shown = 0;
+  bool updatingWhenShown = false;
+  std::vector<std::string> namesShown;
+};
+
+std::string crlf(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& l : lines) out += l + "\r\n";
+  return out;
+}
+
+const std::string kHeader = "Glimmerax File";
+const std::string kWarning = "If you alter the values below this file may not open properly.";
+
+// A project file's lines with the given values in place of the defaults.
+std::vector<std::string> defaultLines() {
+  return {kHeader, kWarning, "1", "0", "40", "1", "", "", "clBlack", "0", "clBlack", "clWhite", "Loading...", ""};
+}
+
+class ProjectFileTest : public ::testing::Test {
+ protected:
+  ProjectFileTest() { editor.setDefaults(); }
+
+  test::ProgramFolderFixture fx;
+  test::RecordingShell shell;
+  test::ScriptedDialogs dialogs;
+  NullDocumentView documentView;
+  AppletDocument doc;
+  RequiredFiles files{fx.folders, shell};
+  AppletEditor editor{doc, files, dialogs, documentView};
+  RecordingRecentFiles recent;
+  RecordingProjectView view{doc};
+  ProjectFile project{editor, recent, view};
+};
+
+TEST_F(ProjectFileTest, DefaultsWithOneImageWriteSixteenLines) {
+  doc.imagePaths = {"C:\\pics\\sun.gif"};
+  doc.imageNames = {"sun.gif"};
+  const std::string path = fx.dir / "sun.glx";
+  project.saveFileOne(path);
+  EXPECT_EQ(fx.dir.read("sun.glx"),
+            "Glimmerax File\r\n"
+            "If you alter the values below this file may not open properly.\r\n"
+            "1\r\n0\r\n40\r\n1\r\n\r\n\r\nclBlack\r\n1\r\nclBlack\r\nclWhite\r\nLoading...\r\n\r\n"
+            "C:\\pics\\sun.gif\r\nsun.gif\r\n");
+  EXPECT_EQ(recent.added, std::vector<std::string>{path});
+  EXPECT_FALSE(doc.modified) << "saveFileOne leaves modified alone";
+
+  editor.setDefaults();
+  project.openFileOne(path);
+  EXPECT_EQ(doc.imagePaths, std::vector<std::string>{"C:\\pics\\sun.gif"});
+  EXPECT_EQ(doc.imageNames, std::vector<std::string>{"sun.gif"});
+  EXPECT_EQ(doc.effectIndex, 0);
+  EXPECT_EQ(doc.appletClass, "fade.class");
+  EXPECT_EQ(doc.frameCount, 40);
+  EXPECT_EQ(doc.effectSpeed, 1);
+  EXPECT_EQ(doc.loadingMessage, "Loading...");
+  EXPECT_EQ(doc.loadingFontColor, 0xFFFFFFu);
+  EXPECT_EQ(doc.documentPath, path);
+  EXPECT_TRUE(doc.modified) << "an opened document counts as modified";
+  EXPECT_FALSE(doc.updatingControls);
+  EXPECT_EQ(recent.added, (std::vector<std::string>{path, path}));
+  EXPECT_EQ(view.shown, 1);
+  EXPECT_TRUE(view.updatingWhenShown);
+  EXPECT_EQ(view.namesShown, std::vector<std::string>{"sun.gif"});
+}
+
+TEST_F(ProjectFileTest, EveryFieldRoundTrips) {
+  const std::string sun = fx.dir.write("pics/sun.gif", "GIF89a sun");
+  const std::string moon = fx.dir.write("pics/moon.jpg", "jpeg moon");
+  editor.cEffectsChange(12);
+  doc.frameCount = 77;
+  doc.effectSpeed = 9;
+  doc.link = "pages/a b.html?x=1";
+  doc.targetFrame = "_top|x";  // a hand-edited value survives
+  doc.backgroundColor = 0x0000FF;                 // clRed
+  doc.loadingBackgroundColor = 0x00FF8000;        // no name
+  doc.loadingFontColor = 0x8000000F;              // clBtnFace
+  doc.loadingMessage = std::string("Wait\xE9 \x01 please", 15);
+  doc.alternativeHtml = "<b>no Java</b>";
+  doc.imagePaths = {sun, moon, ""};
+  doc.imageNames = {"sun.gif", "moon.jpg", ""};
+  const std::string path = fx.dir / "all.glx";
+  project.saveFileOne(path);
+  const std::string bytes = fx.dir.read("all.glx");
+  EXPECT_EQ(bytes, crlf({kHeader, kWarning, "1", "12", "77", "9", "pages/a b.html?x=1", "_top|x", "clRed", "3",
+                         "$00FF8000", "clBtnFace", std::string("Wait\xE9 \x01 please", 15), "<b>no Java</b>", sun,
+                         "sun.gif", moon, "moon.jpg", "", ""}));
+
+  const AppletDocument saved = doc;
+  editor.setDefaults();
+  project.openFileOne(path);
+  EXPECT_EQ(doc.effectIndex, 12);
+  EXPECT_EQ(doc.appletClass, "warp.class");
+  EXPECT_EQ(doc.effectVariant, 7);
+  EXPECT_EQ(doc.effectConstant, 50);
+  EXPECT_EQ(doc.frameCount, 77);
+  EXPECT_EQ(doc.effectSpeed, 9);
+  EXPECT_EQ(doc.link, saved.link);
+  EXPECT_EQ(doc.targetFrame, saved.targetFrame);
+  EXPECT_EQ(doc.backgroundColor, saved.backgroundColor);
+  EXPECT_EQ(doc.loadingBackgroundColor, saved.loadingBackgroundColor);
+  EXPECT_EQ(doc.loadingFontColor, saved.loadingFontColor);
+  EXPECT_EQ(doc.loadingMessage, saved.loadingMessage);
+  EXPECT_EQ(doc.alternativeHtml, saved.alternativeHtml);
+  EXPECT_EQ(doc.imagePaths, saved.imagePaths);
+  EXPECT_EQ(doc.imageNames, saved.imageNames);
+  // The images were copied into both folders.
+  for (const auto& folder : {fx.required(), fx.temp()}) {
+    EXPECT_EQ(fx.dir.read(folder.substr(fx.dir.path().size()) + "sun.gif"), "GIF89a sun") << folder;
+    EXPECT_TRUE(fileExists(folder + "moon.jpg")) << folder;
+  }
+  project.saveFileOne(fx.dir / "again.glx");
+  EXPECT_EQ(fx.dir.read("again.glx"), bytes) << "read and written byte for byte";
+}
+
+TEST_F(ProjectFileTest, AlternativeHtmlLineBreaksStayOnOneLine) {
+  struct Case {
+    const char* name;
+    std::string value, line14, readBack;
+  };
+  const Case cases[] = {
+      {"CR LF", "<p>a</p>\r\n<p>b</p>", "<p>a</p>\x1E<p>b</p>", "<p>a</p>\n<p>b</p>"},
+      {"LF", "a\nb\n", "a\x1E" "b\x1E", "a\nb\n"},
+      {"CR", "a\rb", "a\x1E" "b", "a\nb"},
+      {"mixed, blank lines", "\r\n\n\r\rx", "\x1E\x1E\x1E\x1Ex", "\n\n\n\nx"},
+      {"none", "plain", "plain", "plain"},
+  };
+  for (const auto& c : cases) {
+    editor.setDefaults();
+    doc.alternativeHtml = c.value;
+    doc.imagePaths = {"/x/a.gif"};
+    doc.imageNames = {"a.gif"};
+    const std::string path = fx.dir / "alt.glx";
+    project.saveFileOne(path);
+    std::vector<std::string> lines = defaultLines();
+    lines[9] = "1";
+    lines[13] = c.line14;
+    lines.push_back("/x/a.gif");
+    lines.push_back("a.gif");
+    EXPECT_EQ(fx.dir.read("alt.glx"), crlf(lines)) << c.name;
+    project.openFileOne(path);
+    EXPECT_EQ(doc.alternativeHtml, c.readBack) << c.name;
+    EXPECT_EQ(doc.imageNames, std::vector<std::string>{"a.gif"}) << c.name << ": later lines did not shift";
+  }
+}
+
+TEST_F(ProjectFileTest, ColourText) {
+  struct Case {
+    Color value;
+    std::string text;
+  };
+  const Case cases[] = {
+      {0x000000, "clBlack"},      {0x000080, "clMaroon"},   {0x008000, "clGreen"},
+      {0x008080, "clOlive"},      {0x800000, "clNavy"},     {0x800080, "clPurple"},
+      {0x808000, "clTeal"},       {0x808080, "clGray"},     {0xC0C0C0, "clSilver"},
+      {0x0000FF, "clRed"},        {0x00FF00, "clLime"},     {0x00FFFF, "clYellow"},
+      {0xFF0000, "clBlue"},       {0xFF00FF, "clFuchsia"},  {0xFFFF00, "clAqua"},
+      {0xFFFFFF, "clWhite"},      {0x1FFFFFFF, "clNone"},   {0x80000000, "clScrollBar"},
+      {0x80000001, "clBackground"}, {0x80000002, "clActiveCaption"}, {0x80000003, "clInactiveCaption"},
+      {0x80000004, "clMenu"},     {0x80000005, "clWindow"}, {0x80000006, "clWindowFrame"},
+      {0x80000007, "clMenuText"}, {0x80000008, "clWindowText"}, {0x80000009, "clCaptionText"},
+      {0x8000000A, "clActiveBorder"}, {0x8000000B, "clInactiveBorder"}, {0x8000000C, "clAppWorkSpace"},
+      {0x8000000D, "clHighlight"}, {0x8000000E, "clHighlightText"}, {0x8000000F, "clBtnFace"},
+      {0x80000010, "clBtnShadow"}, {0x80000011, "clGrayText"}, {0x80000012, "clBtnText"},
+      {0x80000013, "clInactiveCaptionText"}, {0x80000014, "clBtnHighlight"}, {0x80000015, "cl3DDkShadow"},
+      {0x80000016, "cl3DLight"},  {0x80000017, "clInfoText"}, {0x80000018, "clInfoBk"},
+      {0x00FF8000, "$00FF8000"},  {0x00000001, "$00000001"}, {0x00ABCDEF, "$00ABCDEF"},
+      {0x80000019, "$80000019"},  {0xFFFFFFFF, "$FFFFFFFF"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(colorToText(c.value), c.text) << std::hex << c.value;
+    EXPECT_EQ(colorFromText(c.text), c.value) << c.text;
+  }
+  const Case readOnly[] = {
+      {0xFFFFFF, "CLWHITE"}, {0x80000018, "clinfobk"}, {0x00FF8000, "$00ff8000"},
+      {255, "255"},          {0xFFFFFFFF, "-1"},       {0x10, " 16 "},
+  };
+  for (const auto& c : readOnly) EXPECT_EQ(colorFromText(c.text), c.value) << c.text;
+  for (const std::string bad : {"", "red", "clWhite ", "#FFFFFF", "$", "12a", "4294967296"}) {
+    try {
+      colorFromText(bad);
+      ADD_FAILURE() << "'" << bad << "' was accepted";
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(std::string(e.what()), "'" + bad + "' is not a valid integer value");
+    }
+  }
+}
+
+// Bad lines: the message, the fields read so far kept, the rest at their
+// defaults, no images, no path, no recent entry.
+TEST_F(ProjectFileTest, ReadingFailures) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> lines;  // written with CR LF
+    std::string error;
+    std::string link;      // line 7 when it was read
+    Color background;      // line 9 when it was read
+    Color loadingFont;     // line 12 when it was read
+  };
+  auto with = [](std::vector<std::pair<int, std::string>> changes, size_t keep = 99) {
+    std::vector<std::string> lines = defaultLines();
+    lines[9] = "1";
+    lines.push_back("/x/a.gif");
+    lines.push_back("a.gif");
+    lines[6] = "seen.html";
+    lines[8] = "clRed";
+    lines[11] = "clYellow";
+    for (auto& [line, text] : changes) lines[static_cast<size_t>(line - 1)] = text;
+    if (keep < lines.size()) lines.resize(keep);
+    return lines;
+  };
+  const Case cases[] = {
+      {"line 4 not a number", with({{4, "two"}}), "'two' is not a valid integer value", "", 0, 0xFFFFFF},
+      {"line 9 no colour", with({{9, "pink"}}), "'pink' is not a valid integer value", "seen.html", 0, 0xFFFFFF},
+      {"line 10 not a number", with({{10, "1.5"}}), "'1.5' is not a valid integer value", "seen.html", 0x0000FF,
+       0xFFFFFF},
+      {"line 11 no colour", with({{11, "clBlack2"}}), "'clBlack2' is not a valid integer value", "seen.html",
+       0x0000FF, 0xFFFFFF},
+      {"line 12 no colour", with({{12, "$GG"}}), "'$GG' is not a valid integer value", "seen.html", 0x0000FF,
+       0xFFFFFF},
+      {"ends after line 3", with({}, 3), "'' is not a valid integer value", "", 0, 0xFFFFFF},
+      {"ends after line 8", with({}, 8), "'' is not a valid integer value", "seen.html", 0, 0xFFFFFF},
+      {"ends after line 9", with({}, 9), "'' is not a valid integer value", "seen.html", 0x0000FF, 0xFFFFFF},
+      {"ends after line 11", with({}, 11), "'' is not a valid integer value", "seen.html", 0x0000FF, 0xFFFFFF},
+      {"empty file", {}, "'' is not a valid integer value", "", 0, 0xFFFFFF},
+  };
+  for (const auto& c : cases) {
+    editor.setDefaults();
+    doc.imagePaths = {"/old/one.gif"};  // the previous document's
+    doc.imageNames = {"one.gif"};
+    recent.added.clear();
+    view.shown = 0;
+    const std::string path = fx.dir.write("bad.glx", crlf(c.lines));
+    try {
+      project.openFileOne(path);
+      ADD_FAILURE() << c.name << ": opened";
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(std::string(e.what()), c.error) << c.name;
+    }
+    EXPECT_EQ(doc.link, c.link) << c.name;
+    EXPECT_EQ(doc.backgroundColor, c.background) << c.name;
+    EXPECT_EQ(doc.loadingFontColor, c.loadingFont) << c.name;
+    EXPECT_EQ(doc.loadingMessage, "Loading...") << c.name;
+    EXPECT_TRUE(doc.imagePaths.empty()) << c.name;
+    EXPECT_TRUE(doc.imageNames.empty()) << c.name;
+    EXPECT_EQ(doc.documentPath, "") << c.name;
+    EXPECT_TRUE(recent.added.empty()) << c.name;
+    EXPECT_FALSE(doc.updatingControls) << c.name;
+    EXPECT_EQ(view.shown, 1) << c.name << ": the window shows what was read";
+  }
+}
+
+TEST_F(ProjectFileTest, LooseLinesAreTakenAsTheyStand) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int, std::string>> changes;
+    int effectIndex, frames, speed;
+    std::string appletClass, frame;
+  };
+  const Case cases[] = {
+      {"frames not a number", {{5, "abc"}}, 0, 0, 1, "fade.class", ""},
+      {"values beyond the boxes' limits", {{5, "99999"}, {6, "-5"}}, 0, 99999, -5, "fade.class", ""},
+      {"index above the catalogue", {{4, "25"}}, -1, 40, 1, "fade.class", ""},
+      {"negative index", {{4, "-3"}}, -1, 40, 1, "fade.class", ""},
+      {"last index", {{4, "19"}, {5, "100"}, {6, "1"}}, 19, 100, 1, "colorwarp.class", ""},
+      {"bar in the frame", {{8, "_top|x"}}, 0, 40, 1, "fade.class", "_top|x"},
+      {"header and mark not checked", {{1, "whatever"}, {2, ""}, {3, "7"}}, 0, 40, 1, "fade.class", ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> lines = defaultLines();
+    for (auto& [line, text] : c.changes) lines[static_cast<size_t>(line - 1)] = text;
+    editor.cEffectsChange(0);
+    project.openFileOne(fx.dir.write("loose.glx", crlf(lines)));
+    EXPECT_EQ(doc.effectIndex, c.effectIndex) << c.name;
+    EXPECT_EQ(doc.frameCount, c.frames) << c.name;
+    EXPECT_EQ(doc.effectSpeed, c.speed) << c.name;
+    EXPECT_EQ(doc.appletClass, c.appletClass) << c.name;
+    EXPECT_EQ(doc.targetFrame, c.frame) << c.name;
+  }
+  // A bad index is saved as -1.
+  std::vector<std::string> lines = defaultLines();
+  lines[3] = "25";
+  project.openFileOne(fx.dir.write("bad-index.glx", crlf(lines)));
+  project.saveFileOne(fx.dir / "saved.glx");
+  lines[3] = "-1";
+  EXPECT_EQ(fx.dir.read("saved.glx"), crlf(lines));
+}
+
+TEST_F(ProjectFileTest, LineEndsLfAloneAndLastLineOpen) {
+  std::vector<std::string> lines = defaultLines();
+  lines[6] = "link.html";
+  lines[9] = "1";
+  lines.push_back("/p/a.gif");
+  lines.push_back("a.gif");
+  std::string lf;
+  for (const auto& l : lines) lf += l + "\n";
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"LF alone", lf},
+      {"no line end after the last line", lf.substr(0, lf.size() - 1)},
+      {"CR LF, last line open", crlf(lines).substr(0, crlf(lines).size() - 2)},
+  };
+  for (const auto& c : cases) {
+    project.openFileOne(fx.dir.write("lf.glx", c.bytes));
+    EXPECT_EQ(doc.link, "link.html") << c.name;
+    EXPECT_EQ(doc.imageNames, std::vector<std::string>{"a.gif"}) << c.name;
+    EXPECT_EQ(doc.imagePaths, std::vector<std::string>{"/p/a.gif"}) << c.name;
+  }
+  // A CR not before LF is text, and survives a save.
+  lines[6] = "a\rb\r";
+  project.openFileOne(fx.dir.write("cr.glx", crlf(lines)));
+  EXPECT_EQ(doc.link, "a\rb\r");
+  project.saveFileOne(fx.dir / "cr2.glx");
+  EXPECT_EQ(fx.dir.read("cr2.glx"), crlf(lines));
+}
+
+TEST_F(ProjectFileTest, MissingImageLinesAddEmptyEntriesUpToALimit) {
+  struct Case {
+    const char* name;
+    std::string count;
+    std::vector<std::string> imageLines;
+    size_t entries;
+  };
+  const Case cases[] = {
+      {"one name missing", "2", {"/p/a.gif", "a.gif", "/p/b.gif"}, 2},
+      {"three entries missing", "3", {}, 3},
+      {"a count far past the end", "2147483647", {"/p/a.gif", "a.gif"}, 101},
+      {"negative count", "-4", {"/p/a.gif", "a.gif"}, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> lines = defaultLines();
+    lines[9] = c.count;
+    lines.insert(lines.end(), c.imageLines.begin(), c.imageLines.end());
+    project.openFileOne(fx.dir.write("short.glx", crlf(lines)));
+    EXPECT_EQ(doc.imagePaths.size(), c.entries) << c.name;
+    EXPECT_EQ(doc.imageNames.size(), c.entries) << c.name;
+    for (size_t i = c.imageLines.size() / 2 + c.imageLines.size() % 2; i < c.entries; ++i) {
+      EXPECT_EQ(doc.imagePaths[i], "") << c.name << " entry " << i;
+      EXPECT_EQ(doc.imageNames[i], "") << c.name << " entry " << i;
+    }
+  }
+}
+
+TEST_F(ProjectFileTest, OpenReplacesTheImagesInBothFolders) {
+  const std::string oldImage = fx.dir.write("pics/old.gif", "old");
+  const std::string newImage = fx.dir.write("pics/new.gif", "new");
+  files.copyImage(oldImage);
+  doc.imagePaths = {oldImage};
+  doc.imageNames = {"old.gif"};
+  std::vector<std::string> lines = defaultLines();
+  lines[9] = "2";
+  lines.insert(lines.end(), {newImage, "new.gif", fx.dir / "pics/absent.gif", "absent.gif"});
+  project.openFileOne(fx.dir.write("p.glx", crlf(lines)));
+  for (const auto& folder : {fx.required(), fx.temp()}) {
+    EXPECT_FALSE(fileExists(folder + "old.gif")) << folder;
+    EXPECT_TRUE(fileExists(folder + "new.gif")) << folder;
+    EXPECT_FALSE(fileExists(folder + "absent.gif")) << folder;
+  }
+  EXPECT_EQ(doc.imageNames, (std::vector<std::string>{"new.gif", "absent.gif"})) << "a missing image is listed";
+}
+
+TEST_F(ProjectFileTest, FileThatCannotBeOpenedLeavesTheDocument) {
+  const std::string image = fx.dir.write("pics/keep.gif", "keep");
+  files.copyImage(image);
+  doc.imagePaths = {image};
+  doc.imageNames = {"keep.gif"};
+  doc.link = "mine.html";
+  doc.documentPath = fx.dir / "mine.glx";
+  doc.modified = true;
+  fx.dir.mkdir("folder.glx");
+  struct Case {
+    std::string path, error;
+  };
+  const Case cases[] = {
+      {fx.dir / "missing.glx", "File not found"},
+      {fx.dir / "nowhere/missing.glx", "File not found"},
+      {fx.dir / "folder.glx", "File access denied"},
+      {fx.dir / "pics/keep.gif/x.glx", "File not found"},
+      {"", "File not found"},
+  };
+  for (const auto& c : cases) {
+    try {
+      project.openFileOne(c.path);
+      ADD_FAILURE() << c.path << " opened";
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(std::string(e.what()), c.error) << c.path;
+    }
+    EXPECT_EQ(doc.link, "mine.html") << c.path;
+    EXPECT_EQ(doc.imageNames, std::vector<std::string>{"keep.gif"}) << c.path;
+    EXPECT_EQ(doc.documentPath, fx.dir / "mine.glx") << c.path;
+    EXPECT_TRUE(doc.modified) << c.path;
+    EXPECT_TRUE(fileExists(fx.required() + "keep.gif")) << c.path;
+  }
+  EXPECT_TRUE(recent.added.empty());
+  EXPECT_EQ(view.shown, 0);
+}
+
+// Tests run as root, so a write is made to fail by a file-size limit: the
+// kernel refuses the write half-way, as a full disk would.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &m_old);
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_old;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &m_old);
+    std::signal(SIGXFSZ, m_oldHandler);
+  }
+
+ private:
+  rlimit m_old{};
+  void (*m_oldHandler)(int);
+};
+
+TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFile) {
+  const std::string path = fx.dir / "keep.glx";
+  project.saveFileOne(path);
+  const std::string old = fx.dir.read("keep.glx");
+  recent.added.clear();
+  doc.loadingMessage = std::string(4000, 'x');
+  try {
+    FileSizeLimit limit(100);
+    project.saveFileOne(path);
+    ADD_FAILURE() << "saved past the limit";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(std::string(e.what()), "I/O error 27");
+  }
+  EXPECT_EQ(fx.dir.read("keep.glx"), old);
+  EXPECT_TRUE(recent.added.empty());
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(fx.dir.path()))
+    if (entry.path().filename().string().rfind("keep.glx", 0) == 0) left.push_back(entry.path().filename());
+  EXPECT_EQ(left, std::vector<std::string>{"keep.glx"}) << "no temporary file is left behind";
+
+  struct Case {
+    std::string path, error;
+  };
+  fx.dir.mkdir("a folder.glx/inside");
+  const Case cases[] = {
+      {fx.dir / "vanished/new.glx", "File not found"},
+      {fx.dir / "keep.glx/new.glx", "File not found"},
+      {fx.dir / "a folder.glx", "I/O error 21"},
+  };
+  for (const auto& c : cases) {
+    try {
+      project.saveFileOne(c.path);
+      ADD_FAILURE() << c.path << " saved";
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(std::string(e.what()), c.error) << c.path;
+    }
+  }
+  EXPECT_TRUE(recent.added.empty());
+  EXPECT_EQ(fx.dir.read("keep.glx"), old);
+}
+
+TEST_F(ProjectFileTest, ReadingForHtmlTouchesNoFolder) {
+  std::vector<std::string> lines = defaultLines();
+  lines[3] = "6";
+  lines[4] = "12";
+  lines[9] = "1";
+  lines.push_back(fx.dir.write("pics/a.gif", "a"));
+  lines.push_back("a.gif");
+  const std::string path = fx.dir.write("p.glx", crlf(lines));
+  const AppletDocument d = readProjectDocument(path);
+  EXPECT_EQ(d.appletClass, "warp.class");
+  EXPECT_EQ(d.effectVariant, 1);
+  EXPECT_EQ(d.frameCount, 12);
+  EXPECT_EQ(d.imageNames, std::vector<std::string>{"a.gif"});
+  EXPECT_FALSE(d.updatingControls);
+  EXPECT_FALSE(fileExists(fx.required() + "a.gif"));
+  EXPECT_FALSE(pathExists(fx.temp()));
+
+  lines[3] = "99";
+  EXPECT_EQ(readProjectDocument(fx.dir.write("q.glx", crlf(lines))).appletClass, "fade.class")
+      << "a bad index keeps the reset's class";
+  EXPECT_THROW(readProjectDocument(fx.dir / "none.glx"), EInOutError);
+}
+
+}  // namespace
+}  // namespace glx
