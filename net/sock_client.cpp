@@ -1,0 +1,867 @@
+#include "net/sock_client.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/errors.h"
+
+namespace glx {
+
+namespace {
+
+// Messages 1125 to 1128 travel as one custom event type carrying the number.
+const QEvent::Type kSockEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class SockMessage : public QEvent {
+ public:
+  explicit SockMessage(int message) : QEvent(kSockEventType), m_message(message) {}
+  int message() const { return m_message; }
+
+ private:
+  int m_message;
+};
+
+int g_winsockUsers = 0;
+std::vector<std::string> g_winsockInfo;
+
+}  // namespace
+
+// Stands for the hidden notification window: receives the posted messages.
+class SockNotifyWindow : public QObject {
+ public:
+  explicit SockNotifyWindow(TSockClient* client) : m_client(client) {}
+  bool event(QEvent* e) override {
+    if (e->type() == kSockEventType) {
+      m_client->dispatch(static_cast<SockMessage*>(e)->message(), 0, 0);
+      return true;
+    }
+    return QObject::event(e);
+  }
+
+ private:
+  TSockClient* m_client;
+};
+
+// ---------------------------------------------------------------------------
+// Creation and destruction
+
+TSockClient::TSockClient(std::shared_ptr<HostLookup> lookup)
+    : m_lookup(std::move(lookup)), m_alive(std::make_shared<bool>(true)) {
+  ReportStatus(8, "Create");
+  m_notify = std::make_unique<SockNotifyWindow>(this);
+  m_passTimer = new QTimer(m_notify.get());
+  m_passTimer->setSingleShot(true);
+  m_passTimer->setTimerType(Qt::PreciseTimer);
+  m_chunk.resize(kChunk);
+  m_timeoutTimer = std::make_unique<TThreadTimer>();
+  m_timeoutTimer->SetEnabled(false);
+  m_timeoutTimer->SetOnTimer([this](TThreadTimer&) { TimerFired(); });
+  m_remoteAddress.sin_family = AF_INET;
+  InitWinsock();
+}
+
+TSockClient::~TSockClient() {
+  ReportStatus(8, "Destroy");
+  Abort();
+  // What an overriding Abort does as well: end a pending lookup wait.
+  m_lookupDone = true;
+  Cancel();
+  if (m_lookupId >= 0 && m_lookup) m_lookup->abort(m_lookupId);
+  *m_alive = false;
+  m_timeoutTimer.reset();
+  if (m_sendFile >= 0) ::close(m_sendFile);
+  if (m_recvFile) std::fclose(m_recvFile);
+  m_destroying = true;
+  try {
+    CloseSocket();
+  } catch (...) {
+    // A failing close must not escape a destructor.
+  }
+  m_notify.reset();
+  if (--g_winsockUsers == 0) g_winsockInfo.clear();
+}
+
+void TSockClient::InitWinsock() {
+  ReportStatus(8, "Initializing Winsock");
+  if (g_winsockUsers++ == 0) {
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    g_winsockInfo = {"Version= 1.1",
+                     "High Version= 1.1",
+                     "Description= POSIX sockets",
+                     "System= Running",
+                     "Max Sockets= " + std::to_string(files.rlim_cur),
+                     "Max Udp pack size= 65507"};
+  }
+  m_socketHandle = makeSocket(true);
+  if (m_socketHandle < 0) {
+    if (--g_winsockUsers == 0) g_winsockInfo.clear();
+    throw ESockError("Initializaton of windows sockets failed");
+  }
+}
+
+std::vector<std::string> TSockClient::WinsockInfo() { return g_winsockInfo; }
+
+int TSockClient::makeSocket(bool withLinger) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                          withLinger ? IPPROTO_TCP : 0);
+  if (fd < 0) return -1;
+  if (withLinger) {
+    // Closing resets the connection at once.
+    linger l{};
+    l.l_onoff = 1;
+    l.l_linger = 0;
+    if (::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0) {
+      ::close(fd);
+      return -1;
+    }
+  }
+  // No notifier yet: an unconnected socket polls as writable and hung up.
+  m_socketUsed = false;
+  return fd;
+}
+
+// ---------------------------------------------------------------------------
+// Notifications
+
+void TSockClient::makeNotifiers() {
+  dropNotifiers();
+  m_notificationsStopped = false;
+  m_readNotifier = new QSocketNotifier(m_socketHandle, QSocketNotifier::Read, m_notify.get());
+  m_readNotifier->setEnabled(false);
+  QObject::connect(m_readNotifier, &QSocketNotifier::activated, m_notify.get(),
+                   [this] { onReadable(); });
+  m_writeNotifier = new QSocketNotifier(m_socketHandle, QSocketNotifier::Write, m_notify.get());
+  m_writeNotifier->setEnabled(false);
+  QObject::connect(m_writeNotifier, &QSocketNotifier::activated, m_notify.get(),
+                   [this] { onWritable(); });
+}
+
+void TSockClient::dropNotifiers() {
+  // Disabled at once; deleted later because this may run inside their own
+  // activation.
+  for (QSocketNotifier** n : {&m_readNotifier, &m_writeNotifier}) {
+    if (*n) {
+      (*n)->setEnabled(false);
+      QObject::disconnect(*n, nullptr, nullptr, nullptr);
+      (*n)->deleteLater();
+      *n = nullptr;
+    }
+  }
+}
+
+void TSockClient::stopNotifications() {
+  m_notificationsStopped = true;
+  if (m_readNotifier) m_readNotifier->setEnabled(false);
+  if (m_writeNotifier) m_writeNotifier->setEnabled(false);
+}
+
+void TSockClient::updateWriteNotifier() {
+  if (!m_writeNotifier) return;
+  const bool want = !m_notificationsStopped && m_brokenError == 0 &&
+                    (m_connecting || (m_connected && somethingToSend()));
+  if (m_writeNotifier->isEnabled() != want) m_writeNotifier->setEnabled(want);
+}
+
+bool TSockClient::readNotifierEnabled() const {
+  return m_readNotifier && m_readNotifier->isEnabled();
+}
+
+bool TSockClient::writeNotifierEnabled() const {
+  return m_writeNotifier && m_writeNotifier->isEnabled();
+}
+
+void TSockClient::onReadable() {
+  ++m_notificationCount;
+  // Peek to tell data from the peer's close, as the two events differ.
+  char probe;
+  const ssize_t n = ::recv(m_socketHandle, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+  if (n > 0) {
+    dispatch(kMsgSocket, kEventRead, 0);
+  } else if (n == 0) {
+    if (m_readNotifier) m_readNotifier->setEnabled(false);
+    dispatch(kMsgSocket, kEventClose, 0);
+  } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+    const int error = winsockErrorFromErrno(errno);
+    if (m_readNotifier) m_readNotifier->setEnabled(false);
+    m_brokenError = error;
+    dispatch(kMsgSocket, kEventClose, error);
+  }
+}
+
+void TSockClient::onWritable() {
+  ++m_notificationCount;
+  if (m_connecting) {
+    m_connecting = false;
+    int error = 0;
+    socklen_t len = sizeof error;
+    if (::getsockopt(m_socketHandle, SOL_SOCKET, SO_ERROR, &error, &len) != 0) error = errno;
+    if (m_writeNotifier) m_writeNotifier->setEnabled(false);
+    if (error == 0 && m_readNotifier) m_readNotifier->setEnabled(true);
+    dispatch(kMsgSocket, kEventConnect, winsockErrorFromErrno(error));
+    updateWriteNotifier();
+    return;
+  }
+  dispatch(kMsgSocket, kEventWrite, 0);
+}
+
+void TSockClient::postMessage(int message) {
+  QCoreApplication::postEvent(m_notify.get(), new SockMessage(message));
+}
+
+void TSockClient::dispatch(int message, int event, int errorWord) {
+  try {
+    if (message == kMsgSocket || message == kMsgLookup) m_lastEventOk = errorWord == 0;
+    switch (message) {
+      case kMsgSocket:
+        switch (event) {
+          case kEventRead:
+            ReadToStream();
+            break;
+          case kEventWrite:
+            WriteFromStream();
+            break;
+          case kEventAccept:
+            m_connected = true;
+            fire(OnAccept);
+            break;
+          case kEventConnect:
+            if (m_lastEventOk) {
+              m_connected = true;
+              fire(OnConnect);
+            }
+            break;
+          case kEventClose:
+            closeNotification();
+            break;
+          default:
+            break;  // out-of-band data is not used
+        }
+        break;
+      case kMsgLookup:
+        m_lookupDone = true;
+        break;
+      case kMsgWrite:
+        WriteFromStream();
+        break;
+      case kMsgRead:
+        ReadToStream();
+        break;
+      default:
+        break;
+    }
+  } catch (...) {
+    // Failures inside notification handling, handlers included, are dropped:
+    // the waiting operation sees the state and reports.
+  }
+}
+
+void TSockClient::closeNotification() {
+  while (!m_canceled) {
+    const ssize_t n = ::recv(m_socketHandle, m_chunk.data(), kChunk, MSG_DONTWAIT);
+    if (n <= 0) break;
+    appendReceived(m_chunk.data(), static_cast<size_t>(n));
+  }
+  m_connected = false;
+  CloseSocket();
+}
+
+void TSockClient::ReadToStream() {
+  if (m_canceled) {
+    stopNotifications();
+    fire(OnReadCanceled);
+  }
+  if (m_handlerBusy) return;
+  m_handlerBusy = true;
+  bool stored = false;
+  try {
+    ReportStatus(8, "ReadToStream");
+    const ssize_t n = ::recv(m_socketHandle, m_chunk.data(), kChunk, MSG_DONTWAIT);
+    if (n < 0) {
+      m_lastErrorNo = winsockErrorFromErrno(errno);
+      if (OnSocketError) {
+        OnSocketError(*this, static_cast<uint16_t>(m_lastErrorNo), ErrorMessage(m_lastErrorNo));
+      }
+    } else {
+      appendReceived(m_chunk.data(), static_cast<size_t>(n));
+      stored = true;
+      if (m_capturing) {
+        m_bytesRecvd += static_cast<uint32_t>(n);
+        fire(OnPacketRecvd);
+      }
+      if (n == kChunk) postMessage(kMsgRead);
+    }
+  } catch (...) {
+    m_handlerBusy = false;
+    throw;
+  }
+  m_handlerBusy = false;
+  if (stored) fire(OnDataAvailable);
+}
+
+void TSockClient::WriteFromStream() {
+  if (m_handlerBusy) return;
+  m_handlerBusy = true;
+  try {
+    ReportStatus(8, "WriteFromStream");
+    if (!somethingToSend() || m_canceled) {
+      m_handlerBusy = false;
+      updateWriteNotifier();
+      return;
+    }
+    ssize_t n;
+    if (m_sendFile >= 0) {
+      const ssize_t got = ::pread(m_sendFile, m_chunk.data(), kChunk, m_bytesSent);
+      if (got <= 0) {
+        // The file shrank or failed: nothing more can be sent from it.
+        m_bytesTotal = static_cast<int32_t>(m_bytesSent);
+        m_sendDone = true;
+        m_handlerBusy = false;
+        updateWriteNotifier();
+        return;
+      }
+      n = ::send(m_socketHandle, m_chunk.data(), static_cast<size_t>(got), MSG_NOSIGNAL);
+    } else {
+      const size_t len = std::min<size_t>(kChunk, m_send.size() - m_sendHead);
+      n = ::send(m_socketHandle, m_send.data() + m_sendHead, len, MSG_NOSIGNAL);
+    }
+    if (n < 0) {
+      const int e = errno;
+      m_lastErrorNo = winsockErrorFromErrno(e);
+      // A broken connection would keep the socket writable; its close is
+      // reported by the read side.
+      if (e != EAGAIN && e != EWOULDBLOCK && e != EINTR) m_brokenError = m_lastErrorNo;
+    } else {
+      bool remains;
+      if (m_sendFile >= 0) {
+        remains = static_cast<int64_t>(m_bytesSent) + n < m_bytesTotal;
+      } else {
+        m_sendHead += static_cast<size_t>(n);
+        remains = m_sendHead < m_send.size();
+        if (!remains) {
+          m_send.clear();
+          m_sendHead = 0;
+        } else if (m_sendHead > m_send.size() / 2) {
+          m_send.erase(0, m_sendHead);
+          m_sendHead = 0;
+        }
+      }
+      if (remains) {
+        postMessage(kMsgWrite);
+      } else {
+        m_sendDone = true;
+      }
+      m_bytesSent += static_cast<uint32_t>(n);
+      if (m_capturing) fire(OnPacketSent);
+    }
+  } catch (...) {
+    m_handlerBusy = false;
+    updateWriteNotifier();
+    throw;
+  }
+  m_handlerBusy = false;
+  updateWriteNotifier();
+}
+
+// ---------------------------------------------------------------------------
+// Waiting
+
+void TSockClient::waitPass() {
+  if (!QCoreApplication::instance()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return;
+  }
+  // The single-shot timer bounds the wait; any event ends it sooner.
+  m_passTimer->start(2);
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void TSockClient::fire(const Notify& event) {
+  if (event) event(*this);
+}
+
+void TSockClient::ReportStatus(int level, const std::string& text) {
+  if (ReportLevel >= level) {
+    m_lastStatus = text;
+    if (!m_destroying && OnStatus) OnStatus(*this, text);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Connection
+
+void TSockClient::Connect() {
+  ReportStatus(8, "Connecting");
+  m_canceled = false;
+  if (m_connected) throw ESockError("Already connected");
+
+  auto resolve = [this]() -> uint32_t {
+    try {
+      return ResolveHost();
+    } catch (const ESockError& e) {
+      const std::string text = e.what();
+      if (text == "Host Lookup Timed Out" || text == "Host Lookup Canceled") throw;
+      return 0;
+    }
+  };
+  uint32_t address = resolve();
+  if (address == 0 && OnInvalidHost) {
+    bool handled = false;
+    OnInvalidHost(*this, handled);
+    if (handled) address = resolve();
+  }
+  if (address == 0) throw ESockError("Null Remote Address");
+
+  m_remoteAddress = sockaddr_in{};
+  m_remoteAddress.sin_family = AF_INET;
+  m_remoteAddress.sin_port = htons(static_cast<uint16_t>(Proxy.empty() ? Port : ProxyPort));
+  m_remoteAddress.sin_addr.s_addr = address;
+
+  // A socket can carry one connection attempt; a fresh one replaces it.
+  if (m_socketHandle < 0 || m_socketUsed) replaceFailedSocket();
+  if (m_socketHandle < 0) CheckError(winsockErrorFromErrno(errno), -1);
+
+  m_lookupDone = false;
+  m_lastEventOk = true;
+  m_brokenError = 0;
+  m_socketUsed = true;
+  makeNotifiers();
+  if (::connect(m_socketHandle, reinterpret_cast<const sockaddr*>(&m_remoteAddress),
+                sizeof m_remoteAddress) != 0) {
+    // A non-blocking connect answers "in progress": the normal case.
+    const int e = errno;
+    try {
+      CheckError(e == EINPROGRESS ? kWsaEWouldBlock : winsockErrorFromErrno(e), kWsaEWouldBlock);
+    } catch (...) {
+      replaceFailedSocket();
+      throw;
+    }
+  }
+  m_connecting = true;
+  updateWriteNotifier();
+
+  TimerOn();
+  waitUntil([this] { return m_connected || m_timedOut || m_canceled || !m_lastEventOk; });
+  TimerOff();
+  if (!m_timedOut && !m_canceled && m_lastEventOk) return;
+
+  m_connecting = false;
+  m_connected = false;
+  replaceFailedSocket();
+  fire(OnConnectionFailed);
+  if (m_timedOut) throw ESockError("Connection Timed out");
+  if (m_canceled) throw ESockError("Connection Canceled");
+  throw ESockError("Connection Failed");
+}
+
+void TSockClient::replaceFailedSocket() {
+  // Quietly: no close events for a socket that never connected.
+  dropNotifiers();
+  m_connecting = false;
+  if (m_socketHandle >= 0) ::close(m_socketHandle);
+  m_socketHandle = makeSocket(false);
+}
+
+uint32_t TSockClient::ResolveHost() {
+  ReportStatus(8, "Resolve Host");
+  std::string name = Proxy.empty() ? Host : Proxy;
+  if (name.size() > 127) name.resize(127);
+  const in_addr_t dotted = ::inet_addr(name.c_str());
+  if (dotted != INADDR_NONE) return dotted;
+
+  TimerOn();
+  m_lookupDone = false;
+  m_lookupError = 0;
+  m_lookupAddress = 0;
+  std::weak_ptr<bool> alive = m_alive;
+  const int id = m_lookup->start(name, [this, alive](int error, uint32_t address) {
+    auto token = alive.lock();
+    if (!token || !*token) return;
+    m_lookupId = -1;
+    m_lookupError = error;
+    m_lookupAddress = address;
+    ++m_notificationCount;
+    dispatch(kMsgLookup, 0, error);
+  });
+  // The answer may already have come (it never comes from inside start()).
+  if (!m_lookupDone) m_lookupId = id;
+  waitUntil([this] { return m_lookupDone || m_timedOut || m_canceled; });
+  TimerOff();
+  if (m_lookupId >= 0) {
+    m_lookup->abort(m_lookupId);
+    m_lookupId = -1;
+  }
+  if (m_timedOut) throw ESockError("Host Lookup Timed Out");
+  if (m_canceled) throw ESockError("Host Lookup Canceled");
+  if (!m_lastEventOk || m_lookupError != 0) throw ESockError("Host Lookup Failed");
+  fire(OnHostResolved);
+  return m_lookupAddress;
+}
+
+void TSockClient::TimerOn() {
+  ReportStatus(8, "Timer On");
+  m_timedOut = false;
+  if (TimeOut < 0) throw ERangeError();
+  m_timeoutTimer->SetInterval(static_cast<unsigned>(TimeOut));
+  m_timeoutTimer->SetEnabled(true);
+}
+
+void TSockClient::TimerOff() {
+  ReportStatus(8, "Timer Off");
+  m_timeoutTimer->SetEnabled(false);
+}
+
+void TSockClient::TimerFired() {
+  ReportStatus(8, "Timer Triggered");
+  TimerOff();
+  m_timedOut = true;
+  Abort();
+}
+
+void TSockClient::Cancel() {
+  ReportStatus(8, "Canceling");
+  m_canceled = true;
+}
+
+void TSockClient::Abort() {}
+
+void TSockClient::Disconnect() {
+  ReportStatus(8, "Disconnecting");
+  CloseSocket();
+}
+
+void TSockClient::CloseSocket() {
+  ReportStatus(4, "Request Close Socket");
+  m_connected = false;
+  m_connecting = false;
+  if (m_socketHandle < 0) return;
+  dropNotifiers();
+  const int result = ::close(m_socketHandle);
+  const int e = errno;
+  m_socketHandle = -1;
+  if (result != 0) CheckError(winsockErrorFromErrno(e), kWsaEWouldBlock);
+  if (!m_destroying) fire(OnDisconnect);
+  if (!m_destroying) m_socketHandle = makeSocket(false);
+}
+
+void TSockClient::CheckError(int errorNo, int tolerated) {
+  ReportStatus(16, "Checking Error In Error Manager");
+  m_lastErrorNo = errorNo;
+  if (m_lastErrorNo == tolerated) return;
+  const std::string text = ErrorMessage(m_lastErrorNo);
+  if (OnSocketError) OnSocketError(*this, static_cast<uint16_t>(m_lastErrorNo), text);
+  throw ESockError(text);
+}
+
+std::string TSockClient::ErrorMessage(int number) {
+  ReportStatus(8, "Looking Up Error Message");
+  return socketErrorText(number);
+}
+
+int TSockClient::Accept() {
+  waitUntil([this] { return m_lookupDone || m_canceled; });
+  if (m_canceled) throw ESockError("Accepting Canceled");
+  if (!m_lastEventOk) throw ESockError("Error creating Data Connection");
+  ReportStatus(4, "Accepting");
+  sockaddr_in peer{};
+  socklen_t len = sizeof peer;
+  const int fd = ::accept4(m_socketHandle, reinterpret_cast<sockaddr*>(&peer), &len,
+                           SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd >= 0) m_remoteAddress = peer;
+  if (m_canceled) {
+    m_canceled = false;
+    if (fd >= 0) ::close(fd);
+    throw EAbortError("Socket send aborted");
+  }
+  return fd;
+}
+
+// ---------------------------------------------------------------------------
+// Queues
+
+void TSockClient::appendReceived(const char* bytes, size_t n) {
+  if (n == 0) return;
+  if (m_recvFile) {
+    if (m_recvFileError == 0 && std::fwrite(bytes, 1, n, m_recvFile) != n) {
+      m_recvFileError = errno ? errno : EIO;
+    }
+    return;
+  }
+  m_recv.append(bytes, n);
+}
+
+void TSockClient::FeedReceived(const std::string& bytes) {
+  appendReceived(bytes.data(), bytes.size());
+}
+
+std::string TSockClient::QueuedReceived() const { return m_recv.substr(m_recvHead); }
+
+size_t TSockClient::QueuedToSend() const { return m_send.size() - m_sendHead; }
+
+void TSockClient::takeReceived(size_t n, std::string* into) {
+  if (into) into->append(m_recv, m_recvHead, n);
+  m_recvHead += n;
+  if (m_recvHead >= m_recv.size()) {
+    m_recv.clear();
+    m_recvHead = 0;
+  } else if (m_recvHead > m_recv.size() / 2) {
+    // Keep the queue from growing: drop what was taken once it is the
+    // larger part.
+    m_recv.erase(0, m_recvHead);
+    m_recvHead = 0;
+  }
+  m_lineFeedScan = m_recvHead;
+}
+
+size_t TSockClient::findLineFeed() {
+  if (m_lineFeedScan < m_recvHead) m_lineFeedScan = m_recvHead;
+  const void* hit = std::memchr(m_recv.data() + m_lineFeedScan, '\n',
+                                m_recv.size() - m_lineFeedScan);
+  if (hit) return static_cast<size_t>(static_cast<const char*>(hit) - m_recv.data());
+  m_lineFeedScan = m_recv.size();
+  return std::string::npos;
+}
+
+bool TSockClient::somethingToSend() const {
+  if (m_sendFile >= 0) return static_cast<int64_t>(m_bytesSent) < m_bytesTotal;
+  return m_sendHead < m_send.size();
+}
+
+void TSockClient::queueToSend(const char* bytes, size_t n) {
+  m_send.append(bytes, n);
+  m_sendDone = false;
+  postMessage(kMsgWrite);
+  updateWriteNotifier();
+}
+
+void TSockClient::clearSendQueue() {
+  m_send.clear();
+  m_sendHead = 0;
+}
+
+void TSockClient::waitSent(const char* abortText) {
+  // Also ends when the connection is gone: queued bytes can never leave then.
+  waitUntil([this] { return m_sendDone || m_canceled || !m_connected; });
+  if (m_canceled) {
+    m_canceled = false;
+    throw EAbortError(abortText);
+  }
+  if (!m_sendDone) {
+    clearSendQueue();
+    m_sendDone = true;
+    throw ESockError(socketErrorText(m_brokenError != 0 ? m_brokenError : kWsaENotConn));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Transfer operations
+
+void TSockClient::SendBuffer(const char* bytes, uint16_t length) {
+  ReportStatus(4, "Sending Buffer");
+  if (m_canceled) return;
+  size_t n = length;
+  if (n == 0) {
+    n = std::strlen(bytes);
+    if (n > 65535) throw ERangeError();
+  }
+  // Nothing to send would never be reported as sent.
+  if (n == 0) return;
+  queueToSend(bytes, n);
+  waitSent("Socket send aborted");
+}
+
+void TSockClient::SendAll(const std::string& bytes) {
+  ReportStatus(4, "Sending Buffer");
+  if (m_canceled) return;
+  if (bytes.empty()) return;
+  queueToSend(bytes.data(), bytes.size());
+  waitSent("Socket send aborted");
+}
+
+void TSockClient::Write(const std::string& text) {
+  ReportStatus(8, "Write");
+  // Up to the first zero character, at most kWriteLimit characters.
+  const size_t zero = text.find('\0');
+  std::string staged = text.substr(0, std::min(zero, kWriteLimit));
+  SendBuffer(staged.c_str(), 0);
+}
+
+void TSockClient::Writeln(const std::string& text) {
+  ReportStatus(8, "Writeln");
+  Write(text + "\r\n");
+}
+
+std::string TSockClient::ReadLn() {
+  return ReadLnBounded(std::string::npos, std::string());
+}
+
+std::string TSockClient::ReadLnBounded(size_t maxLength, const std::string& tooLongText) {
+  ReportStatus(8, "ReadLn");
+  size_t lineFeed = std::string::npos;
+  // After the peer closed no line feed can come: the rest is the last line.
+  waitUntil([&] {
+    lineFeed = findLineFeed();
+    return lineFeed != std::string::npos || m_canceled || !m_connected ||
+           receivedSize() > maxLength;
+  });
+  if (m_canceled) throw EAbortError("Socket readln aborted");
+  const size_t length =
+      lineFeed != std::string::npos ? lineFeed - m_recvHead + 1 : receivedSize();
+  if (length > maxLength) throw ESockError(tooLongText);
+  std::string line;
+  takeReceived(length, &line);
+  return line;
+}
+
+std::string TSockClient::Transaction(const std::string& command) {
+  ReportStatus(8, "Transaction");
+  m_replyNumber = 0;
+  Writeln(command);
+  m_lastReply = ReadLn();
+  if (!m_lastReply.empty()) {
+    ReportStatus(1, m_lastReply);
+    size_t digits = 0;
+    while (digits < m_lastReply.size() && digits < 10 &&
+           std::isdigit(static_cast<unsigned char>(m_lastReply[digits]))) {
+      ++digits;
+    }
+    if (digits > 0) {
+      const long long value = std::stoll(m_lastReply.substr(0, digits));
+      if (value > 2147483647LL) {
+        m_replyNumber = 0;  // does not convert
+      } else if (value > 32767) {
+        throw ERangeError();
+      } else {
+        m_replyNumber = static_cast<int16_t>(value);
+      }
+    }
+  }
+  return m_lastReply;
+}
+
+void TSockClient::CaptureString(std::string& text, int size) {
+  text.clear();
+  m_capturing = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{m_capturing};
+  ReportStatus(8, "Capture String");
+  m_bytesRecvd = 0;
+  while (!m_canceled &&
+         ((size == -1 && (m_connected || receivedSize() > 0)) ||
+          (size >= 0 && text.size() < static_cast<size_t>(size)))) {
+    if (receivedSize() > 0) {
+      takeReceived(receivedSize(), &text);
+    } else if (!m_connected) {
+      break;  // the peer closed early: no more bytes will come
+    } else {
+      waitPass();
+    }
+  }
+  m_capturing = false;
+  if (m_canceled) {
+    m_canceled = false;
+    throw EAbortError("Socket capture aborted");
+  }
+}
+
+void TSockClient::CaptureFile(const std::string& fileName) {
+  ReportStatus(8, "CaptureFile");
+  std::FILE* file = std::fopen(fileName.c_str(), "wb");
+  if (!file) throw inOutError(errno);
+  m_recvFile = file;
+  m_recvFileError = 0;
+  m_capturing = true;
+  m_fileMode = true;
+  m_bytesRecvd = 0;
+  auto restore = [this] {
+    std::FILE* f = m_recvFile;
+    m_recvFile = nullptr;
+    const bool closed = std::fclose(f) == 0;
+    if (!closed && m_recvFileError == 0) m_recvFileError = errno ? errno : EIO;
+    m_capturing = false;
+    m_fileMode = false;
+  };
+  try {
+    const size_t queued = receivedSize();
+    if (queued > 0) {
+      appendReceived(m_recv.data() + m_recvHead, queued);
+      takeReceived(queued, nullptr);
+    }
+    m_bytesRecvd = static_cast<uint32_t>(queued);
+    waitUntil([this] { return !m_connected || m_canceled || m_recvFileError != 0; });
+  } catch (...) {
+    restore();
+    if (m_canceled) {
+      m_canceled = false;
+      throw EAbortError("Socket send aborted");
+    }
+    throw;
+  }
+  restore();
+  if (m_canceled) {
+    m_canceled = false;
+    throw EAbortError("Socket send aborted");
+  }
+  if (m_recvFileError != 0) throw inOutError(m_recvFileError);
+}
+
+void TSockClient::SendFile(const std::string& fileName) {
+  ReportStatus(8, "SendFile");
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw inOutError(errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int e = errno;
+    ::close(fd);
+    throw inOutError(e);
+  }
+  m_sendFile = fd;
+  m_capturing = true;
+  m_fileMode = true;
+  m_sendDone = false;
+  m_bytesSent = 0;
+  m_bytesTotal = static_cast<int32_t>(st.st_size);
+  auto restore = [this] {
+    ::close(m_sendFile);
+    m_sendFile = -1;
+    m_capturing = false;
+    m_fileMode = false;
+  };
+  try {
+    postMessage(kMsgWrite);
+    updateWriteNotifier();
+    waitUntil([this] { return m_sendDone || m_canceled || m_bytesTotal <= 0 || !m_connected; });
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+  updateWriteNotifier();
+  if (m_canceled) {
+    m_canceled = false;
+    throw EAbortError("Socket send aborted");
+  }
+  if (!m_sendDone && m_bytesTotal > 0) {
+    m_sendDone = true;
+    throw ESockError(socketErrorText(m_brokenError != 0 ? m_brokenError : kWsaENotConn));
+  }
+}
+
+}  // namespace glx
