@@ -8,15 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "publish/image_probe.h"  // ImageSize
+
 namespace glx {
 
 // 0x00BBGGRR: red in the lowest byte.
 using Color = uint32_t;
-
-struct ImageSize {
-  int width = 0;
-  int height = 0;
-};
 
 struct AppletDocument {
   int effectIndex = 0;  // 0..19, or -1 for no selection

@@ -1,0 +1,271 @@
+#include "publish/image_probe.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+// libjpeg's headers need FILE and size_t declared first.
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "platform/file_ops.h"
+
+namespace glx {
+
+namespace {
+
+// --- JPEG -------------------------------------------------------------------
+
+// libjpeg's default error handler calls exit(); ours jumps back to the
+// decode function with the formatted message. The jump only crosses libjpeg's
+// C frames and runJpegDecode, which holds no C++ object, so no destructor is
+// skipped.
+struct JpegErrorManager {
+  jpeg_error_mgr pub;  // first: libjpeg sees only this part
+  std::jmp_buf jump;
+  int code;
+  char message[JMSG_LENGTH_MAX];
+};
+
+// Memory libjpeg may use for whole-image buffers (progressive and
+// multi-scan files). A header claiming 65500 x 65500 would otherwise ask for
+// gigabytes before a byte of image data is read.
+constexpr long kJpegMemoryLimit = 512L * 1024 * 1024;
+
+extern "C" void jpegErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  err->code = err->pub.msg_code;
+  (*err->pub.format_message)(cinfo, err->message);
+  std::longjmp(err->jump, 1);
+}
+
+// Warnings (level < 0) about damaged data end the decode like errors: a
+// truncated file only ever gives "Premature end of JPEG file", never an
+// error. Two header oddities that do not mean damage are let through.
+extern "C" void jpegEmitMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;  // trace output
+  const int code = cinfo->err->msg_code;
+  if (code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM) return;
+  jpegErrorExit(cinfo);
+}
+
+// Decodes at 1/8 scale into one small row buffer: every coefficient is still
+// entropy-decoded (which is what finds damage), but the inverse transform
+// shrinks to the DC term, and for YCbCr only luminance is transformed at all.
+// Returns false with err->message set when libjpeg failed.
+bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FILE* file,
+                   const unsigned char* data, unsigned long size, ImageSize* result) {
+  if (setjmp(err->jump)) {
+    jpeg_destroy_decompress(cinfo);
+    return false;
+  }
+  jpeg_create_decompress(cinfo);
+  cinfo->mem->max_memory_to_use = kJpegMemoryLimit;
+  if (file)
+    jpeg_stdio_src(cinfo, file);
+  else
+    jpeg_mem_src(cinfo, data, size);
+  jpeg_read_header(cinfo, TRUE);
+
+  cinfo->scale_num = 1;
+  cinfo->scale_denom = 8;
+  cinfo->dct_method = JDCT_IFAST;
+  cinfo->do_fancy_upsampling = FALSE;
+  cinfo->do_block_smoothing = FALSE;
+  if (cinfo->jpeg_color_space == JCS_YCbCr || cinfo->jpeg_color_space == JCS_GRAYSCALE)
+    cinfo->out_color_space = JCS_GRAYSCALE;
+  jpeg_start_decompress(cinfo);
+
+  const JDIMENSION rowBytes = cinfo->output_width * static_cast<JDIMENSION>(cinfo->output_components);
+  const int rows = cinfo->rec_outbuf_height > 0 ? cinfo->rec_outbuf_height : 1;
+  JSAMPARRAY buffer = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                 rowBytes > 0 ? rowBytes : 1, static_cast<JDIMENSION>(rows));
+  while (cinfo->output_scanline < cinfo->output_height)
+    jpeg_read_scanlines(cinfo, buffer, static_cast<JDIMENSION>(rows));
+  jpeg_finish_decompress(cinfo);
+
+  result->width = static_cast<int>(cinfo->image_width);
+  result->height = static_cast<int>(cinfo->image_height);
+  jpeg_destroy_decompress(cinfo);
+  return true;
+}
+
+ImageSize decodeJpeg(std::FILE* file, const unsigned char* data, std::size_t size) {
+  jpeg_decompress_struct cinfo;
+  std::memset(&cinfo, 0, sizeof cinfo);
+  JpegErrorManager err;
+  std::memset(&err, 0, sizeof err);
+  cinfo.err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = jpegErrorExit;
+  err.pub.emit_message = jpegEmitMessage;
+
+  ImageSize result;
+  if (runJpegDecode(&cinfo, &err, file, data, static_cast<unsigned long>(size), &result)) return result;
+  if (err.code == JERR_NO_BACKING_STORE) {
+    // libjpeg's own text ("Backing store not supported") tells the user
+    // nothing; the cause is a picture larger than the memory limit.
+    throw EInvalidGraphic("The image is too large to be read (" + std::to_string(cinfo.image_width) + " x " +
+                          std::to_string(cinfo.image_height) + " pixels)");
+  }
+  throw EInvalidGraphic(err.message);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+FilePtr openForReading(const std::string& path) {
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) throw inOutError(errno);
+  return file;
+}
+
+// --- GIF --------------------------------------------------------------------
+
+std::string gifErrorText(int code) {
+  const char* text = GifErrorString(code);
+  if (text) return text;
+  return "Unknown GIF error " + std::to_string(code);
+}
+
+struct GifMemorySource {
+  const unsigned char* data;
+  std::size_t size;
+  std::size_t offset;
+};
+
+extern "C" int readGifMemory(GifFileType* gif, GifByteType* out, int wanted) {
+  auto* source = static_cast<GifMemorySource*>(gif->UserData);
+  if (wanted <= 0) return 0;
+  const std::size_t left = source->size - source->offset;
+  const std::size_t n = std::min(left, static_cast<std::size_t>(wanted));
+  if (n > 0) std::memcpy(out, source->data + source->offset, n);
+  source->offset += n;
+  return static_cast<int>(n);
+}
+
+extern "C" int readGifFile(GifFileType* gif, GifByteType* out, int wanted) {
+  if (wanted <= 0) return 0;
+  return static_cast<int>(std::fread(out, 1, static_cast<std::size_t>(wanted), static_cast<std::FILE*>(gif->UserData)));
+}
+
+struct GifCloser {
+  void operator()(GifFileType* gif) const {
+    int ignored = 0;
+    DGifCloseFile(gif, &ignored);
+  }
+};
+
+// Walks every record and decompresses every frame one row at a time, so a
+// frame header claiming 65535 x 65535 costs one 64 KB row, not gigabytes.
+ImageSize decodeGif(void* userData, InputFunc read) {
+  int openError = 0;
+  std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(userData, read, &openError));
+  if (!gif) throw EInvalidGraphic(gifErrorText(openError));
+  const auto fail = [&gif]() { throw EInvalidGraphic(gifErrorText(gif->Error)); };
+
+  const ImageSize size{gif->SWidth, gif->SHeight};
+  std::vector<GifPixelType> row;
+  for (;;) {
+    GifRecordType type = UNDEFINED_RECORD_TYPE;
+    if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) fail();
+    switch (type) {
+      case IMAGE_DESC_RECORD_TYPE: {
+        if (DGifGetImageDesc(gif.get()) == GIF_ERROR) fail();
+        const int width = gif->Image.Width;
+        const int height = gif->Image.Height;
+        if (width > 0 && height > 0) {
+          row.resize(static_cast<std::size_t>(width));
+          for (int y = 0; y < height; ++y)
+            if (DGifGetLine(gif.get(), row.data(), width) == GIF_ERROR) fail();
+        } else {
+          // No pixels to decode; the compressed blocks still have to be
+          // read past.
+          int codeSize = 0;
+          GifByteType* block = nullptr;
+          if (DGifGetCode(gif.get(), &codeSize, &block) == GIF_ERROR) fail();
+          while (block)
+            if (DGifGetCodeNext(gif.get(), &block) == GIF_ERROR) fail();
+        }
+        break;
+      }
+      case EXTENSION_RECORD_TYPE: {
+        int code = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) fail();
+        while (block)
+          if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) fail();
+        break;
+      }
+      case TERMINATE_RECORD_TYPE:
+        return size;
+      default:
+        fail();
+    }
+  }
+}
+
+}  // namespace
+
+ImageSize decodeJpegFile(const std::string& path) {
+  FilePtr file = openForReading(path);
+  return decodeJpeg(file.get(), nullptr, 0);
+}
+
+ImageSize decodeJpegBytes(const unsigned char* data, std::size_t size) {
+  static const unsigned char kNothing = 0;
+  return decodeJpeg(nullptr, data ? data : &kNothing, data ? size : 0);
+}
+
+ImageSize decodeGifFile(const std::string& path) {
+  FilePtr file = openForReading(path);
+  return decodeGif(file.get(), readGifFile);
+}
+
+ImageSize decodeGifBytes(const unsigned char* data, std::size_t size) {
+  GifMemorySource source{data, data ? size : 0, 0};
+  return decodeGif(&source, readGifMemory);
+}
+
+ImageFormat imageFormatOf(const std::string& fileName) {
+  const std::string bare = bareFileName(fileName);
+  const auto dot = bare.rfind('.');
+  if (dot == std::string::npos) return ImageFormat::None;
+  const std::string extension = bare.substr(dot);
+  if (extension == ".gif" || extension == ".GIF") return ImageFormat::Gif;
+  if (extension == ".jpg" || extension == ".JPG") return ImageFormat::Jpeg;
+  return ImageFormat::None;
+}
+
+std::string chooseImageFile(const std::string& folder, const std::string& name, const std::string& path) {
+  if (fileExists(name)) return name;
+  if (fileExists(path)) return path;
+  if (fileExists(folder + name)) return folder + name;
+  return {};
+}
+
+void LoadImage(std::optional<ImageSize>& probeImage, const std::string& folder, const std::string& name,
+               const std::string& path) {
+  probeImage.reset();
+  const std::string file = chooseImageFile(folder, name, path);
+  if (file.empty()) return;
+  switch (imageFormatOf(file)) {
+    case ImageFormat::Gif:
+      probeImage = decodeGifFile(file);
+      break;
+    case ImageFormat::Jpeg:
+      probeImage = decodeJpegFile(file);
+      break;
+    case ImageFormat::None:
+      break;
+  }
+}
+
+}  // namespace glx

@@ -1,0 +1,332 @@
+#include "publish/image_probe.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "tests/publish/image_fixtures.h"
+#include "tests/support/temp_dir.h"
+
+namespace glx {
+namespace {
+
+using test::bytesOf;
+using test::encodeGif;
+using test::encodeJpeg;
+using test::TempDir;
+
+// Makes a folder the process's current folder for one test.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::string& folder) : m_previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~CurrentFolder() { std::filesystem::current_path(m_previous); }
+
+ private:
+  std::filesystem::path m_previous;
+};
+
+std::string describe(const std::optional<ImageSize>& size) {
+  if (!size) return "none";
+  return std::to_string(size->width) + " x " + std::to_string(size->height);
+}
+
+// --- decoders ---------------------------------------------------------------
+
+TEST(ImageDecoders, JpegSizeIsTheFrameSize) {
+  struct Case {
+    const char* name;
+    int width, height;
+    test::JpegOptions options;
+  };
+  const Case cases[] = {
+      {"colour", 120, 80, {}},
+      {"odd sizes", 33, 17, {}},
+      {"grey", 64, 40, {1, false, 90, 3}},
+      {"progressive", 50, 70, {3, true, 75, 5}},
+      {"one pixel", 1, 1, {}},
+      {"wide strip", 12000, 8, {}},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const std::string jpeg = encodeJpeg(c.width, c.height, c.options);
+    const std::string path = dir.write(std::string(c.name) + ".jpg", jpeg);
+    const ImageSize fromFile = decodeJpegFile(path);
+    const ImageSize fromBytes = decodeJpegBytes(bytesOf(jpeg), jpeg.size());
+    EXPECT_EQ(fromFile.width, c.width) << c.name;
+    EXPECT_EQ(fromFile.height, c.height) << c.name;
+    EXPECT_EQ(fromBytes.width, c.width) << c.name;
+    EXPECT_EQ(fromBytes.height, c.height) << c.name;
+  }
+}
+
+TEST(ImageDecoders, GifSizeIsTheLogicalScreenNotTheFrame) {
+  struct Case {
+    const char* name;
+    int width, height;
+    std::vector<test::GifFrame> frames;
+  };
+  const Case cases[] = {
+      {"frame fills screen", 120, 80, {{0, 0, 120, 80}}},
+      {"small frame on a larger screen", 200, 100, {{5, 5, 10, 10}}},
+      {"frame larger than the screen", 10, 10, {{0, 0, 40, 30}}},
+      {"several frames", 64, 48, {{0, 0, 64, 48}, {8, 8, 16, 16}, {0, 0, 64, 48, true}}},
+      {"interlaced", 30, 20, {{0, 0, 30, 20, true}}},
+      {"no frame at all", 17, 9, {}},
+      {"12000 wide", 12000, 1, {{0, 0, 1, 1}}},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const std::string gif = encodeGif(c.width, c.height, c.frames);
+    const std::string path = dir.write(std::string(c.name) + ".gif", gif);
+    const ImageSize fromFile = decodeGifFile(path);
+    const ImageSize fromBytes = decodeGifBytes(bytesOf(gif), gif.size());
+    EXPECT_EQ(fromFile.width, c.width) << c.name;
+    EXPECT_EQ(fromFile.height, c.height) << c.name;
+    EXPECT_EQ(fromBytes.width, c.width) << c.name;
+    EXPECT_EQ(fromBytes.height, c.height) << c.name;
+  }
+}
+
+// A GIF by hand: 1 x 1 screen, two-colour table, one frame of the given
+// size whose compressed data is a few bytes, then the trailer.
+std::string gifWithFrameSize(int width, int height) {
+  std::string gif = "GIF89a";
+  gif += std::string("\x01\x00\x01\x00\x80\x00\x00", 7);
+  gif += std::string("\x00\x00\x00\xff\xff\xff", 6);
+  gif += '\x2c';
+  gif += std::string("\x00\x00\x00\x00", 4);
+  gif += static_cast<char>(width & 0xFF);
+  gif += static_cast<char>(width >> 8);
+  gif += static_cast<char>(height & 0xFF);
+  gif += static_cast<char>(height >> 8);
+  gif += '\x00';
+  gif += std::string("\x02\x02\x44\x01\x00\x3b", 6);
+  return gif;
+}
+
+struct DamagedCase {
+  const char* name;
+  std::string bytes;
+  ImageFormat format;
+  // The exact message, or its beginning when prefixOnly.
+  std::string message;
+  bool prefixOnly = false;
+};
+
+std::vector<DamagedCase> damagedCases() {
+  const std::string jpeg = encodeJpeg(64, 48);
+  const std::string progressive = encodeJpeg(64, 48, {3, true, 90, 9});
+  const std::string gif = encodeGif(64, 48);
+  std::string corrupted = jpeg;
+  // Restart markers in the middle of the entropy-coded data.
+  for (size_t i = jpeg.size() / 2; i < jpeg.size() / 2 + 16; i += 2) {
+    corrupted[i] = '\xff';
+    corrupted[i + 1] = '\xd5';
+  }
+  const std::string png("\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x00\x10\x00\x00\x00\x10\x08\x02\x00\x00\x00", 33);
+  return {
+      {"zero-byte gif", "", ImageFormat::Gif, "Failed to read from given file"},
+      {"zero-byte jpeg", "", ImageFormat::Jpeg, "Empty input file"},
+      {"truncated jpeg", jpeg.substr(0, jpeg.size() / 2), ImageFormat::Jpeg, "Premature end of JPEG file"},
+      {"jpeg without its end marker", jpeg.substr(0, jpeg.size() - 2), ImageFormat::Jpeg,
+       "Premature end of JPEG file"},
+      {"truncated progressive jpeg", progressive.substr(0, progressive.size() / 2), ImageFormat::Jpeg,
+       "Premature end of JPEG file"},
+      {"jpeg with damaged data", corrupted, ImageFormat::Jpeg, "Corrupt JPEG data: ", true},
+      {"truncated gif", gif.substr(0, gif.size() / 2), ImageFormat::Gif, "Failed to read from given file"},
+      {"gif without its trailer", gif.substr(0, gif.size() - 1), ImageFormat::Gif,
+       "Failed to read from given file"},
+      {"gif header only", gif.substr(0, 8), ImageFormat::Gif, "No screen descriptor detected"},
+      {"png named .gif", png, ImageFormat::Gif, "Data is not in GIF format"},
+      {"text named .jpg", "hello, world\r\n", ImageFormat::Jpeg, "Not a JPEG file: starts with 0x68 0x65"},
+      {"gif named .jpg", gif, ImageFormat::Jpeg, "Not a JPEG file: starts with 0x47 0x49"},
+      {"jpeg named .gif", jpeg, ImageFormat::Gif, "Data is not in GIF format"},
+      {"jpeg claiming 65500 x 65500", test::withJpegFrameSize(jpeg, 65500, 65500), ImageFormat::Jpeg,
+       "Corrupt JPEG data: premature end of data segment"},
+      {"progressive jpeg claiming 65500 x 65500", test::withJpegFrameSize(progressive, 65500, 65500),
+       ImageFormat::Jpeg, "The image is too large to be read (65500 x 65500 pixels)"},
+      {"jpeg claiming 0 x 0", test::withJpegFrameSize(jpeg, 0, 0), ImageFormat::Jpeg,
+       "Empty JPEG image (DNL not supported)"},
+      {"gif frame claiming 65535 x 65535", gifWithFrameSize(65535, 65535), ImageFormat::Gif,
+       "Image EOF detected before image complete"},
+  };
+}
+
+TEST(ImageDecoders, DamagedFilesRaiseTheDecodersMessage) {
+  TempDir dir;
+  for (const DamagedCase& c : damagedCases()) {
+    const std::string path = dir.write(c.name, c.bytes);
+    const std::function<ImageSize()> decoders[] = {
+        [&] { return c.format == ImageFormat::Gif ? decodeGifFile(path) : decodeJpegFile(path); },
+        [&] {
+          return c.format == ImageFormat::Gif ? decodeGifBytes(bytesOf(c.bytes), c.bytes.size())
+                                              : decodeJpegBytes(bytesOf(c.bytes), c.bytes.size());
+        },
+    };
+    for (size_t i = 0; i < 2; ++i) {
+      const char* source = i == 0 ? "file" : "bytes";
+      try {
+        const ImageSize size = decoders[i]();
+        ADD_FAILURE() << c.name << " (" << source << "): decoded as " << size.width << " x " << size.height;
+      } catch (const EInvalidGraphic& e) {
+        const std::string what = e.what();
+        if (c.prefixOnly)
+          EXPECT_EQ(what.substr(0, c.message.size()), c.message) << c.name << " (" << source << "): " << what;
+        else
+          EXPECT_EQ(what, c.message) << c.name << " (" << source << ")";
+      }
+    }
+  }
+}
+
+TEST(ImageDecoders, NullBufferIsAnEmptyFile) {
+  EXPECT_THROW(decodeJpegBytes(nullptr, 0), EInvalidGraphic);
+  EXPECT_THROW(decodeGifBytes(nullptr, 0), EInvalidGraphic);
+}
+
+TEST(ImageDecoders, UnreadableFileIsAnInputOutputError) {
+  TempDir dir;
+  dir.mkdir("folder.gif");
+  for (const std::string& path : {dir / "missing.gif", dir / "missing.jpg"}) {
+    try {
+      imageFormatOf(path) == ImageFormat::Gif ? decodeGifFile(path) : decodeJpegFile(path);
+      ADD_FAILURE() << path << " was decoded";
+    } catch (const EInOutError& e) {
+      EXPECT_STREQ(e.what(), "File not found") << path;
+    }
+  }
+  // A folder opens but cannot be read.
+  EXPECT_THROW(decodeGifFile(dir / "folder.gif"), Error);
+}
+
+// --- the probe ----------------------------------------------------------------
+
+TEST(ImageProbe, AcceptsFourExtensionsComparedExactly) {
+  const std::pair<const char*, ImageFormat> cases[] = {
+      {"sun.gif", ImageFormat::Gif},      {"sun.GIF", ImageFormat::Gif},
+      {"sun.jpg", ImageFormat::Jpeg},     {"sun.JPG", ImageFormat::Jpeg},
+      {"/a/b.c/sun.jpg", ImageFormat::Jpeg}, {"x.png.gif", ImageFormat::Gif},
+      {".gif", ImageFormat::Gif},         {"sun.Gif", ImageFormat::None},
+      {"sun.gIF", ImageFormat::None},     {"sun.Jpg", ImageFormat::None},
+      {"sun.jpeg", ImageFormat::None},    {"sun.JPEG", ImageFormat::None},
+      {"sun.jpe", ImageFormat::None},     {"sun.png", ImageFormat::None},
+      {"sun", ImageFormat::None},         {"sun.gif.bak", ImageFormat::None},
+      {"sun.gif ", ImageFormat::None},    {"folder.gif/sun", ImageFormat::None},
+      {"", ImageFormat::None},
+  };
+  for (const auto& [name, format] : cases) EXPECT_EQ(imageFormatOf(name), format) << '"' << name << '"';
+}
+
+TEST(ImageProbe, LooksUpNameThenPathThenFolderPlusName) {
+  TempDir cwd, picked, folder, elsewhere;
+  struct Case {
+    const char* name;
+    bool inCurrentFolder, atPath, inFolder;
+    const char* expected;  // which file is read
+  };
+  const Case cases[] = {
+      {"all three: the current folder wins", true, true, true, "current"},
+      {"current folder over path", true, true, false, "current"},
+      {"path when the name is not in the current folder", false, true, true, "path"},
+      {"folder + name when neither exists", false, false, true, "folder"},
+      {"nothing anywhere", false, false, false, "none"},
+  };
+  // Each place holds a GIF of its own size, so the size tells which was read.
+  const std::map<std::string, ImageSize> sizes = {
+      {"current", {11, 12}}, {"path", {21, 22}}, {"folder", {31, 32}}};
+  for (const Case& c : cases) {
+    std::filesystem::remove(cwd / "sun.gif");
+    std::filesystem::remove(picked / "sun.gif");
+    std::filesystem::remove(folder / "sun.gif");
+    if (c.inCurrentFolder) cwd.write("sun.gif", encodeGif(11, 12));
+    if (c.atPath) picked.write("sun.gif", encodeGif(21, 22));
+    if (c.inFolder) folder.write("sun.gif", encodeGif(31, 32));
+
+    CurrentFolder inCwd(cwd.path());
+    std::optional<ImageSize> probe = ImageSize{1, 1};
+    LoadImage(probe, folder.path(), "sun.gif", picked / "sun.gif");
+    if (std::string(c.expected) == "none") {
+      EXPECT_FALSE(probe) << c.name << ": " << describe(probe);
+      EXPECT_EQ(chooseImageFile(folder.path(), "sun.gif", picked / "sun.gif"), "") << c.name;
+    } else {
+      const ImageSize want = sizes.at(c.expected);
+      ASSERT_TRUE(probe) << c.name;
+      EXPECT_EQ(probe->width, want.width) << c.name;
+      EXPECT_EQ(probe->height, want.height) << c.name;
+    }
+  }
+}
+
+TEST(ImageProbe, HtmlBuildCallWithNoFolderReadsThePath) {
+  TempDir cwd, picked;
+  const std::string path = picked.write("sun.gif", encodeGif(120, 80));
+  CurrentFolder inCwd(cwd.path());
+  std::optional<ImageSize> probe;
+  LoadImage(probe, "", "sun.gif", path);
+  ASSERT_TRUE(probe);
+  EXPECT_EQ(probe->width, 120);
+  EXPECT_EQ(probe->height, 80);
+}
+
+TEST(ImageProbe, ExtensionOfTheChosenFileDecides) {
+  TempDir cwd, dir;
+  CurrentFolder inCwd(cwd.path());
+  const std::string gif = encodeGif(40, 30);
+  const std::string jpeg = encodeJpeg(40, 30);
+  struct Case {
+    const char* fileName;
+    const std::string& bytes;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"a.gif", gif, true},   {"b.GIF", gif, true},   {"c.jpg", jpeg, true},  {"d.JPG", jpeg, true},
+      {"e.Gif", gif, false},  {"f.jpeg", jpeg, false}, {"g.JPEG", jpeg, false}, {"h.png", gif, false},
+      {"noextension", gif, false}, {"i.jpe", jpeg, false},
+  };
+  for (const Case& c : cases) {
+    const std::string path = dir.write(c.fileName, c.bytes);
+    std::optional<ImageSize> probe = ImageSize{5, 5};
+    LoadImage(probe, "", c.fileName, path);
+    if (c.accepted) {
+      ASSERT_TRUE(probe) << c.fileName;
+      EXPECT_EQ(probe->width, 40) << c.fileName;
+      EXPECT_EQ(probe->height, 30) << c.fileName;
+    } else {
+      EXPECT_FALSE(probe) << c.fileName << " gave " << describe(probe);
+    }
+  }
+}
+
+TEST(ImageProbe, DecoderFailureClearsTheProbeAndPropagates) {
+  TempDir cwd, dir;
+  CurrentFolder inCwd(cwd.path());
+  const std::string path = dir.write("photo.jpg", encodeGif(10, 10));
+  std::optional<ImageSize> probe = ImageSize{10, 10};
+  try {
+    LoadImage(probe, "", "photo.jpg", path);
+    FAIL() << "a GIF named .jpg was decoded";
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_STREQ(e.what(), "Not a JPEG file: starts with 0x47 0x49");
+  }
+  EXPECT_FALSE(probe);
+  // The next call tries again.
+  dir.write("photo.jpg", encodeJpeg(9, 7));
+  LoadImage(probe, "", "photo.jpg", path);
+  ASSERT_TRUE(probe);
+  EXPECT_EQ(probe->width, 9);
+}
+
+TEST(ImageProbe, FolderNamedLikeAnImageIsNotFound) {
+  TempDir cwd, dir;
+  CurrentFolder inCwd(cwd.path());
+  dir.mkdir("sun.gif");
+  std::optional<ImageSize> probe = ImageSize{3, 3};
+  LoadImage(probe, dir.path(), "sun.gif", dir / "sun.gif");
+  EXPECT_FALSE(probe);
+}
+
+}  // namespace
+}  // namespace glx
