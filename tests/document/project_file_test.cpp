@@ -1,13 +1,12 @@
 #include "document/project_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "platform/errors.h"
 #include "platform/file_ops.h"
+#include "tests/document/file_size_limit.h"
 #include "tests/support/program_folder_fixture.h"
 
 namespace glx {
@@ -430,27 +429,6 @@ TEST_F(ProjectFileTest, FileThatCannotBeOpenedLeavesTheDocument) {
   EXPECT_EQ(view.shown, 0);
 }
 
-// Tests run as root, so a write is made to fail by a file-size limit: the
-// kernel refuses the write half-way, as a full disk would.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &m_old);
-    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = m_old;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &m_old);
-    std::signal(SIGXFSZ, m_oldHandler);
-  }
-
- private:
-  rlimit m_old{};
-  void (*m_oldHandler)(int);
-};
-
 TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFile) {
   const std::string path = fx.dir / "keep.glx";
   project.saveFileOne(path);
@@ -458,7 +436,7 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFile) {
   recent.added.clear();
   doc.loadingMessage = std::string(4000, 'x');
   try {
-    FileSizeLimit limit(100);
+    test::FileSizeLimit limit(100);
     project.saveFileOne(path);
     ADD_FAILURE() << "saved past the limit";
   } catch (const EInOutError& e) {
