@@ -1,0 +1,156 @@
+#include "app/advanced_window.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/qt_services.h"
+#include "platform/error_sink.h"
+
+namespace glx {
+
+void AltHtmlEdit::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (event->modifiers() & Qt::ControlModifier) {
+      insertPlainText(QStringLiteral("\n"));
+      event->accept();
+    } else {
+      event->ignore();
+    }
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+namespace {
+
+QLabel* centredText(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setAlignment(Qt::AlignCenter);
+  label->setWordWrap(true);
+  return label;
+}
+
+QPushButton* plainButton(const QString& name, const QString& caption, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  // Enter in the boxes must not press a button behind the user's back.
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+TAdvancedWindow::TAdvancedWindow(AppletEditor& editor, std::function<void(int)> help, QWidget* parent)
+    : QDialog(parent), m_editor(editor), m_help(std::move(help)) {
+  setObjectName(QStringLiteral("AdvancedWindow"));
+  setWindowTitle(QStringLiteral("Advanced Options"));
+  setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+  setAttribute(Qt::WA_DeleteOnClose);
+  setModal(false);
+
+  auto* altGroup = new QGroupBox(QStringLiteral("Alternative HTML"), this);
+  auto* altLayout = new QVBoxLayout(altGroup);
+  altLayout->addWidget(centredText(
+      QStringLiteral("If you want to display HTML in browsers which do not support Java enter it here."), altGroup));
+  m_altHtml = new AltHtmlEdit(altGroup);
+  m_altHtml->setObjectName(QStringLiteral("mAltHTML"));
+  altLayout->addWidget(m_altHtml);
+
+  auto* loadGroup = new QGroupBox(QStringLiteral("Loading Message"), this);
+  auto* loadLayout = new QVBoxLayout(loadGroup);
+  loadLayout->addWidget(centredText(
+      QStringLiteral("Here you can change the message which is displayed while the Applet is loading."), loadGroup));
+  auto* messageRow = new QHBoxLayout;
+  auto* messageLabel = new QLabel(QStringLiteral("Message"), loadGroup);
+  m_loadingMessage = new QLineEdit(loadGroup);
+  m_loadingMessage->setObjectName(QStringLiteral("eLoadingMessage"));
+  messageLabel->setBuddy(m_loadingMessage);
+  messageRow->addWidget(messageLabel);
+  messageRow->addWidget(m_loadingMessage, 1);
+  loadLayout->addLayout(messageRow);
+  auto* colourRow = new QHBoxLayout;
+  auto* background = plainButton(QStringLiteral("bBackgroundColor"), QStringLiteral("&Background Color"), loadGroup);
+  auto* font = plainButton(QStringLiteral("bFontColor"), QStringLiteral("&Font Color"), loadGroup);
+  colourRow->addWidget(background);
+  colourRow->addWidget(font);
+  loadLayout->addLayout(colourRow);
+
+  auto* helpButton = new QToolButton(this);
+  helpButton->setObjectName(QStringLiteral("bHelp"));
+  helpButton->setIcon(style()->standardIcon(QStyle::SP_TitleBarContextHelpButton));
+  helpButton->setToolTip(QStringLiteral("Press me for help"));
+  auto* closeButton = plainButton(QStringLiteral("bClose"), QStringLiteral("&Close"), this);
+  auto* bottomRow = new QHBoxLayout;
+  bottomRow->addWidget(helpButton);
+  bottomRow->addStretch(1);
+  bottomRow->addWidget(closeButton);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(altGroup, 1);
+  layout->addWidget(loadGroup);
+  layout->addLayout(bottomRow);
+
+  connect(m_altHtml, &QPlainTextEdit::textChanged, this, [this] { runGuarded([this] { mAltHTMLChange(); }); });
+  connect(m_loadingMessage, &QLineEdit::textChanged, this,
+          [this] { runGuarded([this] { eLoadingMessageChange(); }); });
+  connect(background, &QPushButton::clicked, this, [this] { runGuarded([this] { bBackgroundColorClick(); }); });
+  connect(font, &QPushButton::clicked, this, [this] { runGuarded([this] { bFontColorClick(); }); });
+  connect(helpButton, &QToolButton::clicked, this, [this] { runGuarded([this] { bHelpClick(); }); });
+  connect(closeButton, &QPushButton::clicked, this, [this] { runGuarded([this] { bCloseClick(); }); });
+
+  resize(QSize(291, 300).expandedTo(sizeHint()));
+}
+
+void TAdvancedWindow::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) runGuarded([this] { FormShow(); });
+}
+
+void TAdvancedWindow::FormShow() {
+  AppletDocument& d = document();
+  d.updatingControls = true;
+  m_altHtml->setPlainText(qs(d.alternativeHtml));
+  m_loadingMessage->setText(qs(d.loadingMessage));
+  d.updatingControls = false;
+}
+
+void TAdvancedWindow::mAltHTMLChange() {
+  AppletDocument& d = document();
+  if (d.updatingControls) return;
+  d.modified = true;
+  d.alternativeHtml = ss(m_altHtml->toPlainText());
+}
+
+void TAdvancedWindow::eLoadingMessageChange() {
+  AppletDocument& d = document();
+  if (d.updatingControls) return;
+  d.modified = true;
+  d.loadingMessage = ss(m_loadingMessage->text());
+}
+
+void TAdvancedWindow::bBackgroundColorClick() {
+  AppletDocument& d = document();
+  d.modified = true;
+  d.loadingBackgroundColor = m_editor.getColor(d.loadingBackgroundColor);
+}
+
+void TAdvancedWindow::bFontColorClick() {
+  AppletDocument& d = document();
+  d.modified = true;
+  d.loadingFontColor = m_editor.getColor(d.loadingFontColor);
+}
+
+void TAdvancedWindow::bHelpClick() {
+  if (m_help) m_help(kHelpContext);
+}
+
+void TAdvancedWindow::bCloseClick() { close(); }
+
+}  // namespace glx

@@ -1,0 +1,56 @@
+// The advanced options window: the four document fields the main window
+// does not show. It holds no data of its own; every keystroke goes to the
+// document at once.
+#pragma once
+
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <functional>
+
+#include "document/applet_editor.h"
+
+class QLineEdit;
+class QPushButton;
+
+namespace glx {
+
+// A multi-line box where Enter alone does not break the line (it belongs
+// to the dialog); Ctrl+Enter does.
+class AltHtmlEdit : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+class TAdvancedWindow : public QDialog {
+  Q_OBJECT
+ public:
+  // help shows a help context of the application's help file.
+  TAdvancedWindow(AppletEditor& editor, std::function<void(int)> help, QWidget* parent = nullptr);
+
+  void FormShow();
+  void mAltHTMLChange();
+  void eLoadingMessageChange();
+  void bBackgroundColorClick();
+  void bFontColorClick();
+  void bHelpClick();
+  void bCloseClick();
+
+  static constexpr int kHelpContext = 55;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  AppletDocument& document() { return m_editor.document(); }
+
+  AppletEditor& m_editor;
+  std::function<void(int)> m_help;
+  AltHtmlEdit* m_altHtml;
+  QLineEdit* m_loadingMessage;
+};
+
+}  // namespace glx

@@ -1,0 +1,41 @@
+#include "app/help_window.h"
+
+#include <QScrollBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/qt_services.h"
+#include "platform/errors.h"
+#include "platform/file_ops.h"
+
+namespace glx {
+
+HelpWindow::HelpWindow(std::string programFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_programFolder(std::move(programFolder)), m_browser(new QTextBrowser(this)) {
+  setObjectName(QStringLiteral("helpWindow"));
+  setWindowTitle(QStringLiteral("Glimmerax Help"));
+  m_browser->setObjectName(QStringLiteral("helpBrowser"));
+  m_browser->setOpenExternalLinks(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(m_browser);
+  resize(560, 480);
+}
+
+void HelpWindow::showContext(int context) {
+  const std::string path = m_programFolder + kHelpFileName;
+  if (!fileExists(path)) throw Error("Cannot find the help file \"" + path + "\".");
+  QUrl url = QUrl::fromLocalFile(qs(path));
+  if (context != 0) url.setFragment(QStringLiteral("context-%1").arg(context));
+  m_browser->setSource(url);
+  // Asking again for the page already shown must still move to the anchor.
+  if (context != 0)
+    m_browser->scrollToAnchor(url.fragment());
+  else
+    m_browser->verticalScrollBar()->setValue(0);
+  show();
+  raise();
+  activateWindow();
+}
+
+}  // namespace glx

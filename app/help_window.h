@@ -1,0 +1,32 @@
+// The program's own help viewer: "Glimmerax Help.html" beside the
+// executable, shown whole or scrolled to the anchor of a context number.
+// (The desktop's opener drops the #fragment of file addresses, so the
+// shell cannot do this.)
+#pragma once
+
+#include <QTextBrowser>
+#include <QWidget>
+#include <string>
+
+namespace glx {
+
+inline constexpr const char* kHelpFileName = "Glimmerax Help.html";
+
+class HelpWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit HelpWindow(std::string programFolder, QWidget* parent = nullptr);
+
+  // 0 shows the page from its top; any other number scrolls to the anchor
+  // "context-<number>". Raises an error naming the file when it is missing.
+  void showContext(int context);
+
+  // The page and anchor last shown (for checks).
+  QUrl currentSource() const { return m_browser->source(); }
+
+ private:
+  std::string m_programFolder;
+  QTextBrowser* m_browser;
+};
+
+}  // namespace glx

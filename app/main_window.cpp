@@ -1,0 +1,714 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/about_window.h"
+#include "app/advanced_window.h"
+#include "app/help_window.h"
+#include "app/image_list_view.h"
+#include "app/image_order.h"
+#include "app/qt_services.h"
+#include "document/effects.h"
+#include "platform/error_sink.h"
+#include "platform/file_ops.h"
+
+namespace glx {
+
+const char* const TMainWindow::kImageFilter =
+    "All Compatible Image Files (*.jpg *.gif);;JPEG Image Files (*.jpg);;GIF Image Files (*.gif)";
+const char* const TMainWindow::kLinkFilter = "HTML Files (*.html *.htm);;All Files (*)";
+
+namespace {
+
+constexpr int kClientWidth = 563;
+constexpr int kClientHeight = 317;
+
+constexpr int kEffectsHelp = 56;
+constexpr int kImagesHelp = 57;
+constexpr int kLinkHelp = 58;
+constexpr int kHtmlHelp = 33;
+
+QLabel* wrappedText(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setWordWrap(true);
+  return label;
+}
+
+QPushButton* button(const char* name, const QString& caption, const QString& hint, QWidget* parent) {
+  auto* b = new QPushButton(caption, parent);
+  b->setObjectName(QString::fromLatin1(name));
+  if (!hint.isEmpty()) b->setToolTip(hint);
+  b->setAutoDefault(false);
+  return b;
+}
+
+QSpinBox* spinBox(const char* name, int maximum, const QString& hint, QWidget* parent) {
+  auto* box = new QSpinBox(parent);
+  box->setObjectName(QString::fromLatin1(name));
+  box->setRange(0, maximum);
+  if (!hint.isEmpty()) box->setToolTip(hint);
+  return box;
+}
+
+}  // namespace
+
+TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
+    : QMainWindow(parent),
+      m_folders(std::move(services.folders)),
+      m_dialogs(services.dialogs),
+      m_shell(services.shell),
+      m_files(m_folders, m_shell),
+      m_editor(m_document, m_files, m_dialogs, *this) {
+  setObjectName(QStringLiteral("MainWindow"));
+  setWindowTitle(QStringLiteral("Glimmerax"));
+  // A single border with system menu and minimise button, no maximise.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint);
+  buildControls();
+  buildMenus();
+  connectEvents();
+
+  // The client area is 563 x 317; where the desktop's font needs more room
+  // the window grows to fit, and stays fixed at that size.
+  centralWidget()->setMinimumSize(kClientWidth, kClientHeight);
+  adjustSize();
+  setFixedSize(sizeHint().expandedTo(size()));
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+  handle([this] { FormCreate(); });
+}
+
+TMainWindow::~TMainWindow() = default;
+
+QToolButton* TMainWindow::helpButton(int context, QWidget* parent) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QStringLiteral("helpButton%1").arg(context));
+  b->setIcon(style()->standardIcon(QStyle::SP_TitleBarContextHelpButton));
+  b->setToolTip(QStringLiteral("Press me for help"));
+  b->setProperty("helpContext", context);
+  connect(b, &QToolButton::clicked, this, [this, context] { handle([this, context] { helpButtonClick(context); }); });
+  return b;
+}
+
+void TMainWindow::buildControls() {
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("clientArea"));
+  setCentralWidget(central);
+
+  Tabs = new QTabWidget(central);
+  Tabs->setObjectName(QStringLiteral("Tabs"));
+
+  // ---- "Settings" page
+  settingsTab = new QWidget;
+  settingsTab->setObjectName(QStringLiteral("settingsTab"));
+
+  auto* effects = new QGroupBox(QStringLiteral("Effects"), settingsTab);
+  effects->setObjectName(QStringLiteral("effectsGroup"));
+  auto* effectsLayout = new QGridLayout(effects);
+  effectsLayout->addWidget(wrappedText(QStringLiteral("Select the effect you would like to use for this Applet."), effects),
+                           0, 0, 1, 3);
+  cEffects = new QComboBox(effects);
+  cEffects->setObjectName(QStringLiteral("cEffects"));
+  cEffects->setEditable(false);
+  cEffects->setToolTip(QStringLiteral("Choose the effect here"));
+  for (const EffectEntry& row : kEffects) cEffects->addItem(QString::fromLatin1(row.displayName));
+  effectsLayout->addWidget(cEffects, 1, 0, 1, 3);
+
+  framesPanel = new QWidget(effects);
+  framesPanel->setObjectName(QStringLiteral("framesPanel"));
+  auto* framesRow = new QHBoxLayout(framesPanel);
+  framesRow->setContentsMargins(0, 0, 0, 0);
+  auto* framesLabel = new QLabel(QStringLiteral("Number of Frames"), framesPanel);
+  eFrames = spinBox("eFrames", 10000, QStringLiteral("Number of Frames"), framesPanel);
+  framesLabel->setBuddy(eFrames);
+  framesRow->addWidget(framesLabel);
+  framesRow->addWidget(eFrames, 1);
+
+  speedPanel = new QWidget(effects);
+  speedPanel->setObjectName(QStringLiteral("speedPanel"));
+  auto* speedRow = new QHBoxLayout(speedPanel);
+  speedRow->setContentsMargins(0, 0, 0, 0);
+  auto* speedLabel = new QLabel(QStringLiteral("Effect Speed"), speedPanel);
+  eIncrement = spinBox("eIncrement", 100, QStringLiteral("Effect Speed"), speedPanel);
+  speedLabel->setBuddy(eIncrement);
+  speedRow->addWidget(speedLabel);
+  speedRow->addWidget(eIncrement, 1);
+  // One of the two stands in the same place, following the effect.
+  effectsLayout->addWidget(framesPanel, 2, 0, 1, 3);
+  effectsLayout->addWidget(speedPanel, 2, 0, 1, 3);
+  framesPanel->hide();
+
+  bkColorBtn = button("bkColorBtn", QStringLiteral("Background &Color"),
+                      QStringLiteral("Press me to change the background color"), effects);
+  effectsLayout->addWidget(bkColorBtn, 3, 0, 1, 2);
+  effectsLayout->addWidget(helpButton(kEffectsHelp, effects), 3, 2, Qt::AlignRight);
+  effectsLayout->setRowStretch(4, 1);
+
+  // Kept for the applet's size, never shown: the size comes from the image.
+  auto* dimensions = new QGroupBox(QStringLiteral("Applet Dimensions"), settingsTab);
+  dimensions->setObjectName(QStringLiteral("dimensionsGroup"));
+  auto* dimensionsLayout = new QHBoxLayout(dimensions);
+  eAppletWidth = spinBox("eAppletWidth", 10000, QString(), dimensions);
+  eAppletHeight = spinBox("eAppletHeight", 10000, QString(), dimensions);
+  dimensionsLayout->addWidget(eAppletWidth);
+  dimensionsLayout->addWidget(eAppletHeight);
+  dimensions->hide();
+
+  auto* images = new QGroupBox(QStringLiteral("Images"), settingsTab);
+  images->setObjectName(QStringLiteral("imagesGroup"));
+  auto* imagesLayout = new QGridLayout(images);
+  imagesLayout->addWidget(wrappedText(QStringLiteral("Select the Image(s) you want to use in this applet."), images), 0,
+                          0, 1, 3);
+  imageListBox = new ImageListView(images);
+  imageListBox->setObjectName(QStringLiteral("imageListBox"));
+  imagesLayout->addWidget(imageListBox, 1, 0, 1, 3);
+  bAddImage = button("bAddImage", QStringLiteral("&Add Image"), QStringLiteral("Press me to add an image to the applet"),
+                     images);
+  deleteButtonButton = button("deleteButtonButton", QStringLiteral("&Delete Image"),
+                              QStringLiteral("Press me to delete the seleted image from the applet"), images);
+  imagesLayout->addWidget(bAddImage, 2, 0);
+  imagesLayout->addWidget(deleteButtonButton, 2, 1);
+  imagesLayout->addWidget(helpButton(kImagesHelp, images), 2, 2, Qt::AlignRight);
+  imagesLayout->setRowStretch(1, 1);
+
+  auto* linkGroup = new QGroupBox(QStringLiteral("Link"), settingsTab);
+  linkGroup->setObjectName(QStringLiteral("linkGroup"));
+  auto* linkLayout = new QGridLayout(linkGroup);
+  linkLayout->addWidget(
+      wrappedText(QStringLiteral("Here you can enter the URL the applet will link to when the user clicks on the Applet."),
+                  linkGroup),
+      0, 0, 1, 4);
+  auto* linkLabel = new QLabel(QStringLiteral("Link"), linkGroup);
+  eLink = new QLineEdit(linkGroup);
+  eLink->setObjectName(QStringLiteral("eLink"));
+  eLink->setToolTip(QStringLiteral("Enter the URL that the applet will link to here"));
+  linkLabel->setBuddy(eLink);
+  bLinkBrowse = new QToolButton(linkGroup);
+  bLinkBrowse->setObjectName(QStringLiteral("bLinkBrowse"));
+  bLinkBrowse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+  bLinkBrowse->setToolTip(QStringLiteral("Press me to browse for a HTML page"));
+  linkLayout->addWidget(linkLabel, 1, 0);
+  linkLayout->addWidget(eLink, 1, 1, 1, 2);
+  linkLayout->addWidget(bLinkBrowse, 1, 3);
+  auto* frameLabel = new QLabel(QStringLiteral("Frame"), linkGroup);
+  eFrame = new QComboBox(linkGroup);
+  eFrame->setObjectName(QStringLiteral("eFrame"));
+  eFrame->setEditable(true);
+  eFrame->setInsertPolicy(QComboBox::NoInsert);
+  eFrame->addItems({QStringLiteral("_self"), QStringLiteral("_top"), QStringLiteral("_blank"), QStringLiteral("_parent")});
+  eFrame->setCurrentIndex(-1);
+  eFrame->setEditText(QString());
+  eFrame->setToolTip(QStringLiteral("Enter the target frame for the link (optional)"));
+  frameLabel->setBuddy(eFrame);
+  linkLayout->addWidget(frameLabel, 2, 0);
+  linkLayout->addWidget(eFrame, 2, 1);
+  linkLayout->addWidget(helpButton(kLinkHelp, linkGroup), 2, 3, Qt::AlignRight);
+  linkLayout->setColumnStretch(1, 1);
+  linkLayout->setColumnStretch(2, 1);
+
+  auto* settingsLayout = new QGridLayout(settingsTab);
+  settingsLayout->addWidget(effects, 0, 0);
+  settingsLayout->addWidget(images, 0, 1, 2, 1);
+  settingsLayout->addWidget(linkGroup, 1, 0);
+  settingsLayout->setColumnStretch(0, 1);
+  settingsLayout->setColumnStretch(1, 1);
+
+  // ---- "HTML" page
+  HTMLTab = new QWidget;
+  HTMLTab->setObjectName(QStringLiteral("HTMLTab"));
+  htmlBox = new QPlainTextEdit(HTMLTab);
+  htmlBox->setObjectName(QStringLiteral("htmlBox"));
+  htmlBox->setReadOnly(true);
+  htmlBox->setLineWrapMode(QPlainTextEdit::NoWrap);
+  htmlBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  htmlBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  htmlBox->viewport()->installEventFilter(this);
+  bCopyHTML = button("bCopyHTML", QStringLiteral("Copy HTM&L to Clipboard"),
+                     QStringLiteral("Press me to copy the HTML to your clipboard"), HTMLTab);
+
+  auto* info = new QWidget(HTMLTab);
+  info->setObjectName(QStringLiteral("infoColumn"));
+  info->setFixedWidth(170);
+  auto* infoLayout = new QVBoxLayout(info);
+  infoLayout->setContentsMargins(0, 0, 0, 0);
+  auto* important = new QLabel(QStringLiteral("Important"), info);
+  auto* required = new QLabel(QStringLiteral("Required Files"), info);
+  for (QLabel* heading : {important, required}) {
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+  }
+  lImagesFolder = new QLabel(QStringLiteral("<a href=\"required\">required files</a>"), info);
+  lImagesFolder->setObjectName(QStringLiteral("lImagesFolder"));
+  lImagesFolder->setTextFormat(Qt::RichText);
+  lImagesFolder->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  lImagesFolder->setCursor(Qt::PointingHandCursor);
+  infoLayout->addWidget(important);
+  infoLayout->addWidget(wrappedText(QStringLiteral("Here is the HTML required for this applet. Copy and paste it in the "
+                                                   "HTML page which you want the applet to appear."),
+                                    info));
+  infoLayout->addSpacing(6);
+  infoLayout->addWidget(required);
+  infoLayout->addWidget(wrappedText(QStringLiteral("This applet needs all of the"), info));
+  infoLayout->addWidget(lImagesFolder);
+  infoLayout->addWidget(wrappedText(QStringLiteral("to be in the same folder"), info));
+  infoLayout->addWidget(wrappedText(QStringLiteral("as your html page."), info));
+  infoLayout->addSpacing(6);
+  infoLayout->addWidget(wrappedText(
+      QStringLiteral("Make sure you put ALL of these files on your site or the applet will not work."), info));
+  infoLayout->addStretch(1);
+
+  auto* htmlLayout = new QGridLayout(HTMLTab);
+  htmlLayout->addWidget(htmlBox, 0, 0, 1, 2);
+  htmlLayout->addWidget(info, 0, 2, 2, 1);
+  htmlLayout->addWidget(bCopyHTML, 1, 0, Qt::AlignLeft);
+  htmlLayout->addWidget(helpButton(kHtmlHelp, HTMLTab), 1, 1, Qt::AlignRight);
+  htmlLayout->setColumnStretch(0, 1);
+  htmlLayout->setRowStretch(0, 1);
+
+  Tabs->addTab(settingsTab, QStringLiteral("Settings"));
+  Tabs->addTab(HTMLTab, QStringLiteral("HTML"));
+
+  // ---- the narrow panel on the right
+  auto* panel = new QWidget(central);
+  panel->setObjectName(QStringLiteral("testPanel"));
+  auto* panelLayout = new QVBoxLayout(panel);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  bTest = button("bTest", QStringLiteral("&Test in Browser"), QString(), panel);
+  bTest->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+  panelLayout->addSpacing(Tabs->tabBar()->sizeHint().height());
+  panelLayout->addWidget(bTest);
+  panelLayout->addStretch(1);
+
+  // The two state values the settings store keeps: never shown.
+  m_configOne = new QLabel(QStringLiteral("true"), central);
+  m_configOne->setObjectName(QStringLiteral("configOne"));
+  m_configOne->hide();
+  m_monthLabel = new QLabel(QStringLiteral("0"), central);
+  m_monthLabel->setObjectName(QStringLiteral("monthLabel"));
+  m_monthLabel->hide();
+
+  auto* layout = new QHBoxLayout(central);
+  layout->setContentsMargins(6, 6, 6, 6);
+  layout->addWidget(Tabs, 1);
+  layout->addWidget(panel);
+}
+
+void TMainWindow::buildMenus() {
+  auto action = [this](QMenu* menu, const char* name, const QString& caption, void (TMainWindow::*method)()) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    connect(a, &QAction::triggered, this, [this, method] { handle([this, method] { (this->*method)(); }); });
+    return a;
+  };
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->setObjectName(QStringLiteral("fileMenu"));
+  action(file, "newMenuItem", QStringLiteral("&New Applet..."), &TMainWindow::newMenuItemClick);
+  action(file, "openMenuItem", QStringLiteral("&Open..."), &TMainWindow::openMenuItemClick);
+  reopenMenu = file->addMenu(QStringLiteral("&Reopen"));
+  reopenMenu->setObjectName(QStringLiteral("reopenMenuItem"));
+  action(file, "saveMenuItem", QStringLiteral("&Save Applet"), &TMainWindow::saveMenuItemClick);
+  action(file, "SaveAsMenuItem", QStringLiteral("Save Applet &As..."), &TMainWindow::SaveAsMenuItemClick);
+  file->addSeparator();
+  action(file, "exitMenuItem", QStringLiteral("E&xit"), &TMainWindow::exitMenuItemClick);
+
+  QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+  options->setObjectName(QStringLiteral("optionsMenu"));
+  action(options, "browserMenuItem", QStringLiteral("&Browser"), &TMainWindow::browserMenuItemClick);
+  action(options, "advancedMenuItem", QStringLiteral("&Advanced"), &TMainWindow::advancedMenuItemClick);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->setObjectName(QStringLiteral("helpMenu"));
+  action(help, "helpMenuItem", QStringLiteral("&Help"), &TMainWindow::helpMenuItemClick);
+  help->addSeparator();
+  action(help, "samplesMenuItem", QStringLiteral("&Samples"), &TMainWindow::samplesMenuItemClick);
+  help->addSeparator();
+  action(help, "webSiteMenuItem", QStringLiteral("&Tallowbrook Web Site"), &TMainWindow::webSiteMenuItemClick);
+  action(help, "htmlEditorMenuItem", QStringLiteral("&Get a Cool HTML Editor"), &TMainWindow::webSiteMenuItemClick);
+  help->addSeparator();
+  action(help, "updateMenuItem", QStringLiteral("&Internet Update"), &TMainWindow::updateMenuItemClick);
+  action(help, "aboutMenuItem", QStringLiteral("&About"), &TMainWindow::aboutMenuItemClick);
+}
+
+void TMainWindow::connectEvents() {
+  connect(cEffects, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (!m_refreshing) handle([this, index] { cEffectsChange(index); });
+  });
+  connect(eFrames, &QSpinBox::valueChanged, this, [this](int value) {
+    if (!m_refreshing) handle([this, value] { eFramesChange(value); });
+  });
+  connect(eIncrement, &QSpinBox::valueChanged, this, [this](int value) {
+    if (!m_refreshing) handle([this, value] { eIncrementChange(value); });
+  });
+  for (QSpinBox* box : {eFrames, eIncrement, eAppletWidth, eAppletHeight}) {
+    box->installEventFilter(this);
+    for (QObject* child : box->children())
+      if (child->isWidgetType()) child->installEventFilter(this);
+  }
+  connect(eAppletWidth, &QSpinBox::valueChanged, this, [this](int value) {
+    if (!m_refreshing) m_document.appletWidth = value;
+  });
+  connect(eAppletHeight, &QSpinBox::valueChanged, this, [this](int value) {
+    if (!m_refreshing) m_document.appletHeight = value;
+  });
+  connect(bkColorBtn, &QPushButton::clicked, this, [this] { handle([this] { bkColorBtnClick(); }); });
+  connect(eLink, &QLineEdit::textChanged, this, [this] {
+    if (!m_refreshing) handle([this] { eLinkChange(); });
+  });
+  connect(eFrame, &QComboBox::editTextChanged, this, [this] {
+    if (!m_refreshing) handle([this] { eFrameChange(); });
+  });
+  connect(bLinkBrowse, &QToolButton::clicked, this, [this] { handle([this] { bLinkBrowseClick(); }); });
+  connect(bAddImage, &QPushButton::clicked, this, [this] { handle([this] { bAddImageClick(); }); });
+  connect(deleteButtonButton, &QPushButton::clicked, this, [this] { handle([this] { deleteButtonButtonClick(); }); });
+  connect(imageListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this](const QItemSelection& selected, const QItemSelection& deselected) {
+            if (m_refreshing) return;
+            for (const QModelIndex& index : deselected.indexes()) imageListBoxSelectItem(index.row());
+            for (const QModelIndex& index : selected.indexes()) imageListBoxSelectItem(index.row());
+          });
+  connect(imageListBox, &ImageListView::keyReleased, this, [this](int key) { handle([this, key] { imageListBoxKeyUp(key); }); });
+  connect(imageListBox, &ImageListView::dropped, this,
+          [this](int target) { handle([this, target] { imageListBoxDragDrop(target); }); });
+  connect(Tabs, &QTabWidget::currentChanged, this, [this](int page) {
+    if (!m_refreshing) handle([this, page] { TabsChange(page); });
+  });
+  connect(bCopyHTML, &QPushButton::clicked, this, [this] { handle([this] { bCopyHTMLClick(); }); });
+  connect(lImagesFolder, &QLabel::linkActivated, this, [this] { handle([this] { lImagesFolderClick(); }); });
+  connect(bTest, &QPushButton::clicked, this, [this] { handle([this] { bTestClick(); }); });
+}
+
+void TMainWindow::handle(const std::function<void()>& action) {
+  runGuarded(action);
+  runGuarded([this] { refreshControls(); });
+}
+
+// The document is the store; the controls show it. Only what differs from
+// what is shown is written, so typing is never disturbed and bytes that are
+// not UTF-8 survive until the user edits their field.
+void TMainWindow::refreshControls() {
+  const bool wasRefreshing = m_refreshing;
+  m_refreshing = true;
+  struct Restore {
+    bool& flag;
+    bool value;
+    ~Restore() { flag = value; }
+  } restore{m_refreshing, wasRefreshing};
+
+  if (cEffects->currentIndex() != m_document.effectIndex)
+    cEffects->setCurrentIndex(isValidEffectIndex(m_document.effectIndex) ? m_document.effectIndex : -1);
+  if (eFrames->value() != m_document.frameCount) eFrames->setValue(m_document.frameCount);
+  if (eIncrement->value() != m_document.effectSpeed) eIncrement->setValue(m_document.effectSpeed);
+  if (eAppletWidth->value() != m_document.appletWidth) eAppletWidth->setValue(m_document.appletWidth);
+  if (eAppletHeight->value() != m_document.appletHeight) eAppletHeight->setValue(m_document.appletHeight);
+  if (m_document.link != m_shownLink) {
+    eLink->setText(qs(m_document.link));
+    m_shownLink = m_document.link;
+  }
+  if (m_document.targetFrame != m_shownFrame) {
+    eFrame->setEditText(qs(m_document.targetFrame));
+    m_shownFrame = m_document.targetFrame;
+  }
+  if (m_document.imageNames != m_shownImages) updateListbox();
+}
+
+// ---- DocumentView
+
+void TMainWindow::showSettingsPage() {
+  const bool wasRefreshing = m_refreshing;
+  m_refreshing = true;
+  Tabs->setCurrentWidget(settingsTab);
+  m_refreshing = wasRefreshing;
+}
+
+void TMainWindow::showEffectControl(bool speedShown) {
+  speedPanel->setVisible(speedShown);
+  framesPanel->setVisible(!speedShown);
+}
+
+void TMainWindow::clearImageList() {
+  imageListBox->clear();
+  m_shownImages.clear();
+}
+
+void TMainWindow::selectEffect(int effectIndex) {
+  const bool wasRefreshing = m_refreshing;
+  m_refreshing = true;
+  cEffects->setCurrentIndex(isValidEffectIndex(effectIndex) ? effectIndex : -1);
+  m_refreshing = wasRefreshing;
+}
+
+void TMainWindow::updateListbox() {
+  const bool wasRefreshing = m_refreshing;
+  m_refreshing = true;
+  imageListBox->setUpdatesEnabled(false);
+  imageListBox->clear();
+  for (const std::string& name : m_document.imageNames) imageListBox->addItem(qs(name));
+  imageListBox->setUpdatesEnabled(true);
+  m_shownImages = m_document.imageNames;
+  m_refreshing = wasRefreshing;
+}
+
+void TMainWindow::makeHTML() {
+  // Filled in by the HTML builder.
+}
+
+HelpWindow& TMainWindow::helpWindow() {
+  if (!m_help) m_help = new HelpWindow(m_folders.programFolder(), this);
+  return *m_help;
+}
+
+// ---- start-up and closing
+
+void TMainWindow::FormCreate() {
+  // The usage counters start at zero with the window.
+}
+
+void TMainWindow::startUp(const std::vector<std::string>& arguments) {
+  handle([this] { m_files.deleteAllClassFiles(m_folders.requiredFilesFolder()); });
+  const std::string project = projectPathFromArguments(arguments);
+  // A project that cannot be read has been shown; the program goes on with
+  // a fresh document.
+  const bool opened = !project.empty() && runGuarded([this, &project] { openProject(project); });
+  if (!opened) handle([this] { m_editor.setDefaults(); });
+  // The first-report flag follows "Config 1"; the monthly update reminder
+  // follows "Config 3".
+  refreshControls();
+}
+
+bool TMainWindow::FormCloseQuery() { return true; }
+
+void TMainWindow::closeEvent(QCloseEvent* event) {
+  bool canClose = false;
+  const bool ok = runGuarded([this, &canClose] { canClose = FormCloseQuery(); });
+  if (!ok || !canClose) {
+    event->ignore();
+    refreshControls();
+    return;
+  }
+  event->accept();
+  QMainWindow::closeEvent(event);
+  emit closed();
+}
+
+// ---- events of the "Settings" page
+
+void TMainWindow::cEffectsChange(int index) { m_editor.cEffectsChange(index); }
+
+void TMainWindow::eFramesChange(int value) {
+  m_document.frameCount = value;
+  if (!m_document.updatingControls) m_document.modified = true;
+}
+
+void TMainWindow::eIncrementChange(int value) {
+  m_document.effectSpeed = value;
+  if (!m_document.updatingControls) m_document.modified = true;
+}
+
+void TMainWindow::bkColorBtnClick() {
+  m_document.modified = true;
+  m_document.backgroundColor = m_editor.getColor(m_document.backgroundColor);
+}
+
+void TMainWindow::eLinkChange() {
+  m_document.link = ss(eLink->text());
+  m_shownLink = m_document.link;
+  if (!m_document.updatingControls) m_document.modified = true;
+}
+
+void TMainWindow::eFrameChange() {
+  m_document.targetFrame = ss(eFrame->currentText());
+  m_shownFrame = m_document.targetFrame;
+  if (!m_document.updatingControls) m_document.modified = true;
+}
+
+void TMainWindow::bLinkBrowseClick() {
+  FileDialogOptions options;
+  options.filter = kLinkFilter;
+  const auto chosen = m_dialogs.openFile(options);
+  if (!chosen) return;
+  m_document.modified = true;
+  // Setting the field runs its change event, and with it the cleaning.
+  eLink->setText(qs(bareFileName(*chosen)));
+}
+
+void TMainWindow::bAddImageClick() {
+  AppletDocument& d = m_document;
+  if (!d.imageNames.empty() && !d.multiImage) {
+    m_dialogs.showMessage("The effect you have selected only works with one image.");
+    return;
+  }
+  FileDialogOptions options;
+  options.title = "Open Image";
+  options.filter = kImageFilter;
+  options.preview = true;
+  const auto chosen = m_dialogs.openFile(options);
+  if (!chosen) return;
+  d.imagePaths.push_back(*chosen);
+  d.imageNames.push_back(bareFileName(*chosen));
+  imageListBox->addItem(qs(d.imageNames.back()));
+  d.modified = true;
+  m_files.copyImage(d.imagePaths.back());
+  updateListbox();
+}
+
+void TMainWindow::deleteButtonButtonClick() {
+  AppletDocument& d = m_document;
+  const QList<QListWidgetItem*> selected = imageListBox->selectedItems();
+  if (selected.isEmpty()) {
+    m_dialogs.showMessage("  I cannot delete an image because\nyou do not have any image selected.");
+    return;
+  }
+  if (m_dialogs.confirm("Are you sure you want to delete the selected image?", false) != Answer::Yes) return;
+  // The list's own selection names the image; the index kept from the
+  // selection events could be stale after a rebuild.
+  const int index = imageListBox->row(selected.first());
+  if (index < 0 || index >= static_cast<int>(d.imagePaths.size())) return;
+  d.selectedImage = index;
+  d.updatingControls = true;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{d.updatingControls};
+  m_files.deleteImage(d.imagePaths[static_cast<size_t>(index)]);
+  {
+    const bool wasRefreshing = m_refreshing;
+    m_refreshing = true;
+    delete imageListBox->takeItem(index);
+    m_refreshing = wasRefreshing;
+  }
+  d.updatingControls = false;
+  d.imageNames.erase(d.imageNames.begin() + index);
+  d.imagePaths.erase(d.imagePaths.begin() + index);
+  updateListbox();
+  d.modified = true;
+}
+
+void TMainWindow::imageListBoxSelectItem(int index) { m_document.selectedImage = index; }
+
+void TMainWindow::imageListBoxKeyUp(int key) {
+  if (key == Qt::Key_Delete) deleteButtonButtonClick();
+}
+
+void TMainWindow::imageListBoxDragDrop(int targetIndex) {
+  if (targetIndex < 0) return;
+  QListWidgetItem* dragged = imageListBox->currentItem();
+  const QList<QListWidgetItem*> selected = imageListBox->selectedItems();
+  if (!selected.isEmpty()) dragged = selected.first();
+  if (!dragged) return;
+  const int source = imageListBox->row(dragged);
+  if (!moveImage(m_document.imageNames, m_document.imagePaths, source, targetIndex)) return;
+  m_document.modified = true;
+  updateListbox();
+}
+
+// ---- the "HTML" page
+
+void TMainWindow::TabsChange(int page) {
+  if (Tabs->widget(page) == HTMLTab) makeHTML();
+}
+
+void TMainWindow::htmlBoxMouseDown() {
+  if (m_document.modified) makeHTML();
+}
+
+void TMainWindow::bCopyHTMLClick() {
+  makeHTML();
+  htmlBox->selectAll();
+  m_dialogs.setClipboardText(ss(htmlBox->toPlainText()));
+}
+
+void TMainWindow::lImagesFolderClick() { m_files.lImagesFolderClick(); }
+
+void TMainWindow::bTestClick() {
+  // The browser test run.
+}
+
+void TMainWindow::helpButtonClick(int context) { helpWindow().showContext(context); }
+
+// ---- menus
+
+void TMainWindow::openProject(const std::string& path) {
+  (void)path;
+}
+
+void TMainWindow::newMenuItemClick() {}
+void TMainWindow::openMenuItemClick() {}
+void TMainWindow::AppSettingsMRUClick(const std::string&) {}
+void TMainWindow::saveMenuItemClick() {}
+void TMainWindow::SaveAsMenuItemClick() {}
+
+void TMainWindow::exitMenuItemClick() { close(); }
+
+void TMainWindow::browserMenuItemClick() {
+  if (m_showBrowserWindow) m_showBrowserWindow();
+}
+
+void TMainWindow::advancedMenuItemClick() {
+  auto* window = new TAdvancedWindow(m_editor, [this](int context) { helpWindow().showContext(context); }, this);
+  window->show();
+}
+
+void TMainWindow::helpMenuItemClick() { helpWindow().showContext(0); }
+
+void TMainWindow::samplesMenuItemClick() { m_shell.open(m_folders.programFolder() + "Samples.html"); }
+
+void TMainWindow::webSiteMenuItemClick() { m_shell.open(kMakerAddress); }
+
+void TMainWindow::updateMenuItemClick() {
+  if (m_showUpdateWindow) m_showUpdateWindow();
+}
+
+void TMainWindow::aboutMenuItemClick() {
+  TAboutWindow about(m_shell, this);
+  about.exec();
+}
+
+// ---- mouse events of the spin boxes and the HTML box
+
+bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == htmlBox->viewport() && event->type() == QEvent::MouseButtonPress) {
+    handle([this] { htmlBoxMouseDown(); });
+    return false;
+  }
+  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove) {
+    QSpinBox* box = nullptr;
+    for (QSpinBox* candidate : {eFrames, eIncrement, eAppletWidth, eAppletHeight}) {
+      if (watched == candidate || (watched->parent() == candidate)) box = candidate;
+    }
+    if (box) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      const QPoint inBox = static_cast<QWidget*>(watched)->mapTo(box, mouse->position().toPoint());
+      if (event->type() == QEvent::MouseButtonPress) {
+        m_spinDrag.dragStartValue = box->value();
+      } else if (mouse->buttons() & Qt::LeftButton) {
+        int value = 0;
+        if (m_spinDrag.move(inBox.y(), box->height(), value)) box->setValue(value);
+      }
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace glx

@@ -1,0 +1,187 @@
+// The program's main window. The document's logic lives in plain classes
+// (AppletEditor and friends); the event methods here stay thin and only
+// call them, each one guarded so that no exception leaves a Qt handler.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/startup_rules.h"
+#include "document/applet_editor.h"
+#include "platform/program_folders.h"
+#include "platform/shell.h"
+#include "platform/user_dialogs.h"
+#include "publish/required_files.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QToolButton;
+class QWidget;
+
+namespace glx {
+
+class HelpWindow;
+class ImageListView;
+
+// What the main window needs from the desktop and the file system.
+struct MainWindowServices {
+  ProgramFolders folders;
+  UserDialogs& dialogs;
+  Shell& shell;
+};
+
+class TMainWindow : public QMainWindow, public DocumentView {
+  Q_OBJECT
+ public:
+  explicit TMainWindow(MainWindowServices services, QWidget* parent = nullptr);
+  ~TMainWindow() override;
+
+  // Start-up after the window exists: clears the class files out of the
+  // required-files folder, opens the project named by the arguments or
+  // resets the document, takes the first-report flag and runs the monthly
+  // reminder. Each step is guarded; a project that cannot be read is shown
+  // and the program goes on with a fresh document.
+  void startUp(const std::vector<std::string>& arguments);
+
+  AppletDocument& document() { return m_document; }
+  AppletEditor& editor() { return m_editor; }
+  RequiredFiles& requiredFiles() { return m_files; }
+  const ProgramFolders& folders() const { return m_folders; }
+  HelpWindow& helpWindow();
+
+  // Hooks for the windows created at start-up after this one.
+  void setBrowserWindowAction(std::function<void()> show) { m_showBrowserWindow = std::move(show); }
+  void setUpdateWindowAction(std::function<void()> show) { m_showUpdateWindow = std::move(show); }
+
+  // The hidden labels whose captions the settings store keeps.
+  QLabel* configOne() const { return m_configOne; }
+  QLabel* monthLabel() const { return m_monthLabel; }
+
+  // DocumentView
+  void showSettingsPage() override;
+  void showEffectControl(bool speedShown) override;
+  void clearImageList() override;
+  void selectEffect(int effectIndex) override;
+
+  // Rebuilds the list view from imageNames; the selection is lost.
+  void updateListbox();
+  // Opens a project file into the document (the command line's project).
+  void openProject(const std::string& path);
+  // Rebuilds the HTML box from the document.
+  void makeHTML();
+
+  // Events, named after their control.
+  void FormCreate();
+  bool FormCloseQuery();
+  void cEffectsChange(int index);
+  void eFramesChange(int value);
+  void eIncrementChange(int value);
+  void bkColorBtnClick();
+  void eLinkChange();
+  void eFrameChange();
+  void bLinkBrowseClick();
+  void bAddImageClick();
+  void deleteButtonButtonClick();
+  void imageListBoxSelectItem(int index);
+  void imageListBoxKeyUp(int key);
+  void imageListBoxDragDrop(int targetIndex);
+  void TabsChange(int page);
+  void htmlBoxMouseDown();
+  void bCopyHTMLClick();
+  void lImagesFolderClick();
+  void bTestClick();
+  void helpButtonClick(int context);
+  void newMenuItemClick();
+  void openMenuItemClick();
+  void AppSettingsMRUClick(const std::string& fileName);
+  void saveMenuItemClick();
+  void SaveAsMenuItemClick();
+  void exitMenuItemClick();
+  void browserMenuItemClick();
+  void advancedMenuItemClick();
+  void helpMenuItemClick();
+  void samplesMenuItemClick();
+  void webSiteMenuItemClick();
+  void updateMenuItemClick();
+  void aboutMenuItemClick();
+
+  // The "Open Image" dialog's filter, in Qt's syntax.
+  static const char* const kImageFilter;
+  static const char* const kLinkFilter;
+
+ signals:
+  // The close was accepted: the program ends.
+  void closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void buildControls();
+  void buildMenus();
+  void connectEvents();
+  // Runs an event method guarded, then shows the document's state in the
+  // controls.
+  void handle(const std::function<void()>& action);
+  void refreshControls();
+  QToolButton* helpButton(int context, QWidget* parent);
+
+  ProgramFolders m_folders;
+  UserDialogs& m_dialogs;
+  Shell& m_shell;
+  AppletDocument m_document;
+  RequiredFiles m_files;
+  AppletEditor m_editor;
+
+  SpinDrag m_spinDrag;
+  bool m_refreshing = false;
+  std::string m_shownLink;
+  std::string m_shownFrame;
+  std::vector<std::string> m_shownImages;
+
+  std::function<void()> m_showBrowserWindow;
+  std::function<void()> m_showUpdateWindow;
+  HelpWindow* m_help = nullptr;
+
+ public:
+  // Controls, named as the user-interface tables name them.
+  QTabWidget* Tabs = nullptr;
+  QWidget* settingsTab = nullptr;
+  QWidget* HTMLTab = nullptr;
+  QComboBox* cEffects = nullptr;
+  QSpinBox* eFrames = nullptr;
+  QSpinBox* eIncrement = nullptr;
+  QWidget* framesPanel = nullptr;
+  QWidget* speedPanel = nullptr;
+  QSpinBox* eAppletWidth = nullptr;
+  QSpinBox* eAppletHeight = nullptr;
+  QPushButton* bkColorBtn = nullptr;
+  ImageListView* imageListBox = nullptr;
+  QPushButton* bAddImage = nullptr;
+  QPushButton* deleteButtonButton = nullptr;
+  QLineEdit* eLink = nullptr;
+  QToolButton* bLinkBrowse = nullptr;
+  QComboBox* eFrame = nullptr;
+  QPlainTextEdit* htmlBox = nullptr;
+  QPushButton* bCopyHTML = nullptr;
+  QLabel* lImagesFolder = nullptr;
+  QPushButton* bTest = nullptr;
+  QMenu* reopenMenu = nullptr;
+
+ private:
+  QLabel* m_configOne = nullptr;
+  QLabel* m_monthLabel = nullptr;
+};
+
+}  // namespace glx

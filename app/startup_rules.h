@@ -1,0 +1,24 @@
+// Small rules of the start-up sequence, free of any window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace glx {
+
+// The project named on the command line: all arguments joined with single
+// blanks, so a path with blanks that the shell split is whole again. Empty
+// when there is no argument or the first one is empty.
+std::string projectPathFromArguments(const std::vector<std::string>& arguments);
+
+// The spin-box drag: the new value for a pointer at y (relative to the box's
+// top edge) when the button went down at dragStartValue, or no change while
+// the pointer is within the box's height. The box limits the result to its
+// range.
+struct SpinDrag {
+  int dragStartValue = 0;
+  int dragEdgeOffset = 0;
+  bool move(int y, int height, int& value);
+};
+
+}  // namespace glx

@@ -1,0 +1,53 @@
+#include "tests/app/main_window_fixture.h"
+
+#include <QPushButton>
+#include <cstdlib>
+
+namespace glx::test {
+
+MainWindowTest::MainWindowTest() {
+  if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
+    m_hadConfigHome = true;
+    m_oldConfigHome = old;
+  }
+  // Never the user's real settings.
+  setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+  fx.dir.write("Glimmerax Help.html",
+               "<html><body><h1>Help</h1><a name=\"context-33\"></a><p>33</p><a name=\"context-55\"></a><p>55</p>"
+               "<a name=\"context-56\"></a><p>56</p><a name=\"context-57\"></a><p>57</p>"
+               "<a name=\"context-58\"></a><p>58</p></body></html>");
+  fx.dir.write("Samples.html", "<html></html>");
+}
+
+MainWindowTest::~MainWindowTest() {
+  window.reset();
+  if (m_hadConfigHome)
+    setenv("XDG_CONFIG_HOME", m_oldConfigHome.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+void MainWindowTest::start(const std::vector<std::string>& arguments) {
+  window = std::make_unique<TMainWindow>(MainWindowServices{fx.folders, dialogs, shell});
+  window->show();
+  window->startUp(arguments);
+  QApplication::processEvents();
+}
+
+void MainWindowTest::finish() {
+  if (window) window->close();
+  window.reset();
+}
+
+void MainWindowTest::addImages(const std::vector<std::string>& paths) {
+  for (const auto& path : paths) {
+    dialogs.openAnswers.push_back(path);
+    window->bAddImage->click();
+  }
+}
+
+std::string MainWindowTest::picture(const std::string& name, const std::string& bytes) {
+  return pictures.write(name, bytes);
+}
+
+}  // namespace glx::test

@@ -1,0 +1,50 @@
+// A real main window over a program folder in a temporary folder, with
+// scripted dialogs, a recording shell and collected errors.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "tests/support/fakes.h"
+#include "tests/support/program_folder_fixture.h"
+#include "tests/support/temp_dir.h"
+
+namespace glx::test {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest();
+  ~MainWindowTest() override;
+
+  // Builds the window and runs the start-up steps with these arguments.
+  void start(const std::vector<std::string>& arguments = {});
+  // Closes and destroys the window, as the end of a run does.
+  void finish();
+
+  // Adds images through "&Add Image" with the dialog answering each path.
+  void addImages(const std::vector<std::string>& paths);
+  // A file in the pictures folder (any content; images are not decoded
+  // when added).
+  std::string picture(const std::string& name, const std::string& bytes = "GIF89a");
+
+  AppletDocument& doc() { return window->document(); }
+
+  ProgramFolderFixture fx;
+  TempDir config;  // XDG_CONFIG_HOME: the registry files
+  TempDir pictures;
+  ScriptedDialogs dialogs;
+  RecordingShell shell;
+  CollectingErrorSink errors;
+  std::unique_ptr<TMainWindow> window;
+
+ private:
+  std::string m_oldConfigHome;
+  bool m_hadConfigHome = false;
+};
+
+}  // namespace glx::test
