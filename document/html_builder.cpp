@@ -1,0 +1,170 @@
+#include "document/html_builder.h"
+
+#include <algorithm>
+
+#include "publish/image_probe.h"
+
+namespace glx {
+
+const char kGeneratorLine[] =
+    "<PARAM NAME=\"GENERATOR\" VALUE=\"CREATED WITH THE GLIMMERAX HTTP://WWW.TALLOWBROOK.EXAMPLE/\">";
+
+namespace {
+
+// The limits of the hidden width and height fields.
+constexpr int kMinAppletSize = 0;
+constexpr int kMaxAppletSize = 10000;
+// The applet's size when the first image cannot be found.
+constexpr int kFallbackAppletSize = 150;
+
+// Ends the box's repaint lock however the build ends.
+class HtmlUpdate {
+ public:
+  explicit HtmlUpdate(HtmlView& view) : m_view(view) { m_view.beginHtmlUpdate(); }
+  ~HtmlUpdate() { m_view.endHtmlUpdate(); }
+  HtmlUpdate(const HtmlUpdate&) = delete;
+  HtmlUpdate& operator=(const HtmlUpdate&) = delete;
+
+ private:
+  HtmlView& m_view;
+};
+
+// Sets updatingControls while the system writes into a field, so that the
+// field's change handler ignores the write.
+class UpdatingControls {
+ public:
+  explicit UpdatingControls(AppletDocument& document) : m_document(document) { m_document.updatingControls = true; }
+  ~UpdatingControls() { m_document.updatingControls = false; }
+  UpdatingControls(const UpdatingControls&) = delete;
+  UpdatingControls& operator=(const UpdatingControls&) = delete;
+
+ private:
+  AppletDocument& m_document;
+};
+
+std::string orBlank(const std::string& text) { return text.empty() ? " " : text; }
+
+}  // namespace
+
+std::vector<std::string> HtmlBuilder::makeHTML() {
+  HtmlUpdate update(m_view);
+  // The probe runs first: when it fails, the box stays empty.
+  std::vector<std::string> lines;
+  lines.push_back(makeAppletTag());
+  lines.push_back(kGeneratorLine);
+  lines.push_back(makeGeneralTag());
+  lines.push_back(getImageTag());
+  lines.push_back(getLinkTag());
+  lines.push_back(getLoadTag());
+  lines.push_back("</APPLET>");
+  for (const std::string& line : lines) m_view.appendHtmlLine(line);
+  return lines;
+}
+
+std::string HtmlBuilder::makeAppletTag() {
+  AppletDocument& d = m_document;
+  if (d.imageNames.empty()) {
+    d.probeImage.reset();
+  } else {
+    const std::string path = d.imagePaths.empty() ? std::string() : d.imagePaths[0];
+    LoadImage(d.probeImage, "", d.imageNames[0], path);
+  }
+  if (d.probeImage) {
+    d.appletWidth = d.probeImage->width;
+    d.appletHeight = d.probeImage->height;
+  } else {
+    if (!d.imageNames.empty())
+      m_dialogs.showMessage("ERROR: I can not find the image \"" + d.imageNames[0] +
+                            "\" The applet may not work properly.");
+    d.appletWidth = kFallbackAppletSize;
+    d.appletHeight = kFallbackAppletSize;
+  }
+  d.appletWidth = std::clamp(d.appletWidth, kMinAppletSize, kMaxAppletSize);
+  d.appletHeight = std::clamp(d.appletHeight, kMinAppletSize, kMaxAppletSize);
+  return "<APPLET CODE=\"" + d.appletClass + "\" WIDTH=" + std::to_string(d.appletWidth) +
+         " HEIGHT=" + std::to_string(d.appletHeight) + ">";
+}
+
+std::string HtmlBuilder::makeGeneralTag() const {
+  const AppletDocument& d = m_document;
+  const bool noImages = d.imageNames.empty() || d.imageNames[0].empty();
+  const std::string count = noImages ? "0" : std::to_string(d.imageNames.size());
+  return "<PARAM NAME=\"GENERAL\" VALUE=\"" + count + "|7|" + getHexColor(d.backgroundColor) + "|" +
+         std::to_string(d.effectConstant) + "|" + std::to_string(d.frameCount) + "|" +
+         std::to_string(d.effectVariant) + "|" + std::to_string(d.effectSpeed) + "|\">";
+}
+
+std::string HtmlBuilder::getImageTag() const {
+  std::string value;
+  for (const std::string& name : m_document.imageNames) value += (name.empty() ? " |" : name) + "|";
+  if (value.empty()) value = " ";
+  return "<PARAM NAME=\"IMAGES\" VALUE=\"" + value + "\">";
+}
+
+std::string HtmlBuilder::getLinkTag() const {
+  return "<PARAM NAME=\"LINK\" VALUE=\"" + orBlank(m_document.link) + "|" + orBlank(m_document.targetFrame) +
+         "| |\">";
+}
+
+std::string HtmlBuilder::getLoadTag() const {
+  const AppletDocument& d = m_document;
+  const std::string message = d.loadingMessage.empty() ? " |" : d.loadingMessage;
+  return "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"" + getHexColor(d.loadingBackgroundColor) + "|" +
+         getHexColor(d.loadingFontColor) + "|" + message + "\">";
+}
+
+std::string HtmlBuilder::getHexColor(Color color) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  // Red is the lowest byte, but is written first.
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const unsigned byte = (color >> shift) & 0xFFu;
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0xFu];
+  }
+  return text;
+}
+
+std::string HtmlBuilder::clean(const std::string& text, const std::string& bad, const char* message) {
+  std::string cleaned;
+  cleaned.reserve(text.size());
+  for (const char c : text) {
+    if (bad.find(c) != std::string::npos)
+      m_dialogs.showMessage(message);
+    else
+      cleaned += c;
+  }
+  return cleaned;
+}
+
+std::string HtmlBuilder::reBad(const std::string& text) {
+  return clean(text, "\"|", "You cannot use the | or \" character.");
+}
+
+std::string HtmlBuilder::reBadFrame(const std::string& text) {
+  return clean(text, "\"|-", "You cannot use the | \" or - character.");
+}
+
+void HtmlBuilder::eLinkChange(const std::string& text) {
+  AppletDocument& d = m_document;
+  if (d.updatingControls) return;
+  d.link = reBad(text);
+  if (d.link != text) {
+    UpdatingControls updating(d);
+    m_view.setLinkText(d.link);
+  }
+  d.modified = true;
+}
+
+void HtmlBuilder::eFrameChange(const std::string& text) {
+  AppletDocument& d = m_document;
+  if (d.updatingControls) return;
+  d.targetFrame = reBadFrame(text);
+  if (d.targetFrame != text) {
+    UpdatingControls updating(d);
+    m_view.setFrameText(d.targetFrame);
+  }
+  d.modified = true;
+}
+
+}  // namespace glx

@@ -1,0 +1,82 @@
+// Turns the applet document into the seven lines of HTML the user pastes
+// into a page, and cleans the link and target frame texts so that they can
+// never break the "|"-separated PARAM values.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "document/applet_document.h"
+#include "platform/user_dialogs.h"
+
+namespace glx {
+
+// What the HTML builder asks of the main window: its HTML text box, and the
+// link and frame fields the cleaning writes back into.
+class HtmlView {
+ public:
+  virtual ~HtmlView() = default;
+  // Locks the HTML box against repainting and empties it.
+  virtual void beginHtmlUpdate() = 0;
+  virtual void appendHtmlLine(const std::string& line) = 0;
+  // Releases the lock; called after a failed build as well.
+  virtual void endHtmlUpdate() = 0;
+  virtual void setLinkText(const std::string& text) = 0;
+  virtual void setFrameText(const std::string& text) = 0;
+};
+
+// A view with no window, for the browser test run and a command-line printer
+// that only want makeHTML's returned lines.
+class NullHtmlView : public HtmlView {
+ public:
+  void beginHtmlUpdate() override {}
+  void appendHtmlLine(const std::string&) override {}
+  void endHtmlUpdate() override {}
+  void setLinkText(const std::string&) override {}
+  void setFrameText(const std::string&) override {}
+};
+
+// Line 2, naming the maker's web address in capitals.
+extern const char kGeneratorLine[];
+
+class HtmlBuilder {
+ public:
+  HtmlBuilder(AppletDocument& document, UserDialogs& dialogs, HtmlView& view)
+      : m_document(document), m_dialogs(dialogs), m_view(view) {}
+
+  // Probes the first image, rebuilds the view's HTML box and returns the
+  // seven lines. A decoder failure propagates with the box left empty (and
+  // unlocked); a missing image shows the not-found message and gives a
+  // 150 x 150 applet. Does not change modified.
+  std::vector<std::string> makeHTML();
+
+  // Line 1. Runs the image probe and sets appletWidth and appletHeight.
+  std::string makeAppletTag();
+  std::string makeGeneralTag() const;
+  std::string getImageTag() const;
+  std::string getLinkTag() const;
+  std::string getLoadTag() const;
+
+  // RRGGBB in upper-case hexadecimal, from a 0x00BBGGRR colour.
+  static std::string getHexColor(Color color);
+
+  // The text without '"' and '|' (link), or without '"', '|' and '-'
+  // (frame); one message per dropped character.
+  std::string reBad(const std::string& text);
+  std::string reBadFrame(const std::string& text);
+
+  // The change handlers of the link and frame fields: clean the new text,
+  // write it back into the field when something was dropped, store it in
+  // the document and set modified. Nothing while updatingControls is set.
+  void eLinkChange(const std::string& text);
+  void eFrameChange(const std::string& text);
+
+ private:
+  std::string clean(const std::string& text, const std::string& bad, const char* message);
+
+  AppletDocument& m_document;
+  UserDialogs& m_dialogs;
+  HtmlView& m_view;
+};
+
+}  // namespace glx
