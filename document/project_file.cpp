@@ -292,7 +292,11 @@ void ProjectFile::openFileOne(const std::string& path) {
       editor.view().selectEffect(effectIndex);
       editor.cEffectsChange(effectIndex);
     }
-    void imageAdded(const std::string& imagePath) override { editor.files().copyImage(imagePath); }
+    void imageAdded(const std::string& imagePath) override {
+      // A NUL byte cannot be part of a real file's path; the path up to it
+      // would name some other file.
+      if (imagePath.find('\0') == std::string::npos) editor.files().copyImage(imagePath);
+    }
     AppletEditor& editor;
   };
   ProjectReader reader(path);

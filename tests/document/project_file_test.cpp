@@ -1,6 +1,7 @@
 #include "document/project_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -382,15 +383,18 @@ TEST_F(ProjectFileTest, OpenReplacesTheImagesInBothFolders) {
   doc.imagePaths = {oldImage};
   doc.imageNames = {"old.gif"};
   std::vector<std::string> lines = defaultLines();
-  lines[9] = "2";
-  lines.insert(lines.end(), {newImage, "new.gif", fx.dir / "pics/absent.gif", "absent.gif"});
+  const std::string other = fx.dir.write("pics/other.gif", "other");
+  lines[9] = "3";
+  lines.insert(lines.end(), {newImage, "new.gif", fx.dir / "pics/absent.gif", "absent.gif",
+                             other + std::string("\0.gif", 5), "x.gif"});
   project.openFileOne(fx.dir.write("p.glx", crlf(lines)));
   for (const auto& folder : {fx.required(), fx.temp()}) {
     EXPECT_FALSE(fileExists(folder + "old.gif")) << folder;
     EXPECT_TRUE(fileExists(folder + "new.gif")) << folder;
     EXPECT_FALSE(fileExists(folder + "absent.gif")) << folder;
+    EXPECT_FALSE(fileExists(folder + "other.gif")) << folder << ": a path cut at a NUL byte is not copied";
   }
-  EXPECT_EQ(doc.imageNames, (std::vector<std::string>{"new.gif", "absent.gif"})) << "a missing image is listed";
+  EXPECT_EQ(doc.imageNames, (std::vector<std::string>{"new.gif", "absent.gif", "x.gif"})) << "a missing image is listed";
 }
 
 TEST_F(ProjectFileTest, FileThatCannotBeOpenedLeavesTheDocument) {
@@ -427,6 +431,87 @@ TEST_F(ProjectFileTest, FileThatCannotBeOpenedLeavesTheDocument) {
   }
   EXPECT_TRUE(recent.added.empty());
   EXPECT_EQ(view.shown, 0);
+}
+
+// Whatever bytes a project file holds, opening it loads a document or fails
+// with one of the reading errors; the lists stay parallel and nothing kept
+// outgrows the file.
+TEST_F(ProjectFileTest, HostileFiles) {
+  const std::string fixtures = GLX_DOCUMENT_FIXTURES;
+  struct Case {
+    std::string name;
+    std::string path;
+    std::string error;  // empty: loads; "*": some conversion error
+    size_t images;
+  };
+  // Generated here: too big to keep in the repository.
+  std::vector<std::string> longLine = defaultLines();
+  longLine[6] = std::string(10 * 1024 * 1024, 'L');
+  std::vector<std::string> bigAlt = defaultLines();
+  bigAlt[13] = std::string(20 * 1024 * 1024, '\x1E');
+  std::vector<std::string> manyImages = defaultLines();
+  manyImages[9] = "2147483647";
+  for (int i = 0; i < 100000; ++i) manyImages.push_back("p");
+  const Case cases[] = {
+      {"random bytes", fixtures + "garbage.glx", "*", 0},
+      {"NUL bytes in the fields", fixtures + "nul_bytes.glx", "", 1},
+      {"no line ends at all", fixtures + "no_line_ends.glx", "'' is not a valid integer value", 0},
+      {"CR alone ends no line", fixtures + "cr_only.glx", "'' is not a valid integer value", 0},
+      {"image count far past the end", fixtures + "huge_count.glx", "", 101},
+      {"binary image lines", fixtures + "binary_images.glx", "", 3},
+      {"a picture instead of a project", fixtures + "gif_bytes.glx", "'' is not a valid integer value", 0},
+      {"a 10 MB line", fx.dir.write("long.glx", crlf(longLine)), "", 0},
+      {"a 20 MB alternative HTML", fx.dir.write("alt.glx", crlf(bigAlt)), "", 0},
+      {"many short image lines", fx.dir.write("many.glx", crlf(manyImages)), "", 50100},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    try {
+      project.openFileOne(c.path);
+    } catch (const EConvertError& e) {
+      error = e.what();
+    }
+    if (c.error == "*") {
+      EXPECT_EQ(error.front(), '\'') << c.name;
+      EXPECT_NE(error.find("' is not a valid integer value"), std::string::npos) << c.name;
+    } else {
+      EXPECT_EQ(error, c.error) << c.name;
+    }
+    EXPECT_EQ(doc.imagePaths.size(), c.images) << c.name;
+    EXPECT_EQ(doc.imageNames.size(), doc.imagePaths.size()) << c.name;
+    EXPECT_FALSE(doc.updatingControls) << c.name;
+    size_t kept = doc.link.size() + doc.targetFrame.size() + doc.loadingMessage.size() + doc.alternativeHtml.size();
+    for (size_t i = 0; i < doc.imagePaths.size(); ++i) kept += doc.imagePaths[i].size() + doc.imageNames[i].size();
+    EXPECT_LE(kept, std::filesystem::file_size(c.path) + 16) << c.name;
+    // What was read can be saved and read again.
+    if (c.error.empty()) {
+      project.saveFileOne(fx.dir / "resaved.glx");
+      const AppletDocument again = readProjectDocument(fx.dir / "resaved.glx");
+      EXPECT_EQ(again.imageNames, doc.imageNames) << c.name;
+      EXPECT_EQ(again.link, doc.link) << c.name;
+      EXPECT_EQ(again.alternativeHtml, doc.alternativeHtml) << c.name;
+    }
+  }
+  EXPECT_EQ(doc.frameCount, 40);
+  project.openFileOne(fixtures + "nul_bytes.glx");
+  EXPECT_EQ(doc.link, std::string("a\0b.html", 8));
+  EXPECT_EQ(doc.frameCount, 0) << "'4<NUL>0' is no number";
+  EXPECT_EQ(doc.imageNames, std::vector<std::string>{std::string("\0.gif", 5)});
+}
+
+// A device or a pipe is no project file: refused at once instead of read
+// for ever or waited on.
+TEST_F(ProjectFileTest, SpecialFilesAreRefused) {
+  const std::string fifo = fx.dir / "pipe.glx";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {std::string("/dev/zero"), fifo}) {
+    try {
+      project.openFileOne(path);
+      ADD_FAILURE() << path << " opened";
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(std::string(e.what()), "File access denied") << path;
+    }
+  }
 }
 
 TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFile) {
