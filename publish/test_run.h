@@ -1,0 +1,68 @@
+// The browser test run ("&Test in Browser"): writes the temporary page
+// around the freshly built applet HTML into the test folder, makes sure the
+// class files are beside it, and opens it in the chosen browser or the
+// desktop's default one. The run is counted in the usage statistics.
+//
+// What lives in other libraries (the document, the HTML builder, the usage
+// counters) comes in as values and functions, so this library does not
+// depend on them.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/shell.h"
+#include "platform/user_dialogs.h"
+#include "publish/required_files.h"
+
+namespace glx {
+
+extern const char kNoImagesMessage[];
+extern const char kNeedsTwoImagesMessage[];
+extern const char kSelectBrowserMessage[];
+extern const char kTestPageName[];  // "Applet Temp.html"
+
+// The show mode for "show the window in its current size and position".
+constexpr int kShowWindow = 5;
+
+struct TestRunRequest {
+  std::vector<std::string> imageNames;
+  int effectIndex = 0;
+  // Rebuilds the HTML from the document and returns its seven lines; its
+  // messages appear as it runs.
+  std::function<std::vector<std::string>()> makeHTML;
+  // Counts the run in the usage statistics.
+  std::function<void()> updateLogData;
+  // The browser window's current browser: "default" or a program's path.
+  std::string currentBrowser;
+};
+
+class BrowserTestRun {
+ public:
+  BrowserTestRun(RequiredFiles& requiredFiles, Shell& shell, UserDialogs& dialogs)
+      : m_requiredFiles(requiredFiles), m_shell(shell), m_dialogs(dialogs) {}
+
+  // Effects whose applet needs at least two images ("Image Cross Fade",
+  // "Page Flip").
+  static bool needsTwoImages(int effectIndex) { return effectIndex == 0 || effectIndex == 3; }
+
+  // The page's lines (without line ends) around the applet's HTML lines.
+  static std::vector<std::string> testPageLines(const std::vector<std::string>& htmlLines);
+
+  // The full path of the test page.
+  std::string testPage() const;
+
+  // Runs the test: refuses without images (or with one image where two are
+  // needed), otherwise counts the run, copies the class files, builds the
+  // HTML, writes the page and starts the browser. Throws EInOutError when
+  // the folder or the page cannot be written (the run is counted already).
+  void bTestClick(const TestRunRequest& request);
+
+ private:
+  RequiredFiles& m_requiredFiles;
+  Shell& m_shell;
+  UserDialogs& m_dialogs;
+};
+
+}  // namespace glx
