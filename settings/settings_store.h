@@ -1,0 +1,303 @@
+// Settings components that sit on a window and keep its state in the
+// registry: TFormSettings (rows bound to the window's control properties,
+// the window's placement and a recent-files list) and TAppSettings
+// (settings of no window, which also lends its company, software and
+// version names to the window components linked to it).
+//
+// A window creates its component in its constructor, adds the rows, and
+// calls Loaded() once all its controls exist: that restores everything. The
+// component watches the window and saves once per showing when the window
+// is hidden or its close has been accepted. GUI thread only.
+//
+//   auto* settings = new TFormSettings(this);          // this: the window
+//   settings->setCompanyName("Tallowbrook Software");
+//   settings->setSoftwareName("Glimmerax");
+//   settings->setSoftwareVersion("1.0");
+//   settings->setRegistryRootKey(prkLocalMachine);
+//   settings->setFormSaveOpt(0);
+//   settings->addRow("Current Browser", "browser.Caption", "", true);
+//   settings->addRow("", "BrowserNames.Items");
+//   settings->Loaded();
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/registry.h"
+#include "settings/property_access.h"
+#include "settings/setting.h"
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace glx {
+
+class RecentDocs;
+class TAppSettings;
+
+enum TRegistryRootKey { prkCurrentUser, prkLocalMachine };
+enum TSaveLocation { pslRegistry, pslStream, pslStorage, pslUser };
+enum TAppSaveLocation { palRegistry, palUser };
+enum TMRUDisplay { pmdFileOnly, pmdFullPath, pmdAbbPath };
+enum TMRUPlacement { pmpDescending, pmpBefore };
+
+// FormSaveOpt members, combined with "|".
+enum TFormSaveOption : unsigned {
+  pfsLeft = 1,
+  pfsTop = 2,
+  pfsWidth = 4,
+  pfsHeight = 8,
+  pfsState = 16,
+};
+constexpr unsigned kAllFormSaveOptions = pfsLeft | pfsTop | pfsWidth | pfsHeight | pfsState;
+
+// Tags in QAction::data() that mark the recent-files list's own menu items.
+constexpr int kMRUEntryTag = 46371;
+constexpr int kMRUSeparatorTag = 46358;
+
+class EFormSettingsException : public Error {
+ public:
+  using Error::Error;
+};
+
+class EAppSettingsException : public Error {
+ public:
+  using Error::Error;
+};
+
+class TSettingsBase : public QObject {
+  Q_OBJECT
+
+ public:
+  using Event = std::function<void(TSettingsBase* sender)>;
+  using SettingEvent = std::function<void(TSettingsBase* sender, TSetting& setting)>;
+  using ContinueEvent = std::function<void(TSettingsBase* sender, bool& continueWork)>;
+
+  ~TSettingsBase() override;
+
+  const std::string& CompanyName() const { return m_companyName; }
+  const std::string& SoftwareName() const { return m_softwareName; }
+  const std::string& SoftwareVersion() const { return m_softwareVersion; }
+  TRegistryRootKey RegistryRootKey() const { return m_rootKey; }
+  bool SaveAll() const { return m_saveAll; }
+  virtual void setCompanyName(const std::string& name);
+  virtual void setSoftwareName(const std::string& name);
+  virtual void setSoftwareVersion(const std::string& version);
+  virtual void setRegistryRootKey(TRegistryRootKey root);
+  void setSaveAll(bool saveAll) { m_saveAll = saveAll; }
+
+  // The settings folder; empty (the default) means $XDG_CONFIG_HOME/glimmerax/.
+  void setRegistryFolder(const std::string& folder) { m_registryFolder = folder; }
+  Registry registry() const { return Registry(m_registryFolder); }
+  RegRoot root() const;
+
+  const std::vector<std::unique_ptr<TSetting>>& settings() const { return m_settings; }
+  bool isLoaded() const { return m_loaded; }
+
+  // The registry key of this component's values, relative to the root.
+  virtual std::string keyPath() const = 0;
+  virtual void SaveToRegistry() = 0;
+  virtual void RestoreFromRegistry() = 0;
+
+  SettingEvent OnUserSave, OnUserRestore;
+  Event OnPreSave, OnPostSave, OnPreRestore, OnPostRestore;
+  ContinueEvent OnAutoSave, OnAutoRestore;
+
+  // Set once the application's main window has saved on its way out.
+  static bool shuttingDown();
+  // Forgets that a failed save was reported, as a new run of the program.
+  static void resetSaveFailureNotice();
+
+ protected:
+  explicit TSettingsBase(QObject* owner);
+  // "Software\company\software\version\" as far as the names are set.
+  std::string basePath() const;
+  // Runs the save sequence; a failure is shown once per run and never
+  // stops the caller.
+  void saveGuarded();
+  virtual void runSave() = 0;
+  [[noreturn]] virtual void runTimeError(const std::string& property) const = 0;
+  virtual bool runTimeLocked() const = 0;
+
+  std::string m_companyName;
+  std::string m_softwareName;
+  std::string m_softwareVersion;
+  TRegistryRootKey m_rootKey = prkCurrentUser;
+  bool m_saveAll = true;
+  std::string m_registryFolder;
+  std::vector<std::unique_ptr<TSetting>> m_settings;
+  bool m_loaded = false;
+};
+
+class TFormSettings : public TSettingsBase {
+  Q_OBJECT
+
+ public:
+  using KeyNameEvent = std::function<void(TSettingsBase* sender, std::string& formKeyName)>;
+  using MRUClickEvent = std::function<void(TSettingsBase* sender, QAction* menuItem,
+                                           const std::string& fileName, int mruIndex)>;
+
+  // owner: the window. Throws EFormSettingsException when it is not one.
+  explicit TFormSettings(QWidget* owner);
+  ~TFormSettings() override;
+
+  QWidget* window() const { return m_window; }
+  PropertyAccess& access() { return m_access; }
+
+  // Adds a row; a row equal in all four fields to an earlier one is not
+  // added again (the earlier one is returned).
+  TSetting* addRow(const std::string& name, const std::string& boundProperty,
+                   const std::string& relAppSetting = {}, bool encrypted = false);
+
+  // End of loading: snapshot the designed values, then restore.
+  void Loaded();
+
+  unsigned FormSaveOpt() const { return m_formSaveOpt; }
+  void setFormSaveOpt(unsigned options) { m_formSaveOpt = options & kAllFormSaveOptions; }
+  TSaveLocation SaveLocation() const { return m_saveLocation; }
+  void setSaveLocation(TSaveLocation location);
+  void setCompanyName(const std::string& name) override;
+  void setSoftwareName(const std::string& name) override;
+  void setSoftwareVersion(const std::string& version) override;
+  void setRegistryRootKey(TRegistryRootKey root) override;
+
+  // The window opens centred on the screen: placed by the restore.
+  void setCentreAtRestore(bool centre) { m_centreAtRestore = centre; }
+  bool centreAtRestore() const { return m_centreAtRestore; }
+  // Whether the window is the application's main window.
+  void setIsMainWindow(bool isMain) { m_isMainWindow = isMain; }
+  bool isMainWindow() const { return m_isMainWindow; }
+  // Restart registration after a session ends; kept off in this program.
+  bool AutoRestartApp() const { return m_autoRestartApp; }
+  void setAutoRestartApp(bool on) { m_autoRestartApp = on; }
+
+  TAppSettings* AppSettingsCtrl() const { return m_appSettings; }
+  void setAppSettingsCtrl(TAppSettings* app);
+  // Copies the application settings into the rows linked to them.
+  void takeAppSettings();
+
+  KeyNameEvent OnSetFormKeyName;
+  std::string formKeyName() const;
+  std::string keyPath() const override;
+  void SaveToRegistry() override;
+  void RestoreFromRegistry() override;
+  // The save the window's hiding or closing runs: events, then by location.
+  void save();
+  bool savedLatch() const { return m_savedLatch; }
+
+  // ---- recent files ----
+  const StringList& mruList() const { return m_mru; }
+  int MRUCount() const { return static_cast<int>(m_mru.size()); }
+  // The menu item the entries go under (pmpDescending: its sub-menu) or
+  // before (pmpBefore).
+  QAction* MRUMenuItem() const { return m_mruItem; }
+  void setMRUMenuItem(QAction* item);
+  void setMRUMenuItem(QMenu* subMenu);
+  int MRULength() const { return m_mruLength; }
+  void setMRULength(int length);
+  TMRUDisplay MRUDisplay() const { return m_mruDisplay; }
+  void setMRUDisplay(TMRUDisplay display);
+  int MRUMaxItemWidth() const { return m_mruMaxItemWidth; }
+  void setMRUMaxItemWidth(int pixels);
+  TMRUPlacement MRUPlacement() const { return m_mruPlacement; }
+  void setMRUPlacement(TMRUPlacement placement);
+  bool MRUValidate() const { return m_mruValidate; }
+  void setMRUValidate(bool validate);
+  bool AddToRecentDocs() const { return m_addToRecentDocs; }
+  void setAddToRecentDocs(bool add) { m_addToRecentDocs = add; }
+  // Where added files go besides the list; nullptr: the desktop's list.
+  void setRecentDocs(RecentDocs* docs) { m_recentDocs = docs; }
+  MRUClickEvent OnMRUClick;
+
+  void AddMRUItem(const std::string& path);
+  // The text an entry shows for a path under the current display style.
+  std::string mruDisplayText(const std::string& path) const;
+  // The menu the entries live in, or nullptr.
+  QMenu* mruContainer() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void runSave() override;
+  [[noreturn]] void runTimeError(const std::string& property) const override;
+  bool runTimeLocked() const override;
+
+ private:
+  static QWidget* checkedOwner(QWidget* owner);
+  std::vector<std::unique_ptr<TSetting>> temporarySettings() const;
+  void fillTemporarySettings(std::vector<std::unique_ptr<TSetting>>& temps);
+  void applyTemporarySettings(std::vector<std::unique_ptr<TSetting>>& temps);
+  void userSave();
+  void userRestore();
+  void removeMRUEntries();
+  void rebuildMRUMenu();
+  void mruClicked(QAction* action);
+
+  QWidget* m_window;
+  PropertyAccess m_access;
+  unsigned m_formSaveOpt = kAllFormSaveOptions;
+  TSaveLocation m_saveLocation = pslRegistry;
+  QPointer<TAppSettings> m_appSettings;
+  bool m_autoRestartApp = false;
+  bool m_savedLatch = false;
+  bool m_centreAtRestore = false;
+  bool m_isMainWindow = false;
+
+  StringList m_mru;
+  QPointer<QAction> m_mruItem;
+  int m_mruLength = 4;
+  TMRUDisplay m_mruDisplay = pmdFullPath;
+  int m_mruMaxItemWidth = 200;
+  TMRUPlacement m_mruPlacement = pmpDescending;
+  bool m_mruValidate = true;
+  bool m_addToRecentDocs = true;
+  RecentDocs* m_recentDocs = nullptr;
+};
+
+class TAppSettings : public TSettingsBase {
+  Q_OBJECT
+
+ public:
+  explicit TAppSettings(QObject* owner);
+  // Saves (guarded) after leaving the process-wide list.
+  ~TAppSettings() override;
+
+  TAppSaveLocation SaveLocation() const { return m_saveLocation; }
+  void setSaveLocation(TAppSaveLocation location);
+  void setCompanyName(const std::string& name) override;
+  void setSoftwareName(const std::string& name) override;
+  void setSoftwareVersion(const std::string& version) override;
+  void setRegistryRootKey(TRegistryRootKey root) override;
+
+  // A setting filled by code, never bound to a property.
+  TSetting* addRow(const std::string& name, bool encrypted = false);
+  // The first setting of that name (exact), or nullptr.
+  TSetting* findSetting(const std::string& name) const;
+
+  // End of loading: restore, then hand the values to the linked windows.
+  void Loaded();
+  std::string keyPath() const override;
+  void SaveToRegistry() override;
+  void RestoreFromRegistry() override;
+  void save();
+
+  // Every live application component.
+  static const std::vector<TAppSettings*>& all();
+
+ protected:
+  void runSave() override;
+  [[noreturn]] void runTimeError(const std::string& property) const override;
+  bool runTimeLocked() const override;
+
+ private:
+  friend class TFormSettings;
+  TAppSaveLocation m_saveLocation = palRegistry;
+  std::vector<QPointer<TFormSettings>> m_forms;
+};
+
+}  // namespace glx
