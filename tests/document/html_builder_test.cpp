@@ -1,0 +1,393 @@
+#include "document/html_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "document/applet_editor.h"
+#include "tests/publish/image_fixtures.h"
+#include "tests/support/fakes.h"
+#include "tests/support/program_folder_fixture.h"
+
+namespace glx {
+namespace {
+
+using test::encodeGif;
+using test::encodeJpeg;
+
+// Records what the builder does to the window, and whether the document
+// was marked as being filled by the system while a field was written.
+class RecordingHtmlView : public HtmlView {
+ public:
+  explicit RecordingHtmlView(const AppletDocument& document) : m_document(document) {}
+  void beginHtmlUpdate() override { events.push_back("begin"); }
+  void appendHtmlLine(const std::string& line) override { events.push_back("line " + line); }
+  void endHtmlUpdate() override { events.push_back("end"); }
+  void setLinkText(const std::string& text) override {
+    events.push_back(std::string("link ") + (m_document.updatingControls ? "(updating) " : "") + text);
+  }
+  void setFrameText(const std::string& text) override {
+    events.push_back(std::string("frame ") + (m_document.updatingControls ? "(updating) " : "") + text);
+  }
+  std::vector<std::string> events;
+
+ private:
+  const AppletDocument& m_document;
+};
+
+// Makes a folder the process's current folder for one test, so that the
+// probe's first lookup (the bare name) finds nothing by accident.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::string& folder) : m_previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~CurrentFolder() { std::filesystem::current_path(m_previous); }
+
+ private:
+  std::filesystem::path m_previous;
+};
+
+class HtmlBuilderTest : public ::testing::Test {
+ public:
+  HtmlBuilderTest() : files(program.folders, shell), editor(document, files, dialogs, documentView) {
+    editor.setDefaults();
+  }
+
+  // A picture in the pictures folder; returns its full path.
+  std::string picture(const std::string& name, const std::string& bytes) { return pictures.write(name, bytes); }
+  void addImage(const std::string& name, const std::string& path) {
+    document.imageNames.push_back(name);
+    document.imagePaths.push_back(path);
+  }
+
+  test::ProgramFolderFixture program;
+  test::TempDir pictures;
+  test::TempDir emptyCurrentFolder;
+  CurrentFolder inEmptyFolder{emptyCurrentFolder.path()};
+  test::RecordingShell shell;
+  test::ScriptedDialogs dialogs;
+  NullDocumentView documentView;
+  AppletDocument document;
+  RequiredFiles files;
+  AppletEditor editor;
+  RecordingHtmlView view{document};
+  HtmlBuilder builder{document, dialogs, view};
+};
+
+const std::string kGenerator =
+    "<PARAM NAME=\"GENERATOR\" VALUE=\"CREATED WITH THE GLIMMERAX HTTP://WWW.TALLOWBROOK.EXAMPLE/\">";
+
+TEST_F(HtmlBuilderTest, DefaultsWithOneImageGiveTheSevenLines) {
+  addImage("sun.gif", picture("sun.gif", encodeGif(120, 80)));
+  const std::vector<std::string> expected = {
+      "<APPLET CODE=\"fade.class\" WIDTH=120 HEIGHT=80>",
+      kGenerator,
+      "<PARAM NAME=\"GENERAL\" VALUE=\"1|7|000000|33|40|0|1|\">",
+      "<PARAM NAME=\"IMAGES\" VALUE=\"sun.gif|\">",
+      "<PARAM NAME=\"LINK\" VALUE=\" | | |\">",
+      "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|Loading...\">",
+      "</APPLET>",
+  };
+  const std::vector<std::string> lines = builder.makeHTML();
+  ASSERT_EQ(lines.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
+
+  // The box is locked, emptied, given exactly these lines, and released.
+  std::vector<std::string> events = {"begin"};
+  for (const std::string& line : expected) events.push_back("line " + line);
+  events.push_back("end");
+  EXPECT_EQ(view.events, events);
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_FALSE(document.modified);
+  EXPECT_EQ(document.appletWidth, 120);
+  EXPECT_EQ(document.appletHeight, 80);
+}
+
+// One document change and the lines it must produce (line number -> text).
+struct ValueCase {
+  const char* name;
+  std::function<void(HtmlBuilderTest&)> setUp;
+  std::vector<std::pair<int, std::string>> lines;
+  std::vector<std::string> messages;
+};
+
+class HtmlValueRules : public HtmlBuilderTest {
+ public:
+  void run(const ValueCase& c) {
+    c.setUp(*this);
+    const std::vector<std::string> lines = builder.makeHTML();
+    ASSERT_EQ(lines.size(), 7u) << c.name;
+    EXPECT_EQ(lines[1], kGenerator) << c.name;
+    EXPECT_EQ(lines[6], "</APPLET>") << c.name;
+    for (const auto& [number, text] : c.lines) EXPECT_EQ(lines[static_cast<size_t>(number - 1)], text) << c.name;
+    EXPECT_EQ(dialogs.messages, c.messages) << c.name;
+  }
+};
+
+std::vector<ValueCase> valueCases() {
+  const auto gif = [](HtmlBuilderTest& t, const std::string& name, int w, int h) {
+    t.addImage(name, t.picture(name, encodeGif(w, h)));
+  };
+  return {
+      {"no images",
+       [](HtmlBuilderTest&) {},
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=150 HEIGHT=150>"},
+        {3, "<PARAM NAME=\"GENERAL\" VALUE=\"0|7|000000|33|40|0|1|\">"},
+        {4, "<PARAM NAME=\"IMAGES\" VALUE=\" \">"}},
+       {}},
+      {"three images",
+       [gif](HtmlBuilderTest& t) {
+         gif(t, "a.gif", 64, 32);
+         t.addImage("b.jpg", t.picture("b.jpg", encodeJpeg(10, 10)));
+         gif(t, "c.gif", 5, 5);
+       },
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=64 HEIGHT=32>"},
+        {3, "<PARAM NAME=\"GENERAL\" VALUE=\"3|7|000000|33|40|0|1|\">"},
+        {4, "<PARAM NAME=\"IMAGES\" VALUE=\"a.gif|b.jpg|c.gif|\">"}},
+       {}},
+      {"jpeg first image",
+       [](HtmlBuilderTest& t) { t.addImage("photo.JPG", t.picture("photo.JPG", encodeJpeg(33, 21))); },
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=33 HEIGHT=21>"}},
+       {}},
+      {"empty first name",
+       [gif](HtmlBuilderTest& t) {
+         t.addImage("", t.pictures / "gone.gif");
+         gif(t, "b.gif", 8, 8);
+       },
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=150 HEIGHT=150>"},
+        {3, "<PARAM NAME=\"GENERAL\" VALUE=\"0|7|000000|33|40|0|1|\">"},
+        {4, "<PARAM NAME=\"IMAGES\" VALUE=\" ||b.gif|\">"}},
+       {"ERROR: I can not find the image \"\" The applet may not work properly."}},
+      {"empty name in the middle",
+       [gif](HtmlBuilderTest& t) {
+         gif(t, "a.gif", 8, 8);
+         t.addImage("", "");
+         gif(t, "c.gif", 8, 8);
+       },
+       {{3, "<PARAM NAME=\"GENERAL\" VALUE=\"3|7|000000|33|40|0|1|\">"},
+        {4, "<PARAM NAME=\"IMAGES\" VALUE=\"a.gif| ||c.gif|\">"}},
+       {}},
+      {"link without frame",
+       [](HtmlBuilderTest& t) { t.document.link = "pages/a.html"; },
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\"pages/a.html| | |\">"}},
+       {}},
+      {"link with frame",
+       [](HtmlBuilderTest& t) {
+         t.document.link = "pages/a.html";
+         t.document.targetFrame = "_top";
+       },
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\"pages/a.html|_top| |\">"}},
+       {}},
+      {"frame without link",
+       [](HtmlBuilderTest& t) { t.document.targetFrame = "_blank"; },
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\" |_blank| |\">"}},
+       {}},
+      {"hand-edited link keeps its bars and quotes",
+       [](HtmlBuilderTest& t) {
+         t.document.link = "a|b\"c";
+         t.document.targetFrame = "x-y";
+       },
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\"a|b\"c|x-y| |\">"}},
+       {}},
+      {"empty message",
+       [](HtmlBuilderTest& t) { t.document.loadingMessage.clear(); },
+       {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF| |\">"}},
+       {}},
+      {"message passes unchanged",
+       [](HtmlBuilderTest& t) { t.document.loadingMessage = " Wait - \"please\" "; },
+       {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF| Wait - \"please\" \">"}},
+       {}},
+      {"colours",
+       [](HtmlBuilderTest& t) {
+         t.document.backgroundColor = 0x00FF8000;
+         t.document.loadingBackgroundColor = 0x000000FF;
+         t.document.loadingFontColor = 0x00123456;
+       },
+       {{3, "<PARAM NAME=\"GENERAL\" VALUE=\"0|7|0080FF|33|40|0|1|\">"},
+        {6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"FF0000|563412|Loading...\">"}},
+       {}},
+      {"effect values and a negative variant",
+       [](HtmlBuilderTest& t) {
+         t.editor.cEffectsChange(17);
+         t.document.effectVariant = -3;
+         t.document.frameCount = 10000;
+       },
+       {{1, "<APPLET CODE=\"warp.class\" WIDTH=150 HEIGHT=150>"},
+        {3, "<PARAM NAME=\"GENERAL\" VALUE=\"0|7|000000|33|10000|-3|30|\">"}},
+       {}},
+      {"12000-pixel-wide image",
+       [gif](HtmlBuilderTest& t) { gif(t, "wide.gif", 12000, 30); },
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=10000 HEIGHT=30>"}},
+       {}},
+      {"12000-pixel-high image",
+       [](HtmlBuilderTest& t) {
+         t.addImage("tall.gif", t.picture("tall.gif", test::encodeGif(7, 12000, {{0, 0, 1, 1}})));
+       },
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=7 HEIGHT=10000>"}},
+       {}},
+      {"missing image",
+       [](HtmlBuilderTest& t) { t.addImage("sun.gif", t.pictures / "sun.gif"); },
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=150 HEIGHT=150>"},
+        {3, "<PARAM NAME=\"GENERAL\" VALUE=\"1|7|000000|33|40|0|1|\">"},
+        {4, "<PARAM NAME=\"IMAGES\" VALUE=\"sun.gif|\">"}},
+       {"ERROR: I can not find the image \"sun.gif\" The applet may not work properly."}},
+      {"extension not accepted",
+       [](HtmlBuilderTest& t) { t.addImage("sun.Gif", t.picture("sun.Gif", encodeGif(120, 80))); },
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=150 HEIGHT=150>"}},
+       {"ERROR: I can not find the image \"sun.Gif\" The applet may not work properly."}},
+      {"jpeg saved as .jpeg",
+       [](HtmlBuilderTest& t) { t.addImage("photo.jpeg", t.picture("photo.jpeg", encodeJpeg(20, 20))); },
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=150 HEIGHT=150>"}},
+       {"ERROR: I can not find the image \"photo.jpeg\" The applet may not work properly."}},
+  };
+}
+
+TEST_F(HtmlValueRules, Table) {
+  for (const ValueCase& c : valueCases()) {
+    // A fresh document and dialogs per case (the variant survives a reset).
+    document = AppletDocument{};
+    editor.setDefaults();
+    dialogs.messages.clear();
+    run(c);
+  }
+}
+
+TEST(HtmlHexColor, RedGreenBlueInUpperCase) {
+  const std::pair<Color, const char*> cases[] = {
+      {0x00000000, "000000"}, {0x00FFFFFF, "FFFFFF"}, {0x000000FF, "FF0000"}, {0x0000FF00, "00FF00"},
+      {0x00FF0000, "0000FF"}, {0x00FF8000, "0080FF"}, {0x00ABCDEF, "EFCDAB"}, {0xFF102030, "302010"},
+  };
+  for (const auto& [color, text] : cases) EXPECT_EQ(HtmlBuilder::getHexColor(color), text) << std::hex << color;
+}
+
+TEST_F(HtmlBuilderTest, NotFoundMessageComesOnEveryBuild) {
+  addImage("sun.gif", pictures / "sun.gif");
+  builder.makeHTML();
+  builder.makeHTML();
+  EXPECT_EQ(dialogs.messages.size(), 2u);
+  // Once the picture is there, the next build finds it.
+  picture("sun.gif", encodeGif(40, 20));
+  EXPECT_EQ(builder.makeHTML()[0], "<APPLET CODE=\"fade.class\" WIDTH=40 HEIGHT=20>");
+  EXPECT_EQ(dialogs.messages.size(), 2u);
+}
+
+TEST_F(HtmlBuilderTest, SameNamedFileInCurrentFolderWinsOverThePath) {
+  addImage("sun.gif", picture("sun.gif", encodeGif(120, 80)));
+  emptyCurrentFolder.write("sun.gif", encodeGif(9, 9));
+  EXPECT_EQ(builder.makeHTML()[0], "<APPLET CODE=\"fade.class\" WIDTH=9 HEIGHT=9>");
+}
+
+TEST_F(HtmlBuilderTest, UndecodableImageEndsTheBuildWithTheBoxEmpty) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* message;
+  };
+  const std::string jpeg = encodeJpeg(40, 40);
+  const Case cases[] = {
+      {"text.jpg", "not a picture", "Not a JPEG file: starts with 0x6e 0x6f"},
+      {"cut.jpg", jpeg.substr(0, jpeg.size() / 2), "Premature end of JPEG file"},
+      {"empty.gif", "", "Failed to read from given file"},
+      {"png.gif", "\x89PNG\r\n\x1a\n", "Data is not in GIF format"},
+  };
+  for (const Case& c : cases) {
+    document.imageNames = {c.name};
+    document.imagePaths = {picture(c.name, c.bytes)};
+    document.probeImage = ImageSize{1, 1};
+    document.modified = false;
+    view.events.clear();
+    try {
+      builder.makeHTML();
+      ADD_FAILURE() << c.name << " was built";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_STREQ(e.what(), c.message) << c.name;
+    }
+    EXPECT_EQ(view.events, (std::vector<std::string>{"begin", "end"})) << c.name;
+    EXPECT_FALSE(document.probeImage) << c.name;
+    EXPECT_FALSE(document.modified) << c.name;
+    EXPECT_TRUE(dialogs.messages.empty()) << c.name;
+  }
+  // The next build tries again.
+  document.imagePaths = {picture("cut.jpg", jpeg)};
+  document.imageNames = {"cut.jpg"};
+  EXPECT_EQ(builder.makeHTML()[0], "<APPLET CODE=\"fade.class\" WIDTH=40 HEIGHT=40>");
+}
+
+TEST_F(HtmlBuilderTest, CleaningDropsBadCharactersWithOneMessageEach) {
+  const std::string linkMessage = "You cannot use the | or \" character.";
+  const std::string frameMessage = "You cannot use the | \" or - character.";
+  struct Case {
+    bool frame;
+    std::string text, cleaned;
+    size_t messages;
+  };
+  const Case cases[] = {
+      {false, "pages/a.html", "pages/a.html", 0},
+      {false, "a\"b", "ab", 1},
+      {false, "a|b\"c", "abc", 2},
+      {false, "\"\"||", "", 4},
+      {false, "my-page.html?x=1 y", "my-page.html?x=1 y", 0},
+      {false, "", "", 0},
+      {true, "_top", "_top", 0},
+      {true, "my-frame", "myframe", 1},
+      {true, "a|\"-b", "ab", 3},
+      {true, " spaced  name ", " spaced  name ", 0},
+  };
+  for (const Case& c : cases) {
+    dialogs.messages.clear();
+    const std::string cleaned = c.frame ? builder.reBadFrame(c.text) : builder.reBad(c.text);
+    EXPECT_EQ(cleaned, c.cleaned) << c.text;
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>(c.messages, c.frame ? frameMessage : linkMessage))
+        << c.text;
+  }
+}
+
+TEST_F(HtmlBuilderTest, LinkChangeWritesCleanedTextBackAndSetsModified) {
+  builder.eLinkChange("a\"b");
+  EXPECT_EQ(document.link, "ab");
+  EXPECT_EQ(view.events, std::vector<std::string>{"link (updating) ab"});
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"You cannot use the | or \" character."});
+  EXPECT_TRUE(document.modified);
+  EXPECT_FALSE(document.updatingControls);
+
+  // A clean text is stored without a write-back, and still sets modified.
+  document.modified = false;
+  view.events.clear();
+  builder.eLinkChange("pages/a.html");
+  EXPECT_EQ(document.link, "pages/a.html");
+  EXPECT_TRUE(view.events.empty());
+  EXPECT_TRUE(document.modified);
+}
+
+TEST_F(HtmlBuilderTest, FrameChangeRefusesTheDash) {
+  builder.eFrameChange("my-frame");
+  EXPECT_EQ(document.targetFrame, "myframe");
+  EXPECT_EQ(view.events, std::vector<std::string>{"frame (updating) myframe"});
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"You cannot use the | \" or - character."});
+  EXPECT_TRUE(document.modified);
+  EXPECT_FALSE(document.updatingControls);
+}
+
+TEST_F(HtmlBuilderTest, ChangesWhileTheSystemFillsControlsAreIgnored) {
+  document.updatingControls = true;
+  document.modified = false;
+  builder.eLinkChange("a|b");
+  builder.eFrameChange("x-y");
+  EXPECT_EQ(document.link, "");
+  EXPECT_EQ(document.targetFrame, "");
+  EXPECT_TRUE(view.events.empty());
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_FALSE(document.modified);
+}
+
+TEST_F(HtmlBuilderTest, WorksWithoutAWindow) {
+  addImage("sun.gif", picture("sun.gif", encodeGif(120, 80)));
+  NullHtmlView none;
+  HtmlBuilder printer(document, dialogs, none);
+  EXPECT_EQ(printer.makeHTML().front(), "<APPLET CODE=\"fade.class\" WIDTH=120 HEIGHT=80>");
+}
+
+}  // namespace
+}  // namespace glx
