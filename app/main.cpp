@@ -5,10 +5,14 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/print_html.h"
 #include "app/qt_services.h"
 #include "platform/program_folders.h"
 
 int main(int argc, char** argv) {
+  // A command-line job: no window, no display, nothing changed.
+  if (const auto rc = glx::printHtmlCommand(argc, argv)) return *rc;
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Glimmerax"));
   QApplication::setApplicationDisplayName(QStringLiteral("Glimmerax"));

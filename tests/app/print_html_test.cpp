@@ -1,0 +1,129 @@
+// "glimmerax --print-html": run as a process, with no display, on fixture
+// projects copied into a temporary folder.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <filesystem>
+#include <set>
+
+#include "publish/image_probe.h"
+#include "tests/support/temp_dir.h"
+
+namespace glx {
+namespace {
+
+const std::string kFixtures = GLX_PRINT_FIXTURES;
+const std::string kExecutable = GLX_EXECUTABLE;
+
+struct ProcessResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+// Everything below a folder, so that a run can be shown to change nothing.
+std::set<std::string> listing(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+    names.insert(it->path().string());
+  return names;
+}
+
+class PrintHtmlTest : public ::testing::Test {
+ protected:
+  PrintHtmlTest() {
+    for (const auto& entry : std::filesystem::directory_iterator(kFixtures))
+      std::filesystem::copy_file(entry.path(), work.path() + entry.path().filename().string());
+  }
+
+  ProcessResult run(const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // No display of any kind: the command must not need one.
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    env.insert("HOME", QString::fromStdString(home.path()));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path() + ".config"));
+    env.insert("XDG_DATA_HOME", QString::fromStdString(home.path() + ".local/share"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(QString::fromStdString(work.path()));
+    QStringList all{"--print-html"};
+    all += arguments;
+    process.start(QString::fromStdString(kExecutable), all);
+    EXPECT_TRUE(process.waitForFinished(60000)) << "the command did not end";
+    ProcessResult r;
+    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = process.readAllStandardOutput().toStdString();
+    r.err = process.readAllStandardError().toStdString();
+    return r;
+  }
+
+  test::TempDir work;
+  test::TempDir home;
+};
+
+TEST_F(PrintHtmlTest, PrintsTheSevenLines) {
+  const std::string executableFolder = std::filesystem::path(kExecutable).parent_path().string();
+  const auto workBefore = listing(work.path());
+  const auto binBefore = listing(executableFolder);
+  const ProcessResult r = run({"sun.glx"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "<APPLET CODE=\"pageflip.class\" WIDTH=120 HEIGHT=80>\r\n"
+            "<PARAM NAME=\"GENERATOR\" VALUE=\"CREATED WITH THE GLIMMERAX HTTP://WWW.TALLOWBROOK.EXAMPLE/\">\r\n"
+            "<PARAM NAME=\"GENERAL\" VALUE=\"2|7|0080FF|50|40|0|1|\">\r\n"
+            "<PARAM NAME=\"IMAGES\" VALUE=\"sun.gif|moon.jpg|\">\r\n"
+            "<PARAM NAME=\"LINK\" VALUE=\"pages/a.html|_top| |\">\r\n"
+            "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|Wait...\">\r\n"
+            "</APPLET>\r\n");
+  EXPECT_EQ(listing(work.path()), workBefore) << "no folder or file made beside the project";
+  EXPECT_EQ(listing(executableFolder), binBefore) << "no folder or usage log beside the program";
+  EXPECT_TRUE(listing(home.path()).empty()) << "no settings written";
+}
+
+TEST_F(PrintHtmlTest, MessagesAndFailures) {
+  std::string decoderMessage;
+  try {
+    std::optional<ImageSize> probe;
+    LoadImage(probe, "", "broken.gif", kFixtures + "broken.gif");
+  } catch (const Error& e) {
+    decoderMessage = e.what();
+  }
+  ASSERT_FALSE(decoderMessage.empty());
+  std::filesystem::copy_file(work / "sun.glx", work / "my project.glx");
+  struct Case {
+    const char* name;
+    QStringList arguments;
+    int exitCode;
+    std::string firstLine;  // of standard output; empty: no output
+    std::string err;
+  };
+  const Case cases[] = {
+      {"first image missing", {"missing_image.glx"}, 0, "<APPLET CODE=\"fade.class\" WIDTH=150 HEIGHT=150>",
+       "ERROR: I can not find the image \"gone.gif\" The applet may not work properly.\n"},
+      {"arguments joined with blanks", {"my", "project.glx"}, 0,
+       "<APPLET CODE=\"pageflip.class\" WIDTH=120 HEIGHT=80>", ""},
+      {"first image cannot be decoded", {"broken.glx"}, 1, "", decoderMessage + "\n"},
+      {"bad colour line", {"bad_colour.glx"}, 1, "", "'pink' is not a valid integer value\n"},
+      {"no such project", {"absent.glx"}, 1, "", "File not found\n"},
+      {"a folder", {"."}, 1, "", "File access denied\n"},
+      {"no project named", {}, 1, "", "File not found\n"},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult r = run(c.arguments);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.name;
+    EXPECT_EQ(r.err, c.err) << c.name;
+    EXPECT_EQ(r.out.substr(0, r.out.find("\r\n")), c.firstLine) << c.name;
+    if (c.exitCode == 0) {
+      size_t lines = 0;
+      for (size_t at = r.out.find("\r\n"); at != std::string::npos; at = r.out.find("\r\n", at + 2)) ++lines;
+      EXPECT_EQ(lines, 7u) << c.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace glx
