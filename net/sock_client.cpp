@@ -436,6 +436,13 @@ void TSockClient::Connect() {
   if (m_socketHandle < 0 || m_socketUsed) replaceFailedSocket();
   if (m_socketHandle < 0) CheckError(winsockErrorFromErrno(errno), -1);
 
+  // Bytes left from an earlier connection do not belong to this one.
+  clearSendQueue();
+  m_recv.clear();
+  m_recvHead = 0;
+  m_lineFeedScan = 0;
+  m_sendDone = true;
+
   m_lookupDone = false;
   m_lastEventOk = true;
   m_brokenError = 0;

@@ -7,6 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <netinet/tcp.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <stdexcept>
@@ -32,7 +35,8 @@ LoopbackServer::LoopbackServer(std::vector<Reply> script, bool repeatLast)
   }
   m_port = ntohs(address.sin_port);
   m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (m_wake < 0) {
+  m_release = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (m_wake < 0 || m_release < 0) {
     ::close(m_listen);
     throw std::runtime_error("loopback server: no eventfd");
   }
@@ -43,6 +47,24 @@ LoopbackServer::~LoopbackServer() {
   stop();
   ::close(m_listen);
   ::close(m_wake);
+  ::close(m_release);
+}
+
+void LoopbackServer::release() {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t n = ::write(m_release, &one, sizeof one);
+}
+
+bool LoopbackServer::waitRelease() {
+  pollfd fds[2] = {{m_release, POLLIN, 0}, {m_wake, POLLIN, 0}};
+  for (;;) {
+    if (m_stop) return false;
+    const int r = ::poll(fds, 2, -1);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0 || m_stop || fds[1].revents) return false;
+    uint64_t count;
+    if (::read(m_release, &count, sizeof count) == sizeof count) return true;
+  }
 }
 
 void LoopbackServer::stop() {
@@ -110,13 +132,15 @@ bool LoopbackServer::readSome(int fd, size_t connection) {
   return true;
 }
 
-bool LoopbackServer::sendAll(int fd, const char* data, size_t size) {
+bool LoopbackServer::sendAll(int fd, const char* data, size_t size, size_t piece) {
   size_t sent = 0;
   while (sent < size) {
     if (m_stop) return false;
-    const ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    const size_t want = piece ? std::min(piece, size - sent) : size - sent;
+    const ssize_t n = ::send(fd, data + sent, want, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n > 0) {
       sent += static_cast<size_t>(n);
+      if (piece) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
@@ -154,8 +178,15 @@ void LoopbackServer::serve(int fd, const Reply* reply) {
          received(connection).find(reply->waitFor) == std::string::npos) {
     open = readSome(fd, connection);
   }
-  if (open) open = sendAll(fd, reply->send.data(), reply->send.size());
-  if (open && reply->body) open = sendAll(fd, reply->body->data(), reply->body->size());
+  if (reply->piece) {
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  }
+  if (open && reply->hold) open = waitRelease();
+  if (open) open = sendAll(fd, reply->send.data(), reply->send.size(), reply->piece);
+  if (open && reply->body) {
+    open = sendAll(fd, reply->body->data(), reply->body->size(), reply->piece);
+  }
   if (reply->after == After::Reset) {
     linger l{};
     l.l_onoff = 1;

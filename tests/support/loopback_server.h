@@ -33,6 +33,11 @@ class LoopbackServer {
     // Sent after `send`, shared rather than copied (large bodies).
     std::shared_ptr<const std::string> body;
     After after = After::Close;
+    // Send in pieces of this many bytes with a short pause between them
+    // (0: as fast as possible), so that a reply arrives split.
+    size_t piece = 0;
+    // Before answering, wait for release() (the test decides the moment).
+    bool hold = false;
   };
 
   // A connection beyond the script gets the last reply again when
@@ -57,6 +62,9 @@ class LoopbackServer {
   // Waits until connection has ended.
   bool waitEnded(size_t connection, int timeoutMs = 20000) const;
 
+  // Lets a held reply go on.
+  void release();
+
   void stop();
 
  private:
@@ -64,13 +72,15 @@ class LoopbackServer {
   void serve(int fd, const Reply* reply);
   bool waitReadable(int fd);
   bool readSome(int fd, size_t connection);
-  bool sendAll(int fd, const char* data, size_t size);
+  bool sendAll(int fd, const char* data, size_t size, size_t piece);
+  bool waitRelease();
   void finish(size_t connection);
 
   std::vector<Reply> m_script;
   bool m_repeatLast;
   int m_listen = -1;
-  int m_wake = -1;  // eventfd that ends every wait of the thread
+  int m_wake = -1;     // eventfd that ends every wait of the thread
+  int m_release = -1;  // eventfd that lets a held reply go on
   uint16_t m_port = 0;
   std::atomic<bool> m_stop{false};
   std::thread m_thread;

@@ -1,0 +1,71 @@
+#include "tests/net/net_test_support.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+
+namespace glx::test {
+
+int ScriptedHostLookup::start(const std::string& name, Done done) {
+  names.push_back(name);
+  const int id = ++m_next;
+  if (m_mode == Mode::Never) return id;
+  const Mode mode = m_mode;
+  QTimer::singleShot(0, &m_context, [this, id, mode, done] {
+    if (aborted.count(id)) return;
+    if (mode == Mode::Unknown) {
+      done(11001, 0);
+    } else {
+      done(0, htonl(INADDR_LOOPBACK));
+    }
+  });
+  return id;
+}
+
+bool pumpUntil(const std::function<bool()>& done, int limitMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > limitMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(2);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+void pumpFor(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  pumpUntil([&] { return clock.elapsed() >= ms; }, ms + 1000);
+}
+
+uint16_t closedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &len);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+StatusLog::StatusLog(TSockClient& client) {
+  client.OnStatus = [this](TSockClient&, const std::string& text) { texts.push_back(text); };
+}
+
+bool StatusLog::has(const std::string& text) const {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+}  // namespace glx::test

@@ -1,0 +1,50 @@
+// Helpers of the network tests: a scripted host lookup (an unknown host, a
+// lookup that never answers) and small waits on the event loop.
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "net/host_lookup.h"
+#include "net/sock_client.h"
+
+namespace glx::test {
+
+class ScriptedHostLookup : public HostLookup {
+ public:
+  enum class Mode { Unknown, Never, Loopback };
+  explicit ScriptedHostLookup(Mode mode) : m_mode(mode) {}
+
+  int start(const std::string& name, Done done) override;
+  void abort(int id) override { aborted.insert(id); }
+
+  std::vector<std::string> names;  // every name looked up, in order
+  std::set<int> aborted;
+
+ private:
+  Mode m_mode;
+  int m_next = 0;
+  QObject m_context;
+};
+
+// Runs the event loop until done() holds or a generous limit passes; the
+// limit only keeps a broken test from hanging.
+bool pumpUntil(const std::function<bool()>& done, int limitMs = 20000);
+// Runs the event loop for about ms milliseconds.
+void pumpFor(int ms);
+
+// A port on 127.0.0.1 where nothing listens.
+uint16_t closedPort();
+
+// Statuses reported through OnStatus.
+struct StatusLog {
+  explicit StatusLog(TSockClient& client);
+  bool has(const std::string& text) const;
+  std::vector<std::string> texts;
+};
+
+}  // namespace glx::test
