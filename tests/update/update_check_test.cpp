@@ -1,0 +1,304 @@
+#include "update/update_check.h"
+
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include "platform/errors.h"
+#include "platform/file_ops.h"
+#include "tests/net/net_test_support.h"
+#include "tests/support/fakes.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace glx {
+namespace {
+
+using test::LoopbackServer;
+
+class FakeConfigOne : public ConfigOneSetting {
+ public:
+  std::string configOneText() const override { return text; }
+  void setConfigOneText(const std::string& t) override { text = t; }
+  void saveSettingsNow() override { ++saves; }
+  std::string text = "true";
+  int saves = 0;
+};
+
+LoopbackServer::Reply reply(const std::string& status, const std::string& body) {
+  LoopbackServer::Reply r;
+  r.send = "HTTP/1.0 " + status + "\r\nContent-Type: text/plain\r\n\r\n" + body;
+  return r;
+}
+
+// The request line a connection received.
+std::string requestLine(const LoopbackServer& server, size_t connection) {
+  const std::string text = server.received(connection);
+  return text.substr(0, text.find("\r\n"));
+}
+
+class UpdateCheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The example installation: two test runs of effect 3, one with a link.
+    counters.firstReportFlag = 1;
+    counters.testRunCount = 2;
+    counters.linkTestCount = 1;
+    counters.effectTestCounts[3] = 2;
+  }
+
+  std::unique_ptr<UpdateCheck> makeCheck(const std::string& host) {
+    return std::make_unique<UpdateCheck>(log, configOne, dialogs, shell, host, lookup);
+  }
+
+  test::TempDir dir;
+  UsageCounters counters;
+  FakeConfigOne configOne;
+  UsageLog log{counters, dir / "config.data", configOne};
+  test::ScriptedDialogs dialogs;
+  test::RecordingShell shell;
+  std::shared_ptr<test::ScriptedHostLookup> lookup =
+      std::make_shared<test::ScriptedHostLookup>(test::ScriptedHostLookup::Mode::Unknown);
+};
+
+const char* const kExampleReport =
+    "GET /servlet/GLXLogUpdate20?log=12|1|0|0|0|0|2|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0| HTTP/1.0";
+
+TEST_F(UpdateCheckTest, LatestVersionThenReportDeletesTheLogAndClearsTheCounters) {
+  LoopbackServer server({reply("200 OK", "true\r\n"), reply("200 OK", "")});
+  auto check = makeCheck(server.hostPort());
+  EXPECT_TRUE(check->run({}));
+  EXPECT_EQ(dialogs.messages,
+            std::vector<std::string>{"You have the latest version of this program. No update is necessary."});
+  EXPECT_TRUE(shell.opened.empty());
+  ASSERT_EQ(server.connections(), 2u);
+  EXPECT_EQ(requestLine(server, 0), "GET /servlet/GLXUpdate?version=20 HTTP/1.0");
+  EXPECT_EQ(requestLine(server, 1), kExampleReport);
+  EXPECT_FALSE(fileExists(log.path()));
+  EXPECT_EQ(configOne.text, "false");
+  EXPECT_EQ(configOne.saves, 1);
+  EXPECT_EQ(counters.testRunCount, 0);
+  EXPECT_EQ(counters.effectTestCounts[3], 0);
+  EXPECT_EQ(counters.firstReportFlag, 0);
+}
+
+TEST_F(UpdateCheckTest, VersionAnswers) {
+  struct Case {
+    const char* body;
+    bool latest;
+    bool opens;
+  } cases[] = {
+      {"true", true, false},
+      {"true\r\n", true, false},
+      {"trueish", true, false},
+      {"tru", false, false},
+      {"True", false, false},
+      {"", false, false},
+      {"/etc/passwd", false, false},
+      {"file:///bin/sh", false, false},
+      {"http://", false, false},
+      {"http://a b", false, false},
+      {"DOWNLOAD", false, true},  // replaced by the server's own address below
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    dialogs.messages.clear();
+    shell.opened.clear();
+    LoopbackServer server({reply("200 OK", ""), reply("200 OK", "")});
+    const std::string download = server.url("/download.html");
+    const std::string body = std::string(c.body) == "DOWNLOAD" ? "  " + download + "\r\n" : c.body;
+    LoopbackServer real({reply("200 OK", body), reply("200 OK", "")});
+    auto check = makeCheck(real.hostPort());
+    EXPECT_TRUE(check->run({}));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0],
+              c.latest ? "You have the latest version of this program. No update is necessary."
+                       : "An updated version is available. Please download it from the following web site.");
+    if (c.opens) {
+      EXPECT_EQ(shell.opened, std::vector<std::string>{download});
+    } else {
+      EXPECT_TRUE(shell.opened.empty());
+    }
+  }
+}
+
+TEST_F(UpdateCheckTest, ErrorReplyToTheVersionQueryIsAFailedCheck) {
+  for (const char* status : {"404 Not Found", "500 Internal Server Error"}) {
+    SCOPED_TRACE(status);
+    const std::string file = "CONFIG DATA FOR GLIMMERAX\r\nPLEASE DO NOT ALTER THIS FILE\r\n1\r\n5\r\n0\r\n0\r\n" +
+                             std::string("5\r\n") + [] {
+                               std::string rest;
+                               for (int i = 1; i < 20; ++i) rest += "0\r\n";
+                               return rest;
+                             }();
+    dir.write("config.data", file);
+    LoopbackServer server({reply(status, "true")});
+    auto check = makeCheck(server.hostPort());
+    try {
+      check->run({});
+      ADD_FAILURE() << "an error reply must fail the check";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "The update check failed: the server answered " + std::string(status).substr(0, 3) + ".");
+    }
+    EXPECT_EQ(server.connections(), 1u);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(dir.read("config.data"), file);
+    EXPECT_EQ(counters.testRunCount, 2);
+    EXPECT_EQ(configOne.text, "true");
+  }
+}
+
+TEST_F(UpdateCheckTest, FailedReportKeepsEverythingAndTheNextCheckReportsOnce) {
+  log.updateLogFile();  // the close: the counts go to the file
+  counters.reset();
+  counters.testRunCount = 1;  // a later run counts one more
+  counters.effectTestCounts[0] = 1;
+  const std::string file = dir.read("config.data");
+  {
+    LoopbackServer server({reply("200 OK", "true"), reply("500 Internal Server Error", "")});
+    auto check = makeCheck(server.hostPort());
+    EXPECT_THROW(check->run({}), Error);
+    EXPECT_EQ(dialogs.messages.size(), 1u);  // the version message came first
+  }
+  EXPECT_EQ(dir.read("config.data"), file);
+  EXPECT_EQ(counters.testRunCount, 1);
+  EXPECT_EQ(counters.effectTestCounts[0], 1);
+
+  LoopbackServer server({reply("200 OK", "true"), reply("200 OK", "")});
+  auto check = makeCheck(server.hostPort());
+  EXPECT_TRUE(check->run({}));
+  // File (flag 1, 2 runs, 1 link, 2 of effect 3) plus this run (1 of effect 0).
+  EXPECT_EQ(requestLine(server, 1),
+            "GET /servlet/GLXLogUpdate20?log=13|1|0|1|0|0|2|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0| HTTP/1.0");
+  EXPECT_FALSE(fileExists(log.path()));
+  EXPECT_EQ(counters.testRunCount, 0);
+}
+
+TEST_F(UpdateCheckTest, BrokenReportConnectionKeepsTheLog) {
+  dir.write("config.data", "x\r\ny\r\n0\r\n1\r\n0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n"
+                           "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
+  LoopbackServer::Reply broken;
+  broken.send = "";
+  broken.after = LoopbackServer::After::Reset;
+  LoopbackServer server({reply("200 OK", "true"), broken});
+  auto check = makeCheck(server.hostPort());
+  EXPECT_ANY_THROW(check->run({}));
+  EXPECT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_TRUE(fileExists(log.path()));
+  EXPECT_EQ(counters.testRunCount, 2);
+}
+
+TEST_F(UpdateCheckTest, NoStatusLineIsNoAnswer) {
+  LoopbackServer::Reply silent;
+  silent.send = "";
+  LoopbackServer server({silent});
+  auto check = makeCheck(server.hostPort());
+  try {
+    check->run({});
+    ADD_FAILURE();
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "The update check failed: the server did not answer.");
+  }
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_TRUE(shell.opened.empty());
+  EXPECT_EQ(server.connections(), 1u);
+}
+
+TEST_F(UpdateCheckTest, UnknownHostIsShownAndKeepsTheLog) {
+  log.updateLogFile();
+  auto check = makeCheck("no-such-host.invalid");
+  try {
+    check->run({});
+    ADD_FAILURE();
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Null Remote Address");
+  }
+  EXPECT_TRUE(fileExists(log.path()));
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(UpdateCheckTest, ProxyChoices) {
+  LoopbackServer server({reply("200 OK", "true"), reply("200 OK", "")}, true);
+  auto check = makeCheck("update.tallowbrook.example");
+  // Through the proxy: the request names the whole address.
+  EXPECT_TRUE(check->run({true, "127.0.0.1", std::to_string(server.port())}));
+  EXPECT_EQ(requestLine(server, 0), "GET http://update.tallowbrook.example/servlet/GLXUpdate?version=20 HTTP/1.0");
+
+  // An empty proxy server means none: straight to the update server.
+  auto direct = makeCheck(server.hostPort());
+  EXPECT_TRUE(direct->run({true, "", "80"}));
+  EXPECT_EQ(requestLine(server, 2), "GET /servlet/GLXUpdate?version=20 HTTP/1.0");
+
+  // Unchecked after a proxied check: the proxy is cleared.
+  EXPECT_TRUE(direct->run({true, "127.0.0.1", std::to_string(server.port())}));
+  EXPECT_EQ(requestLine(server, 4), "GET http://" + server.hostPort() + "/servlet/GLXUpdate?version=20 HTTP/1.0");
+  EXPECT_TRUE(direct->run({false, "127.0.0.1", "x"}));
+  EXPECT_EQ(requestLine(server, 6), "GET /servlet/GLXUpdate?version=20 HTTP/1.0");
+
+  // A port that is not a number: the conversion error, nothing sent.
+  const size_t before = server.connections();
+  try {
+    direct->run({true, "127.0.0.1", "80a"});
+    ADD_FAILURE();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(std::string(e.what()), "'80a' is not a valid integer value");
+  }
+  EXPECT_EQ(server.connections(), before);
+}
+
+TEST_F(UpdateCheckTest, CancelEndsTheCheckQuietlyAndASecondRunIsIgnored) {
+  log.updateLogFile();
+  const std::string file = dir.read("config.data");
+  LoopbackServer::Reply held = reply("200 OK", "true");
+  held.hold = true;
+  LoopbackServer server({held});
+  auto check = makeCheck(server.hostPort());
+  bool secondRan = true;
+  QTimer timer;
+  timer.setInterval(5);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (server.connections() == 0 || !server.waitReceived(0, 1, 0)) return;
+    timer.stop();
+    secondRan = check->run({});
+    check->cancel();
+  });
+  timer.start();
+  EXPECT_FALSE(check->run({}));
+  server.release();
+  EXPECT_FALSE(secondRan);
+  EXPECT_FALSE(check->running());
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(dir.read("config.data"), file);
+  EXPECT_EQ(counters.testRunCount, 2);
+}
+
+TEST(UpdateRules, LogValueAndReminder) {
+  UsageCounters c;
+  EXPECT_EQ(usageLogValue(c), "00|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|");
+  c.testRunCount = 12;
+  c.effectTestCounts[19] = -3;
+  EXPECT_EQ(usageLogValue(c), "012|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|-3|");
+
+  struct Case {
+    const char* stored;
+    const char* month;
+    bool show;
+    const char* after;
+  } cases[] = {
+      {"0", "7", false, "7"},    // first start: nothing shown, month stored
+      {"7", "7", false, "7"},    // same month
+      {"7", "8", true, "8"},     // a new month
+      {"12", "1", true, "1"},
+  };
+  for (const auto& k : cases) {
+    std::string stored = k.stored;
+    EXPECT_EQ(monthlyReminder(stored, k.month), k.show) << k.stored << " " << k.month;
+    EXPECT_EQ(stored, k.after);
+  }
+  EXPECT_EQ(monthText(1), "1");
+  EXPECT_EQ(monthText(12), "12");
+}
+
+}  // namespace
+}  // namespace glx
