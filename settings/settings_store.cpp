@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QCoreApplication>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QSessionManager>
 #include <QMenu>
 #include <QScreen>
 #include <QWidget>
@@ -178,6 +181,33 @@ void TFormSettings::setSoftwareVersion(const std::string& version) {
 }
 void TFormSettings::setRegistryRootKey(TRegistryRootKey root) {
   TSettingsBase::setRegistryRootKey(root);
+}
+
+void TFormSettings::setAutoRestartApp(bool on) {
+  m_autoRestartApp = on;
+  if (on && qGuiApp) {
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) {
+              if (m_autoRestartApp) runGuarded([this] { registerRestart(); });
+            },
+            Qt::UniqueConnection);
+  }
+}
+
+void TFormSettings::registerRestart() {
+  std::string name;
+  for (char c : "PS" + m_softwareName + m_companyName) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c >= 'A' && c <= 'Z') name += c;
+  }
+  name = name.substr(0, 20);
+  const std::string program = QCoreApplication::applicationFilePath().toStdString();
+  try {
+    registry().setValue(RegRoot::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                        name, RegValue::string("\"" + program + "\""));
+  } catch (const Error&) {
+    throw ERegistryException("Failed to set data for '" + name + "'");
+  }
 }
 
 void TFormSettings::setAppSettingsCtrl(TAppSettings* app) {

@@ -174,8 +174,13 @@ class TFormSettings : public TSettingsBase {
   void setIsMainWindow(bool isMain) { m_isMainWindow = isMain; }
   bool isMainWindow() const { return m_isMainWindow; }
   // Restart registration after a session ends; kept off in this program.
+  // When on, the end of a desktop session registers the program to start
+  // again at the next login (a RunOnce value under HKEY_CURRENT_USER).
   bool AutoRestartApp() const { return m_autoRestartApp; }
-  void setAutoRestartApp(bool on) { m_autoRestartApp = on; }
+  void setAutoRestartApp(bool on);
+  // Writes that registration now: the value "PS" + software + company
+  // (ASCII letters, upper case, at most 20) holding the quoted program path.
+  void registerRestart();
 
   TAppSettings* AppSettingsCtrl() const { return m_appSettings; }
   void setAppSettingsCtrl(TAppSettings* app);

@@ -506,5 +506,70 @@ TEST_F(StoreTest, WindowsOpenCentredAndPlacementIsKept) {
   EXPECT_EQ(edge.geometry().topLeft(), QPoint(screen.width() - 20, 0));
 }
 
+TEST_F(StoreTest, TwoRegistryUsersWritingInTurnLoseNothing) {
+  TSettingsRegistry first(HKLM);
+  TSettingsRegistry second(HKLM);
+  ASSERT_TRUE(first.OpenKey(kBase + "Shared", true));
+  ASSERT_TRUE(second.OpenKey(kBase + "Shared", true));
+  first.WriteString("One", "1");
+  second.WriteInteger("Two", 2);
+  first.WriteBinaryData("Three", "3");
+  second.WriteString("Four", "4");
+  TSettingsRegistry reader(HKLM);
+  ASSERT_TRUE(reader.OpenKey(kBase + "shared", false));
+  EXPECT_EQ(reader.ReadValue("One"), RegValue::string("1"));
+  EXPECT_EQ(reader.ReadValue("Two"), RegValue::dword(2));
+  EXPECT_EQ(reader.ReadValue("Three"), RegValue::binary("3"));
+  EXPECT_EQ(reader.ReadValue("Four"), RegValue::string("4"));
+  EXPECT_FALSE(reader.OpenKey(kBase + "Missing", false));
+  EXPECT_FALSE(registry().keyExists(HKLM, kBase + "Missing")) << "opening never creates";
+}
+
+TEST_F(StoreTest, UserLocationHandsEverySettingToTheEvents) {
+  BoundWindow window;
+  TFormSettings* settings = window.addBrowserSettings();
+  settings->setSaveLocation(pslUser);
+  settings->setFormSaveOpt(pfsLeft | pfsTop);
+  std::vector<std::string> saved;
+  std::vector<std::string> restored;
+  settings->OnUserSave = [&](TSettingsBase*, TSetting& setting) {
+    saved.push_back(setting.Name().empty() ? setting.BoundProperty() : setting.Name());
+  };
+  settings->OnUserRestore = [&](TSettingsBase*, TSetting& setting) {
+    restored.push_back(setting.Name().empty() ? setting.BoundProperty() : setting.Name());
+    if (setting.Name() == "Current Browser") setting.setAsString("/from/user");
+  };
+  settings->Loaded();
+  EXPECT_EQ(window.browser->text(), "/from/user");
+  const std::vector<std::string> all = {"BrowserNames.Items", "BrowserPaths.Items", "Current Browser",
+                                        "Left", "Top", "ScreenRes"};
+  EXPECT_EQ(restored, all);
+  window.show();
+  window.close();
+  EXPECT_EQ(saved, all);
+  EXPECT_FALSE(fileExists(registryFile()));
+}
+
+TEST_F(StoreTest, DeletingAShownWindowIsSafe) {
+  auto* window = new BoundWindow;
+  window->addBrowserSettings()->Loaded();
+  window->names->setItems(qlist({"Web"}));
+  window->show();
+  delete window;
+  EXPECT_TRUE(errors.errors.empty());
+}
+
+TEST_F(StoreTest, RestartRegistrationNamesTheProgram) {
+  MenuWindow window;
+  TFormSettings* settings = window.addMainSettings();
+  EXPECT_FALSE(settings->AutoRestartApp());
+  settings->registerRestart();
+  const auto value = registry().queryValue(RegRoot::CurrentUser,
+                                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                                           "PSGLIMMERAXTALLOWBRO");
+  ASSERT_TRUE(value);
+  EXPECT_EQ(value->data, "\"" + QCoreApplication::applicationFilePath().toStdString() + "\"");
+}
+
 }  // namespace
 }  // namespace glx
