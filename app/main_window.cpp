@@ -77,7 +77,13 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
       m_dialogs(services.dialogs),
       m_shell(services.shell),
       m_files(m_folders, m_shell),
-      m_editor(m_document, m_files, m_dialogs, *this) {
+      m_editor(m_document, m_files, m_dialogs, *this),
+      m_htmlBuilder(m_document, m_dialogs, *this),
+      m_projectFile(m_editor, *this, *this),
+      m_commands(m_editor, m_projectFile, m_dialogs),
+      m_usageLog(m_counters, m_folders.programFolder() + "config.data", *this),
+      m_testRun(m_files, m_shell, m_dialogs) {
+  m_commands.setBeforeClose([this] { m_usageLog.updateLogFile(); });
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QStringLiteral("Glimmerax"));
   // A single border with system menu and minimise button, no maximise.
@@ -470,9 +476,48 @@ void TMainWindow::updateListbox() {
   m_refreshing = wasRefreshing;
 }
 
-void TMainWindow::makeHTML() {
-  // Filled in by the HTML builder.
+std::vector<std::string> TMainWindow::makeHTML() { return m_htmlBuilder.makeHTML(); }
+
+// ---- HtmlView
+
+void TMainWindow::beginHtmlUpdate() {
+  htmlBox->setUpdatesEnabled(false);
+  htmlBox->clear();
 }
+
+void TMainWindow::appendHtmlLine(const std::string& line) { htmlBox->appendPlainText(qs(line)); }
+
+void TMainWindow::endHtmlUpdate() { htmlBox->setUpdatesEnabled(true); }
+
+void TMainWindow::setLinkText(const std::string& text) {
+  const bool wasRefreshing = m_refreshing;
+  m_refreshing = true;
+  eLink->setText(qs(text));
+  m_shownLink = text;
+  m_refreshing = wasRefreshing;
+}
+
+void TMainWindow::setFrameText(const std::string& text) {
+  const bool wasRefreshing = m_refreshing;
+  m_refreshing = true;
+  eFrame->setEditText(qs(text));
+  m_shownFrame = text;
+  m_refreshing = wasRefreshing;
+}
+
+// ---- ProjectView, RecentFilesList, ConfigOneSetting
+
+void TMainWindow::showLoadedDocument() { refreshControls(); }
+
+void TMainWindow::AddMRUItem(const std::string& path) {
+  (void)path;
+}
+
+std::string TMainWindow::configOneText() const { return ss(m_configOne->text()); }
+
+void TMainWindow::setConfigOneText(const std::string& text) { m_configOne->setText(qs(text)); }
+
+void TMainWindow::saveSettingsNow() {}
 
 HelpWindow& TMainWindow::helpWindow() {
   if (!m_help) m_help = new HelpWindow(m_folders.programFolder(), this);
@@ -481,9 +526,7 @@ HelpWindow& TMainWindow::helpWindow() {
 
 // ---- start-up and closing
 
-void TMainWindow::FormCreate() {
-  // The usage counters start at zero with the window.
-}
+void TMainWindow::FormCreate() { m_counters.reset(); }
 
 void TMainWindow::startUp(const std::vector<std::string>& arguments) {
   handle([this] { m_files.deleteAllClassFiles(m_folders.requiredFilesFolder()); });
@@ -491,13 +534,19 @@ void TMainWindow::startUp(const std::vector<std::string>& arguments) {
   // A project that cannot be read has been shown; the program goes on with
   // a fresh document.
   const bool opened = !project.empty() && runGuarded([this, &project] { openProject(project); });
-  if (!opened) handle([this] { m_editor.setDefaults(); });
-  // The first-report flag follows "Config 1"; the monthly update reminder
-  // follows "Config 3".
+  if (!opened) {
+    handle([this] {
+      // What a failed open left behind goes before the fresh document.
+      m_files.deleteAllImages(m_document.imagePaths);
+      m_editor.setDefaults();
+    });
+  }
+  handle([this] { m_usageLog.takeFirstReportFlag(); });
+  // The monthly update reminder follows "Config 3".
   refreshControls();
 }
 
-bool TMainWindow::FormCloseQuery() { return true; }
+bool TMainWindow::FormCloseQuery() { return m_commands.FormCloseQuery(); }
 
 void TMainWindow::closeEvent(QCloseEvent* event) {
   bool canClose = false;
@@ -532,15 +581,13 @@ void TMainWindow::bkColorBtnClick() {
 }
 
 void TMainWindow::eLinkChange() {
-  m_document.link = ss(eLink->text());
+  m_htmlBuilder.eLinkChange(ss(eLink->text()));
   m_shownLink = m_document.link;
-  if (!m_document.updatingControls) m_document.modified = true;
 }
 
 void TMainWindow::eFrameChange() {
-  m_document.targetFrame = ss(eFrame->currentText());
+  m_htmlBuilder.eFrameChange(ss(eFrame->currentText()));
   m_shownFrame = m_document.targetFrame;
-  if (!m_document.updatingControls) m_document.modified = true;
 }
 
 void TMainWindow::bLinkBrowseClick() {
@@ -634,30 +681,40 @@ void TMainWindow::htmlBoxMouseDown() {
 }
 
 void TMainWindow::bCopyHTMLClick() {
-  makeHTML();
+  const std::vector<std::string> lines = makeHTML();
   htmlBox->selectAll();
-  m_dialogs.setClipboardText(ss(htmlBox->toPlainText()));
+  // The clipboard gets the document's bytes, not text read back from the box.
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  m_dialogs.setClipboardText(text);
 }
 
 void TMainWindow::lImagesFolderClick() { m_files.lImagesFolderClick(); }
 
 void TMainWindow::bTestClick() {
-  // The browser test run.
+  TestRunRequest request;
+  request.imageNames = m_document.imageNames;
+  request.effectIndex = m_document.effectIndex;
+  request.makeHTML = [this] { return makeHTML(); };
+  // The usage counts take the texts the two fields show.
+  request.updateLogData = [this] {
+    m_usageLog.updateLogData(ss(eLink->text()), ss(eFrame->currentText()), m_document.effectIndex);
+  };
+  request.currentBrowser = m_currentBrowser ? m_currentBrowser() : std::string("default");
+  m_testRun.bTestClick(request);
 }
 
 void TMainWindow::helpButtonClick(int context) { helpWindow().showContext(context); }
 
 // ---- menus
 
-void TMainWindow::openProject(const std::string& path) {
-  (void)path;
-}
+void TMainWindow::openProject(const std::string& path) { m_projectFile.openFileOne(path); }
 
-void TMainWindow::newMenuItemClick() {}
-void TMainWindow::openMenuItemClick() {}
-void TMainWindow::AppSettingsMRUClick(const std::string&) {}
-void TMainWindow::saveMenuItemClick() {}
-void TMainWindow::SaveAsMenuItemClick() {}
+void TMainWindow::newMenuItemClick() { m_commands.newMenuItemClick(); }
+void TMainWindow::openMenuItemClick() { m_commands.openMenuItemClick(); }
+void TMainWindow::AppSettingsMRUClick(const std::string& fileName) { m_commands.AppSettingsMRUClick(fileName); }
+void TMainWindow::saveMenuItemClick() { m_commands.saveMenuItemClick(); }
+void TMainWindow::SaveAsMenuItemClick() { m_commands.SaveAsMenuItemClick(); }
 
 void TMainWindow::exitMenuItemClick() { close(); }
 

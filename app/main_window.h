@@ -11,10 +11,15 @@
 
 #include "app/startup_rules.h"
 #include "document/applet_editor.h"
+#include "document/document_commands.h"
+#include "document/html_builder.h"
+#include "document/project_file.h"
 #include "platform/program_folders.h"
 #include "platform/shell.h"
 #include "platform/user_dialogs.h"
 #include "publish/required_files.h"
+#include "publish/test_run.h"
+#include "update/usage_log.h"
 
 class QAction;
 class QComboBox;
@@ -40,7 +45,12 @@ struct MainWindowServices {
   Shell& shell;
 };
 
-class TMainWindow : public QMainWindow, public DocumentView {
+class TMainWindow : public QMainWindow,
+                    public DocumentView,
+                    public HtmlView,
+                    public ProjectView,
+                    public RecentFilesList,
+                    public ConfigOneSetting {
   Q_OBJECT
  public:
   explicit TMainWindow(MainWindowServices services, QWidget* parent = nullptr);
@@ -56,12 +66,17 @@ class TMainWindow : public QMainWindow, public DocumentView {
   AppletDocument& document() { return m_document; }
   AppletEditor& editor() { return m_editor; }
   RequiredFiles& requiredFiles() { return m_files; }
+  HtmlBuilder& htmlBuilder() { return m_htmlBuilder; }
+  DocumentCommands& commands() { return m_commands; }
+  UsageLog& usageLog() { return m_usageLog; }
   const ProgramFolders& folders() const { return m_folders; }
   HelpWindow& helpWindow();
 
   // Hooks for the windows created at start-up after this one.
   void setBrowserWindowAction(std::function<void()> show) { m_showBrowserWindow = std::move(show); }
   void setUpdateWindowAction(std::function<void()> show) { m_showUpdateWindow = std::move(show); }
+  // The browser window's choice: "default" or a browser's path.
+  void setCurrentBrowserSource(std::function<std::string()> source) { m_currentBrowser = std::move(source); }
 
   // The hidden labels whose captions the settings store keeps.
   QLabel* configOne() const { return m_configOne; }
@@ -73,12 +88,30 @@ class TMainWindow : public QMainWindow, public DocumentView {
   void clearImageList() override;
   void selectEffect(int effectIndex) override;
 
+  // HtmlView
+  void beginHtmlUpdate() override;
+  void appendHtmlLine(const std::string& line) override;
+  void endHtmlUpdate() override;
+  void setLinkText(const std::string& text) override;
+  void setFrameText(const std::string& text) override;
+
+  // ProjectView
+  void showLoadedDocument() override;
+
+  // RecentFilesList
+  void AddMRUItem(const std::string& path) override;
+
+  // ConfigOneSetting
+  std::string configOneText() const override;
+  void setConfigOneText(const std::string& text) override;
+  void saveSettingsNow() override;
+
   // Rebuilds the list view from imageNames; the selection is lost.
   void updateListbox();
   // Opens a project file into the document (the command line's project).
   void openProject(const std::string& path);
-  // Rebuilds the HTML box from the document.
-  void makeHTML();
+  // Rebuilds the HTML box from the document; returns its seven lines.
+  std::vector<std::string> makeHTML();
 
   // Events, named after their control.
   void FormCreate();
@@ -143,6 +176,12 @@ class TMainWindow : public QMainWindow, public DocumentView {
   AppletDocument m_document;
   RequiredFiles m_files;
   AppletEditor m_editor;
+  HtmlBuilder m_htmlBuilder;
+  ProjectFile m_projectFile;
+  DocumentCommands m_commands;
+  UsageCounters m_counters;
+  UsageLog m_usageLog;
+  BrowserTestRun m_testRun;
 
   SpinDrag m_spinDrag;
   bool m_refreshing = false;
@@ -152,6 +191,7 @@ class TMainWindow : public QMainWindow, public DocumentView {
 
   std::function<void()> m_showBrowserWindow;
   std::function<void()> m_showUpdateWindow;
+  std::function<std::string()> m_currentBrowser;
   HelpWindow* m_help = nullptr;
 
  public:

@@ -34,10 +34,7 @@ void MainWindowTest::start(const std::vector<std::string>& arguments) {
   QApplication::processEvents();
 }
 
-void MainWindowTest::finish() {
-  if (window) window->close();
-  window.reset();
-}
+void MainWindowTest::finish() { window.reset(); }
 
 void MainWindowTest::addImages(const std::vector<std::string>& paths) {
   for (const auto& path : paths) {

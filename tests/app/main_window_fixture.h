@@ -23,7 +23,7 @@ class MainWindowTest : public ::testing::Test {
 
   // Builds the window and runs the start-up steps with these arguments.
   void start(const std::vector<std::string>& arguments = {});
-  // Closes and destroys the window, as the end of a run does.
+  // Destroys the window without the close question.
   void finish();
 
   // Adds images through "&Add Image" with the dialog answering each path.

@@ -1,0 +1,215 @@
+// The main window over the document's HTML, project files, the close
+// question and the browser test run.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+
+#include "app/image_list_view.h"
+#include "document/html_builder.h"
+#include "platform/file_ops.h"
+#include "publish/test_run.h"
+#include "tests/app/main_window_fixture.h"
+
+namespace glx::test {
+namespace {
+
+std::string jpeg(TempDir& dir, const std::string& name, int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::darkCyan);
+  const std::string path = dir / name;
+  EXPECT_TRUE(image.save(QString::fromStdString(path), "JPG")) << path;
+  return path;
+}
+
+std::vector<std::string> boxLines(const QPlainTextEdit* box) {
+  std::vector<std::string> lines;
+  const QString text = box->toPlainText();
+  if (text.isEmpty()) return lines;
+  for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
+  return lines;
+}
+
+std::vector<std::string> sunLines(const std::string& link) {
+  return {"<APPLET CODE=\"fade.class\" WIDTH=120 HEIGHT=80>",
+          kGeneratorLine,
+          "<PARAM NAME=\"GENERAL\" VALUE=\"1|7|000000|33|40|0|1|\">",
+          "<PARAM NAME=\"IMAGES\" VALUE=\"sun.jpg|\">",
+          "<PARAM NAME=\"LINK\" VALUE=\"" + link + "| | |\">",
+          "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|Loading...\">",
+          "</APPLET>"};
+}
+
+TEST_F(MainWindowTest, HtmlBoxRebuiltOnPageSwitchAndOnClickWhileModified) {
+  start();
+  addImages({jpeg(pictures, "sun.jpg", 120, 80)});
+  EXPECT_TRUE(boxLines(window->htmlBox).empty());
+  window->Tabs->setCurrentWidget(window->HTMLTab);
+  EXPECT_EQ(boxLines(window->htmlBox), sunLines(" "));
+
+  // An edit leaves the old text in the box...
+  window->Tabs->setCurrentWidget(window->settingsTab);
+  QTest::keyClicks(window->eLink, "a.html");
+  window->Tabs->setCurrentWidget(window->HTMLTab);
+  EXPECT_EQ(boxLines(window->htmlBox), sunLines("a.html"));
+  doc().link = "b.html";
+  EXPECT_EQ(boxLines(window->htmlBox), sunLines("a.html"));
+  // ...until a click while modified,
+  QTest::mousePress(window->htmlBox->viewport(), Qt::LeftButton);
+  QTest::mouseRelease(window->htmlBox->viewport(), Qt::LeftButton);
+  EXPECT_EQ(boxLines(window->htmlBox), sunLines("b.html"));
+  // but not while unmodified.
+  doc().modified = false;
+  doc().link = "c.html";
+  QTest::mousePress(window->htmlBox->viewport(), Qt::LeftButton);
+  QTest::mouseRelease(window->htmlBox->viewport(), Qt::LeftButton);
+  EXPECT_EQ(boxLines(window->htmlBox), sunLines("b.html"));
+  EXPECT_FALSE(doc().modified);
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_TRUE(errors.errors.empty());
+}
+
+TEST_F(MainWindowTest, CopyPutsTheSevenLinesOnTheClipboard) {
+  start();
+  addImages({jpeg(pictures, "sun.jpg", 120, 80)});
+  window->bCopyHTML->click();
+  std::string expected;
+  for (const auto& line : sunLines(" ")) expected += line + "\n";
+  EXPECT_EQ(dialogs.clipboard, expected);
+  EXPECT_EQ(boxLines(window->htmlBox), sunLines(" "));
+}
+
+TEST_F(MainWindowTest, UndecodableFirstImageEndsTheBuildWithTheErrorBox) {
+  start();
+  addImages({picture("broken.jpg", "not a jpeg at all")});
+  window->Tabs->setCurrentWidget(window->HTMLTab);
+  ASSERT_EQ(errors.errors.size(), 1u);
+  EXPECT_TRUE(boxLines(window->htmlBox).empty());
+  EXPECT_TRUE(window->htmlBox->updatesEnabled());
+  window->bCopyHTML->click();
+  EXPECT_EQ(errors.errors.size(), 2u);
+  EXPECT_TRUE(dialogs.clipboard.empty());
+}
+
+TEST_F(MainWindowTest, BadCharactersInLinkAndFrameAreRefused) {
+  start();
+  QTest::keyClicks(window->eLink, "a\"b");
+  EXPECT_EQ(window->eLink->text().toStdString(), "ab");
+  EXPECT_EQ(doc().link, "ab");
+  QTest::keyClicks(window->eFrame->lineEdit(), "my-frame");
+  EXPECT_EQ(window->eFrame->currentText().toStdString(), "myframe");
+  EXPECT_EQ(doc().targetFrame, "myframe");
+  EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"You cannot use the | or \" character.",
+                                                         "You cannot use the | \" or - character."}));
+  EXPECT_TRUE(doc().modified);
+}
+
+std::string projectText(const std::string& imagePath) {
+  return "Glimmerax File\r\nIf you alter the values below this file may not open properly.\r\n1\r\n3\r\n55\r\n2\r\n"
+         "page.html\r\n_top\r\nclBlack\r\n1\r\nclBlack\r\nclWhite\r\nLoading...\r\n\r\n" +
+         imagePath + "\r\nsun.jpg\r\n";
+}
+
+TEST_F(MainWindowTest, StartWithAProjectPathSplitAtABlank) {
+  const std::string image = jpeg(pictures, "sun.jpg", 120, 80);
+  const std::string project = pictures.write("My Projects/sky applet.glx", projectText(image));
+  const std::string folder = pictures / "My";
+  start({folder, "Projects/sky", "applet.glx"});
+  EXPECT_TRUE(errors.errors.empty()) << errors.errors.front();
+  EXPECT_EQ(doc().documentPath, project);
+  EXPECT_EQ(doc().effectIndex, 3);
+  EXPECT_EQ(window->cEffects->currentIndex(), 3);
+  EXPECT_EQ(window->eFrames->value(), 55);
+  EXPECT_EQ(window->eIncrement->value(), 2);
+  EXPECT_EQ(window->eLink->text().toStdString(), "page.html");
+  EXPECT_EQ(window->eFrame->currentText().toStdString(), "_top");
+  EXPECT_EQ(doc().imageNames, std::vector<std::string>{"sun.jpg"});
+  EXPECT_EQ(window->imageListBox->count(), 1);
+  EXPECT_TRUE(fileExists(fx.required() + "sun.jpg"));
+  EXPECT_EQ(classFilesIn(fx.required()), std::vector<std::string>{"pageflip.class"});
+}
+
+TEST_F(MainWindowTest, StartWithAnUnreadableProjectGoesOnWithAFreshDocument) {
+  struct Case {
+    const char* name;
+    std::string content;  // empty: no file at all
+  };
+  const Case cases[] = {
+      {"missing file", ""},
+      {"bad effect line", "Glimmerax File\r\nx\r\n1\r\nnot a number\r\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = c.content.empty() ? pictures / "none.glx" : pictures.write("bad.glx", c.content);
+    start({path});
+    ASSERT_EQ(errors.errors.size(), 1u) << c.name;
+    EXPECT_EQ(doc().effectIndex, 0) << c.name;
+    EXPECT_EQ(window->cEffects->currentIndex(), 0) << c.name;
+    EXPECT_FALSE(doc().modified) << c.name;
+    EXPECT_TRUE(doc().documentPath.empty()) << c.name;
+    EXPECT_EQ(classFilesIn(fx.required()), std::vector<std::string>{"fade.class"}) << c.name;
+    errors.errors.clear();
+    window.reset();
+  }
+}
+
+TEST_F(MainWindowTest, CloseQuestionKeepsTheWindowOnCancelAndOnAFailedSave) {
+  start();
+  QTest::keyClicks(window->eLink, "x.html");
+  QSignalSpy closed(window.get(), &TMainWindow::closed);
+
+  dialogs.answers.push_back(Answer::Cancel);
+  EXPECT_FALSE(window->close());
+  EXPECT_TRUE(window->isVisible());
+
+  // Yes, then a save into a folder that does not exist: the error is shown
+  // and the window stays.
+  dialogs.answers.push_back(Answer::Yes);
+  dialogs.saveAnswers.push_back(pictures / "no such folder/a.glx");
+  EXPECT_FALSE(window->close());
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_EQ(errors.errors.size(), 1u);
+  EXPECT_EQ(errors.errors[0], "File not found");
+  EXPECT_EQ(closed.count(), 0);
+  errors.errors.clear();
+
+  // The name chosen stays the document's; once its folder exists, Yes
+  // saves there and the window closes, ending the program.
+  pictures.mkdir("no such folder");
+  dialogs.answers.push_back(Answer::Yes);
+  EXPECT_TRUE(window->close());
+  for (const auto& e : errors.errors) ADD_FAILURE() << e;
+  EXPECT_EQ(closed.count(), 1);
+  EXPECT_TRUE(fileExists(pictures / "no such folder/a.glx"));
+  EXPECT_TRUE(fileExists(fx.dir / "config.data"));
+  EXPECT_EQ(dialogs.questions.size(), 3u);
+}
+
+TEST_F(MainWindowTest, TestInBrowserRefusesWithoutImages) {
+  start();
+  window->bTest->click();
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{kNoImagesMessage});
+  EXPECT_TRUE(shell.opened.empty());
+}
+
+TEST_F(MainWindowTest, TestInBrowserOpensThePageAndCountsTheRun) {
+  start();
+  window->cEffects->setCurrentIndex(1);  // "Hue Rotator": one image is enough
+  addImages({jpeg(pictures, "sun.jpg", 120, 80)});
+  window->bTest->click();
+  EXPECT_TRUE(errors.errors.empty()) << errors.errors.front();
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0], fx.temp() + "Applet Temp.html");
+  EXPECT_EQ(window->usageLog().counters().testRunCount, 1);
+  EXPECT_EQ(window->usageLog().counters().effectTestCounts[1], 1);
+}
+
+}  // namespace
+}  // namespace glx::test
