@@ -452,7 +452,10 @@ void TFileFinder::Start() {
   TFindThread* raw = thread.get();
   m_thread = std::move(thread);
   m_started = true;
-  raw->m_thread = std::thread([raw] { raw->execute(); });
+  raw->m_thread = std::thread([raw] {
+    raw->execute();
+    raw->m_finished.store(true);
+  });
 }
 
 }  // namespace glx

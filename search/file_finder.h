@@ -76,6 +76,8 @@ class TFindThread {
   const std::string& fileMask() const { return m_fileMask; }
   const std::string& drives() const { return m_drives; }
   bool terminated() const;
+  // Whether the thread body has returned (completed or stopped).
+  bool finishedRunning() const { return m_finished.load(); }
   // Whether the search thread is waiting for an event to be handled.
   bool waitingForDelivery() const;
   // The folder being searched (only meaningful inside a handler).
@@ -114,6 +116,7 @@ class TFindThread {
   std::string m_currentDirectory;
 
   std::shared_ptr<FindChannel> m_channel;
+  std::atomic<bool> m_finished{false};
   std::thread m_thread;
 };
 
