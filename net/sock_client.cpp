@@ -609,6 +609,10 @@ void TSockClient::appendReceived(const char* bytes, size_t n) {
     }
     return;
   }
+  if (m_captureTarget && receivedSize() == 0) {
+    m_captureTarget->append(bytes, n);
+    return;
+  }
   m_recv.append(bytes, n);
 }
 
@@ -765,11 +769,21 @@ void TSockClient::CaptureString(std::string& text, int size) {
   text.clear();
   m_capturing = true;
   struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{m_capturing};
+    TSockClient& client;
+    ~Reset() {
+      client.m_capturing = false;
+      client.m_captureTarget = nullptr;
+    }
+  } reset{*this};
   ReportStatus(8, "Capture String");
   m_bytesRecvd = 0;
+  // A known length saves regrowing a large body; a hostile length only
+  // reserves address space, and no more than kReserveLimit.
+  if (size == -1 && m_bytesTotal > 0) {
+    text.reserve(std::min<size_t>(static_cast<size_t>(m_bytesTotal), kReserveLimit) +
+                 static_cast<size_t>(kChunk));
+  }
+  if (!m_recvFile) m_captureTarget = &text;
   while (!m_canceled &&
          ((size == -1 && (m_connected || receivedSize() > 0)) ||
           (size >= 0 && text.size() < static_cast<size_t>(size)))) {
@@ -782,6 +796,7 @@ void TSockClient::CaptureString(std::string& text, int size) {
     }
   }
   m_capturing = false;
+  m_captureTarget = nullptr;
   if (m_canceled) {
     m_canceled = false;
     throw EAbortError("Socket capture aborted");

@@ -46,6 +46,8 @@ class TSockClient {
   static constexpr int kChunk = 16383;
   // Longest text Write sends.
   static constexpr size_t kWriteLimit = 16385;
+  // Most CaptureString reserves ahead for an announced length.
+  static constexpr size_t kReserveLimit = 128u * 1024 * 1024;
 
   // lookup: where host names are resolved (tests pass a scripted one).
   explicit TSockClient(std::shared_ptr<HostLookup> lookup = systemHostLookup());
@@ -206,6 +208,9 @@ class TSockClient {
   size_t m_recvHead = 0;
   size_t m_lineFeedScan = 0;
   std::FILE* m_recvFile = nullptr;
+  // The text of a running CaptureString: arriving bytes go straight into it
+  // while nothing else is queued (the order stays that of the queue).
+  std::string* m_captureTarget = nullptr;
   int m_recvFileError = 0;
   std::vector<char> m_chunk;
 
