@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
+#include <QTimer>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -30,6 +32,9 @@
 #include "document/effects.h"
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
+#include "settings/bound_widgets.h"
+#include "settings/settings_store.h"
+#include "update/update_check.h"
 
 namespace glx {
 
@@ -92,6 +97,7 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
   buildControls();
   buildMenus();
   connectEvents();
+  buildSettings(services.registryFolder);
 
   // The client area is 563 x 317; where the desktop's font needs more room
   // the window grows to fit, and stays fixed at that size.
@@ -105,7 +111,55 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
   handle([this] { FormCreate(); });
 }
 
-TMainWindow::~TMainWindow() = default;
+TMainWindow::~TMainWindow() {
+  // Child windows and the settings components refer to the document, the
+  // counters and the controls, which go before QWidget frees its children.
+  for (const QPointer<QWidget>& window : m_adopted) delete window.data();
+  for (TAdvancedWindow* window : findChildren<TAdvancedWindow*>(Qt::FindDirectChildrenOnly)) delete window;
+  delete m_help;
+  delete m_appSettings;
+  delete m_appLevelSettings;
+}
+
+void TMainWindow::adoptWindow(QWidget* window) { m_adopted.emplace_back(window); }
+
+void TMainWindow::buildSettings(const std::string& registryFolder) {
+  m_appLevelSettings = new TAppSettings(this);
+  m_appLevelSettings->setObjectName(QStringLiteral("AppLevelSettings"));
+  m_appLevelSettings->setRegistryFolder(registryFolder);
+  m_appLevelSettings->setCompanyName("Tallowbrook Software");
+  m_appLevelSettings->setSoftwareName("Glimmerax");
+  m_appLevelSettings->setSoftwareVersion("1.0");
+  m_appLevelSettings->setRegistryRootKey(prkLocalMachine);
+  m_appLevelSettings->setSaveLocation(palRegistry);
+
+  m_appSettings = new TFormSettings(this);
+  m_appSettings->setObjectName(QStringLiteral("AppSettings"));
+  m_appSettings->setRegistryFolder(registryFolder);
+  m_appSettings->setIsMainWindow(true);
+  m_appSettings->setCentreAtRestore(true);
+  m_appSettings->setFormSaveOpt(0);
+  m_appSettings->setSaveLocation(pslRegistry);
+  m_appSettings->setAppSettingsCtrl(m_appLevelSettings);
+  m_appSettings->setCompanyName("Tallowbrook Software");
+  m_appSettings->setSoftwareName("Glimmerax");
+  m_appSettings->setSoftwareVersion("1.0");
+  m_appSettings->setRegistryRootKey(prkLocalMachine);
+  m_appSettings->addRow("Config 1", "configOne.Caption", "", true);
+  m_appSettings->addRow("Config 3", "monthLabel.Caption", "", true);
+  m_appSettings->setMRUMenuItem(reopenMenu);
+  m_appSettings->setMRULength(9);
+  m_appSettings->setMRUDisplay(pmdFileOnly);
+  m_appSettings->setMRUMaxItemWidth(300);
+  m_appSettings->OnMRUClick = [this](TSettingsBase*, QAction*, const std::string& fileName, int) {
+    // Opening the file rebuilds the menu and frees the entry being
+    // clicked, so the open runs after the click has been delivered.
+    QTimer::singleShot(0, this, [this, fileName] { handle([this, fileName] { AppSettingsMRUClick(fileName); }); });
+  };
+  // Both restore now, while the window is being built.
+  runGuarded([this] { m_appLevelSettings->Loaded(); });
+  runGuarded([this] { m_appSettings->Loaded(); });
+}
 
 QToolButton* TMainWindow::helpButton(int context, QWidget* parent) {
   auto* b = new QToolButton(parent);
@@ -308,10 +362,10 @@ void TMainWindow::buildControls() {
   panelLayout->addStretch(1);
 
   // The two state values the settings store keeps: never shown.
-  m_configOne = new QLabel(QStringLiteral("true"), central);
+  m_configOne = new GlxLabel(QStringLiteral("true"), central);
   m_configOne->setObjectName(QStringLiteral("configOne"));
   m_configOne->hide();
-  m_monthLabel = new QLabel(QStringLiteral("0"), central);
+  m_monthLabel = new GlxLabel(QStringLiteral("0"), central);
   m_monthLabel->setObjectName(QStringLiteral("monthLabel"));
   m_monthLabel->hide();
 
@@ -509,15 +563,13 @@ void TMainWindow::setFrameText(const std::string& text) {
 
 void TMainWindow::showLoadedDocument() { refreshControls(); }
 
-void TMainWindow::AddMRUItem(const std::string& path) {
-  (void)path;
-}
+void TMainWindow::AddMRUItem(const std::string& path) { m_appSettings->AddMRUItem(path); }
 
 std::string TMainWindow::configOneText() const { return ss(m_configOne->text()); }
 
 void TMainWindow::setConfigOneText(const std::string& text) { m_configOne->setText(qs(text)); }
 
-void TMainWindow::saveSettingsNow() {}
+void TMainWindow::saveSettingsNow() { m_appSettings->SaveToRegistry(); }
 
 HelpWindow& TMainWindow::helpWindow() {
   if (!m_help) m_help = new HelpWindow(m_folders.programFolder(), this);
@@ -542,8 +594,14 @@ void TMainWindow::startUp(const std::vector<std::string>& arguments) {
     });
   }
   handle([this] { m_usageLog.takeFirstReportFlag(); });
-  // The monthly update reminder follows "Config 3".
-  refreshControls();
+  handle([this] { monthlyReminder(); });
+}
+
+void TMainWindow::monthlyReminder() {
+  std::string configThree = ss(m_monthLabel->text());
+  const bool show = glx::monthlyReminder(configThree, monthText(QDate::currentDate().month()));
+  m_monthLabel->setText(qs(configThree));
+  if (show && m_showUpdateWindow) m_showUpdateWindow();
 }
 
 bool TMainWindow::FormCloseQuery() { return m_commands.FormCloseQuery(); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,14 +36,19 @@ class QWidget;
 
 namespace glx {
 
+class GlxLabel;
 class HelpWindow;
 class ImageListView;
+class TAppSettings;
+class TFormSettings;
 
 // What the main window needs from the desktop and the file system.
 struct MainWindowServices {
   ProgramFolders folders;
   UserDialogs& dialogs;
   Shell& shell;
+  // The settings folder of the registry; empty: the program's default.
+  std::string registryFolder = {};
 };
 
 class TMainWindow : public QMainWindow,
@@ -75,12 +81,19 @@ class TMainWindow : public QMainWindow,
   // Hooks for the windows created at start-up after this one.
   void setBrowserWindowAction(std::function<void()> show) { m_showBrowserWindow = std::move(show); }
   void setUpdateWindowAction(std::function<void()> show) { m_showUpdateWindow = std::move(show); }
+  // Windows that live as long as this one and refer to its document or
+  // counters: freed before them.
+  void adoptWindow(QWidget* window);
   // The browser window's choice: "default" or a browser's path.
   void setCurrentBrowserSource(std::function<std::string()> source) { m_currentBrowser = std::move(source); }
 
   // The hidden labels whose captions the settings store keeps.
-  QLabel* configOne() const { return m_configOne; }
-  QLabel* monthLabel() const { return m_monthLabel; }
+  GlxLabel* configOne() const { return m_configOne; }
+  GlxLabel* monthLabel() const { return m_monthLabel; }
+  // The settings components: the application level one (no rows) and the
+  // window's, with the two labels and the recent-files list.
+  TAppSettings* AppLevelSettings() const { return m_appLevelSettings; }
+  TFormSettings* AppSettings() const { return m_appSettings; }
 
   // DocumentView
   void showSettingsPage() override;
@@ -163,6 +176,8 @@ class TMainWindow : public QMainWindow,
  private:
   void buildControls();
   void buildMenus();
+  void buildSettings(const std::string& registryFolder);
+  void monthlyReminder();
   void connectEvents();
   // Runs an event method guarded, then shows the document's state in the
   // controls.
@@ -220,8 +235,11 @@ class TMainWindow : public QMainWindow,
   QMenu* reopenMenu = nullptr;
 
  private:
-  QLabel* m_configOne = nullptr;
-  QLabel* m_monthLabel = nullptr;
+  GlxLabel* m_configOne = nullptr;
+  GlxLabel* m_monthLabel = nullptr;
+  TAppSettings* m_appLevelSettings = nullptr;
+  TFormSettings* m_appSettings = nullptr;
+  std::vector<QPointer<QWidget>> m_adopted;
 };
 
 }  // namespace glx

@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDate>
+#include <QMenu>
 #include <QImage>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +17,9 @@
 
 #include "app/image_list_view.h"
 #include "document/html_builder.h"
+#include "platform/registry.h"
+#include "update/update_check.h"
+#include "settings/bound_widgets.h"
 #include "platform/file_ops.h"
 #include "publish/test_run.h"
 #include "tests/app/main_window_fixture.h"
@@ -209,6 +214,58 @@ TEST_F(MainWindowTest, TestInBrowserOpensThePageAndCountsTheRun) {
   EXPECT_EQ(shell.opened[0], fx.temp() + "Applet Temp.html");
   EXPECT_EQ(window->usageLog().counters().testRunCount, 1);
   EXPECT_EQ(window->usageLog().counters().effectTestCounts[1], 1);
+}
+
+}  // namespace
+}  // namespace glx::test
+
+namespace glx::test {
+namespace {
+
+const char kMainWindowKey[] = "Software\\Tallowbrook Software\\Glimmerax\\1.0\\MainWindow";
+
+std::vector<std::string> reopenEntries(TMainWindow& window) {
+  std::vector<std::string> entries;
+  for (QAction* a : window.reopenMenu->actions())
+    if (!a->isSeparator()) entries.push_back(a->text().toStdString());
+  return entries;
+}
+
+TEST_F(MainWindowTest, SettingsSurviveARestart) {
+  start();
+  EXPECT_TRUE(reopenEntries(*window).empty());
+  EXPECT_EQ(window->monthLabel()->text().toStdString(), monthText(QDate::currentDate().month()));
+  // The first start reminds nothing: "Config 3" was still "0".
+  QTest::keyClicks(window->eLink, "x.html");
+  dialogs.answers.push_back(Answer::Yes);
+  dialogs.saveAnswers.push_back(pictures / "sky.glx");
+  window->configOne()->setText(QStringLiteral("false"));
+  ASSERT_TRUE(window->close());
+  window.reset();
+
+  // Both values are stored scrambled under the main window's key.
+  Registry registry(config / "glimmerax/");
+  for (const char* name : {"Config 1", "Config 3"}) {
+    const auto value = registry.queryValue(RegRoot::LocalMachine, kMainWindowKey, name);
+    ASSERT_TRUE(value.has_value()) << name;
+    EXPECT_EQ(value->data.find("false"), std::string::npos) << name;
+    EXPECT_NE(value->type, kRegSz) << name;
+  }
+  EXPECT_TRUE(registry.queryValue(RegRoot::LocalMachine, kMainWindowKey, "MRUList").has_value());
+
+  start();
+  EXPECT_EQ(reopenEntries(*window), std::vector<std::string>{"&1 sky.glx"});
+  EXPECT_EQ(window->configOne()->text().toStdString(), "false");
+  EXPECT_EQ(window->monthLabel()->text().toStdString(), monthText(QDate::currentDate().month()));
+  EXPECT_EQ(window->usageLog().counters().firstReportFlag, 0);
+
+  // A click on the entry opens the project.
+  window->reopenMenu->actions().front()->trigger();
+  QApplication::processEvents();
+  EXPECT_EQ(doc().documentPath, pictures / "sky.glx");
+  EXPECT_EQ(doc().link, "x.html");
+  EXPECT_EQ(window->eLink->text().toStdString(), "x.html");
+  EXPECT_TRUE(errors.errors.empty()) << errors.errors.front();
 }
 
 }  // namespace
