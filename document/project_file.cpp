@@ -241,15 +241,15 @@ void ProjectReader::read(AppletDocument& d, ProjectLoadActions& actions) {
   d.loadingMessage = line();
   d.alternativeHtml = decodeLineBreaks(line());
   int missing = 0;
-  std::string path;
-  std::string name;
   for (int i = 0; i < imageCount; ++i) {
+    std::string path;
+    std::string name;
     const bool present = nextLine(path);
     if (!present && ++missing > kMaxMissingImages) break;
     nextLine(name);
-    d.imagePaths.push_back(path);
-    d.imageNames.push_back(name);
-    actions.imageAdded(path);
+    d.imagePaths.push_back(std::move(path));
+    d.imageNames.push_back(std::move(name));
+    actions.imageAdded(d.imagePaths.back());
   }
 }
 

@@ -1,0 +1,1 @@
+glx_add_fuzzer(project_file glx_document)
