@@ -4,10 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "app/browser_window.h"
+#include "app/help_window.h"
 #include "app/main_window.h"
 #include "app/print_html.h"
 #include "app/qt_services.h"
+#include "app/update_window.h"
 #include "platform/program_folders.h"
+#include "platform/registry.h"
 
 int main(int argc, char** argv) {
   // A command-line job: no window, no display, nothing changed.
@@ -29,17 +33,40 @@ int main(int argc, char** argv) {
     glx::QtUserDialogs dialogs;
     glx::QtLauncher launcher;
     glx::DesktopShell shell(launcher);
+    glx::setRegistryNotice([&dialogs](const std::string& text) { dialogs.showMessage(text); });
+
+    // While the main window is built its settings restore and its counters
+    // start at zero.
     glx::TMainWindow window({glx::ProgramFolders::ofExecutable(), dialogs, shell});
     dialogs.setParent(&window);
-    QObject::connect(&window, &glx::TMainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
 
-    // The browser selection window, then the update window, are created
-    // here, hidden, and handed to the main window's menu items.
+    // Then the browser selection window and the update window, hidden.
+    glx::BrowserWindowOptions browserOptions;
+    browserOptions.appSettings = window.AppLevelSettings();
+    browserOptions.showHelp = [&window](int context) { window.helpWindow().showContext(context); };
+    auto* browserWindow = new glx::TBrowserWindow(browserOptions, &window);
+    window.adoptWindow(browserWindow);
+    window.setBrowserWindowAction([browserWindow] { browserWindow->showModally(); });
+    window.setCurrentBrowserSource([browserWindow] { return browserWindow->currentBrowser(); });
 
+    auto* updateWindow =
+        new glx::TupdateWindow(window.usageLog(), window, dialogs, shell, glx::updateServerHost(), &window);
+    window.adoptWindow(updateWindow);
+    window.setUpdateWindowAction([updateWindow] { updateWindow->showUpdate(); });
+
+    QObject::connect(&window, &glx::TMainWindow::closed, &app, [updateWindow] {
+      // A check waiting for the server must not hold the program open.
+      updateWindow->cancelCheck();
+      QCoreApplication::quit();
+    }, Qt::QueuedConnection);
+
+    // The class files, the command line's project or a fresh document, the
+    // first-report flag and the monthly reminder.
     window.startUp(arguments);
     rc = app.exec();
   }
+  glx::setRegistryNotice(nullptr);
   glx::setErrorSink(nullptr);
   return rc;
 }

@@ -280,6 +280,7 @@ void TMainWindow::buildControls() {
   eFrame->setCurrentIndex(-1);
   eFrame->setEditText(QString());
   eFrame->setToolTip(QStringLiteral("Enter the target frame for the link (optional)"));
+  eFrame->setMinimumWidth(eFrame->fontMetrics().horizontalAdvance(QStringLiteral("_parent")) * 2);
   frameLabel->setBuddy(eFrame);
   linkLayout->addWidget(frameLabel, 2, 0);
   linkLayout->addWidget(eFrame, 2, 1);
