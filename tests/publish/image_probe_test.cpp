@@ -126,7 +126,8 @@ std::vector<DamagedCase> damagedCases() {
     corrupted[i] = '\xff';
     corrupted[i + 1] = '\xd5';
   }
-  const std::string png("\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x00\x10\x00\x00\x00\x10\x08\x02\x00\x00\x00", 33);
+  static const char kPng[] = "\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x00\x10\x00\x00\x00\x10\x08\x02\x00\x00\x00";
+  const std::string png(kPng, sizeof kPng - 1);
   return {
       {"zero-byte gif", "", ImageFormat::Gif, "Failed to read from given file"},
       {"zero-byte jpeg", "", ImageFormat::Jpeg, "Empty input file"},
