@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/browser_window.h"
-#include "app/help_window.h"
+#include "app/companion_windows.h"
 #include "app/main_window.h"
 #include "app/print_html.h"
 #include "app/qt_services.h"
@@ -42,18 +41,9 @@ int main(int argc, char** argv) {
     window.show();
 
     // Then the browser selection window and the update window, hidden.
-    glx::BrowserWindowOptions browserOptions;
-    browserOptions.appSettings = window.AppLevelSettings();
-    browserOptions.showHelp = [&window](int context) { window.helpWindow().showContext(context); };
-    auto* browserWindow = new glx::TBrowserWindow(browserOptions, &window);
-    window.adoptWindow(browserWindow);
-    window.setBrowserWindowAction([browserWindow] { browserWindow->showModally(); });
-    window.setCurrentBrowserSource([browserWindow] { return browserWindow->currentBrowser(); });
-
-    auto* updateWindow =
-        new glx::TupdateWindow(window.usageLog(), window, dialogs, shell, glx::updateServerHost(), &window);
-    window.adoptWindow(updateWindow);
-    window.setUpdateWindowAction([updateWindow] { updateWindow->showUpdate(); });
+    const glx::CompanionWindows companions =
+        glx::createCompanionWindows(window, dialogs, shell, std::string(), glx::updateServerHost());
+    glx::TupdateWindow* updateWindow = companions.update;
 
     QObject::connect(&window, &glx::TMainWindow::closed, &app, [updateWindow] {
       // A check waiting for the server must not hold the program open.

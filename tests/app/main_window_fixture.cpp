@@ -27,14 +27,25 @@ MainWindowTest::~MainWindowTest() {
     unsetenv("XDG_CONFIG_HOME");
 }
 
-void MainWindowTest::start(const std::vector<std::string>& arguments) {
+void MainWindowTest::start(const std::vector<std::string>& arguments) { build(false, arguments); }
+
+void MainWindowTest::startWithCompanions(const std::vector<std::string>& arguments) { build(true, arguments); }
+
+void MainWindowTest::build(bool withCompanions, const std::vector<std::string>& arguments) {
+  companions = {};
+  window.reset();
   window = std::make_unique<TMainWindow>(MainWindowServices{fx.folders, dialogs, shell});
   window->show();
+  // No check ever reaches this address: the tests never press "Yes".
+  if (withCompanions) companions = createCompanionWindows(*window, dialogs, shell, std::string(), "127.0.0.1:9");
   window->startUp(arguments);
   QApplication::processEvents();
 }
 
-void MainWindowTest::finish() { window.reset(); }
+void MainWindowTest::finish() {
+  companions = {};
+  window.reset();
+}
 
 void MainWindowTest::addImages(const std::vector<std::string>& paths) {
   for (const auto& path : paths) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/companion_windows.h"
 #include "app/main_window.h"
 #include "tests/support/fakes.h"
 #include "tests/support/program_folder_fixture.h"
@@ -23,6 +24,9 @@ class MainWindowTest : public ::testing::Test {
 
   // Builds the window and runs the start-up steps with these arguments.
   void start(const std::vector<std::string>& arguments = {});
+  // The same with the browser selection and update windows created between
+  // the main window and the start-up steps, as the program does.
+  void startWithCompanions(const std::vector<std::string>& arguments = {});
   // Destroys the window without the close question.
   void finish();
 
@@ -41,8 +45,10 @@ class MainWindowTest : public ::testing::Test {
   RecordingShell shell;
   CollectingErrorSink errors;
   std::unique_ptr<TMainWindow> window;
+  CompanionWindows companions;
 
  private:
+  void build(bool withCompanions, const std::vector<std::string>& arguments);
   std::string m_oldConfigHome;
   bool m_hadConfigHome = false;
 };
