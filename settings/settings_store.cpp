@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <typeinfo>
 #include <cstdio>
 
 #include "platform/error_sink.h"
@@ -445,14 +446,21 @@ void TFormSettings::runSave() { save(); }
 
 bool TFormSettings::eventFilter(QObject* watched, QEvent* event) {
   if (watched != m_window) return false;
+  const QEvent::Type type = event->type();
+  // The window's own type as it stands when it is shown or asked to close;
+  // a window whose destructor hides it has fallen back to QWidget by then.
+  if (type == QEvent::Show || type == QEvent::Close) m_windowType = &typeid(*m_window);
   // Spontaneous show and hide events come from minimising and restoring,
   // which are not a new showing or a closing.
-  if (event->type() == QEvent::Show && !event->spontaneous()) {
+  if (type == QEvent::Show && !event->spontaneous()) {
     m_savedLatch = false;
-  } else if (event->type() == QEvent::Hide && !event->spontaneous()) {
+  } else if (type == QEvent::Hide && !event->spontaneous()) {
     // A window hides after its close has been accepted, so a cancelled
     // close saves nothing and a project saved while closing is included.
-    if (!m_savedLatch && m_loaded) {
+    // Nothing is saved from a window that is being destroyed: its own
+    // code is gone and its state may be half torn down.
+    const bool destroying = m_windowType && typeid(*m_window) != *m_windowType;
+    if (!m_savedLatch && m_loaded && !destroying) {
       m_savedLatch = true;
       saveGuarded();
       if (m_isMainWindow) gShuttingDown = true;

@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "platform/errors.h"
@@ -252,6 +253,7 @@ class TFormSettings : public TSettingsBase {
   bool m_savedLatch = false;
   bool m_centreAtRestore = false;
   bool m_isMainWindow = false;
+  const std::type_info* m_windowType = nullptr;
 
   StringList m_mru;
   QPointer<QAction> m_mruItem;

@@ -551,12 +551,26 @@ TEST_F(StoreTest, UserLocationHandsEverySettingToTheEvents) {
 }
 
 TEST_F(StoreTest, DeletingAShownWindowIsSafe) {
+  int saves = 0;
   auto* window = new BoundWindow;
-  window->addBrowserSettings()->Loaded();
+  TFormSettings* settings = window->addBrowserSettings();
+  settings->OnPostSave = [&saves](TSettingsBase*) { ++saves; };
+  settings->Loaded();
   window->names->setItems(qlist({"Web"}));
   window->show();
   delete window;
+  EXPECT_EQ(saves, 0) << "nothing is saved from a window being destroyed";
   EXPECT_TRUE(errors.errors.empty());
+
+  // A plain window closed the ordinary way still saves.
+  QWidget plain;
+  plain.setObjectName("Plain");
+  auto* plainSettings = new TFormSettings(&plain);
+  plainSettings->OnPostSave = [&saves](TSettingsBase*) { ++saves; };
+  plainSettings->Loaded();
+  plain.show();
+  plain.close();
+  EXPECT_EQ(saves, 1);
 }
 
 TEST_F(StoreTest, RestartRegistrationNamesTheProgram) {
