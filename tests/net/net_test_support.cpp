@@ -60,9 +60,11 @@ uint16_t closedPort() {
   return ntohs(address.sin_port);
 }
 
-StatusLog::StatusLog(TSockClient& client) {
+StatusLog::StatusLog(TSockClient& client) : m_client(client) {
   client.OnStatus = [this](TSockClient&, const std::string& text) { texts.push_back(text); };
 }
+
+StatusLog::~StatusLog() { m_client.OnStatus = nullptr; }
 
 bool StatusLog::has(const std::string& text) const {
   return std::find(texts.begin(), texts.end(), text) != texts.end();

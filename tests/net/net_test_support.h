@@ -41,10 +41,17 @@ void pumpFor(int ms);
 uint16_t closedPort();
 
 // Statuses reported through OnStatus.
+// Detaches itself when it goes, even before the client.
 struct StatusLog {
   explicit StatusLog(TSockClient& client);
+  ~StatusLog();
+  StatusLog(const StatusLog&) = delete;
+  StatusLog& operator=(const StatusLog&) = delete;
   bool has(const std::string& text) const;
   std::vector<std::string> texts;
+
+ private:
+  TSockClient& m_client;
 };
 
 }  // namespace glx::test
