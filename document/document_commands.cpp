@@ -83,8 +83,12 @@ bool DocumentCommands::saveMenuItemClick() {
 bool DocumentCommands::SaveAsMenuItemClick() {
   const auto chosen = m_dialogs.saveFile(saveProjectDialogOptions());
   if (!chosen) return false;
-  m_editor.document().documentPath = *chosen;
-  saveTo(*chosen);
+  // The dialog adds the extension to a name typed without one; so does this,
+  // whatever dialog answered.
+  std::string path = *chosen;
+  if (bareFileName(path).find('.') == std::string::npos) path += ".glx";
+  m_editor.document().documentPath = path;
+  saveTo(path);
   return true;
 }
 

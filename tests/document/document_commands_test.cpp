@@ -268,6 +268,14 @@ TEST_F(DocumentCommandsTest, SaveAndSaveAs) {
   EXPECT_TRUE(commands.SaveAsMenuItemClick());
   EXPECT_EQ(doc.documentPath, second);
   EXPECT_EQ(recent.added, (std::vector<std::string>{first, first, second}));
+
+  // A name without an extension gets ".glx"; one with another keeps it.
+  dialogs.saveAnswers = {fx.dir / "third", fx.dir / "fourth.txt"};
+  commands.SaveAsMenuItemClick();
+  EXPECT_EQ(doc.documentPath, fx.dir / "third.glx");
+  EXPECT_TRUE(fileExists(fx.dir / "third.glx"));
+  commands.SaveAsMenuItemClick();
+  EXPECT_EQ(doc.documentPath, fx.dir / "fourth.txt");
 }
 
 // A failed write: the error reaches the caller, the old file is intact and
