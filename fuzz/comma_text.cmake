@@ -1,0 +1,1 @@
+glx_add_fuzzer(comma_text glx_settings)

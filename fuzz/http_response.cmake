@@ -1,0 +1,1 @@
+glx_add_fuzzer(http_response glx_net)

@@ -1,0 +1,1 @@
+glx_add_fuzzer(image_probe glx_publish)

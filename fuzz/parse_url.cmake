@@ -1,0 +1,1 @@
+glx_add_fuzzer(parse_url glx_net)

@@ -1,0 +1,1 @@
+glx_add_fuzzer(reg_file glx_platform)

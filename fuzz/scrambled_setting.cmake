@@ -1,0 +1,1 @@
+glx_add_fuzzer(scrambled_setting glx_settings)

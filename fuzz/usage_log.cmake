@@ -1,0 +1,1 @@
+glx_add_fuzzer(usage_log glx_update)

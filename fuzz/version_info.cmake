@@ -1,0 +1,1 @@
+glx_add_fuzzer(version_info glx_platform)
