@@ -16,13 +16,13 @@ namespace {
 class QtHostLookup : public HostLookup {
  public:
   int start(const std::string& name, Done done) override {
-    // The context object drops the answer when abort() deleted it first.
-    auto* context = new QObject;
+    forgetFinished();
+    // The context object drops the answer once abort() deleted it.
+    QPointer<QObject> context = new QObject;
     const int id = QHostInfo::lookupHost(
-        QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())), context,
-        [this, context, done](const QHostInfo& info) {
-          forget(context);
-          context->deleteLater();
+        QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())), context.data(),
+        [context, done](const QHostInfo& info) {
+          if (context) context->deleteLater();
           done(errorOf(info), firstIPv4(info));
         });
     m_pending[id] = context;
@@ -33,17 +33,15 @@ class QtHostLookup : public HostLookup {
     auto it = m_pending.find(id);
     if (it == m_pending.end()) return;
     QHostInfo::abortHostLookup(id);
-    delete it->second;
+    delete it->second.data();
     m_pending.erase(it);
   }
 
  private:
-  void forget(QObject* context) {
-    for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
-      if (it->second == context) {
-        m_pending.erase(it);
-        return;
-      }
+  // Answered lookups leave entries whose context is gone.
+  void forgetFinished() {
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+      it = it->second.isNull() ? m_pending.erase(it) : std::next(it);
     }
   }
 
@@ -75,7 +73,7 @@ class QtHostLookup : public HostLookup {
     }
   }
 
-  std::map<int, QObject*> m_pending;
+  std::map<int, QPointer<QObject>> m_pending;
 };
 
 }  // namespace

@@ -61,7 +61,8 @@ class SockNotifyWindow : public QObject {
 // Creation and destruction
 
 TSockClient::TSockClient(std::shared_ptr<HostLookup> lookup)
-    : m_lookup(std::move(lookup)), m_alive(std::make_shared<bool>(true)) {
+    : m_lookup(lookup ? std::move(lookup) : systemHostLookup()),
+      m_alive(std::make_shared<bool>(true)) {
   ReportStatus(8, "Create");
   m_notify = std::make_unique<SockNotifyWindow>(this);
   m_passTimer = new QTimer(m_notify.get());

@@ -245,6 +245,16 @@ TEST(SockClient, NameLookedUpBySystemResolverFiresHostResolved) {
   EXPECT_EQ(client.RemoteAddress(), htonl(INADDR_LOOPBACK));
 }
 
+TEST(SockClient, EmptyNameThroughTheSystemResolver) {
+  // The resolver refuses an empty name without asking any server.
+  TSockClient client;
+  client.Host = "";
+  client.Port = 80;
+  client.TimeOut = 15000;
+  EXPECT_EQ(raisedText<ESockError>([&] { client.Connect(); }), "Null Remote Address");
+  EXPECT_FALSE(client.Connected());
+}
+
 TEST(SockClient, ProxyIsResolvedAndItsPortUsed) {
   LoopbackServer proxy({keepOpen()});
   auto lookup = std::make_shared<ScriptedHostLookup>(ScriptedHostLookup::Mode::Unknown);
