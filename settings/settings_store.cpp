@@ -317,7 +317,7 @@ void TFormSettings::fillTemporarySettings(std::vector<std::unique_ptr<TSetting>>
 void TFormSettings::applyTemporarySettings(std::vector<std::unique_ptr<TSetting>>& temps) {
   std::optional<int> left, top, width, height;
   std::optional<std::string> screenRes;
-  bool mainForm = false;
+  int state = 0;
   for (auto& temp : temps) {
     const std::string& name = temp->Name();
     const SettingKind kind = temp->kind();
@@ -331,17 +331,8 @@ void TFormSettings::applyTemporarySettings(std::vector<std::unique_ptr<TSetting>
         width = temp->AsInteger();
       } else if (name == "Height") {
         height = temp->AsInteger();
-      } else if (name == "MainForm") {
-        mainForm = temp->AsBoolean();
       } else if (name == "State") {
-        const int state = temp->AsInteger();
-        if (state == 1) {
-          // Minimising the application is minimising its main window here.
-          (void)mainForm;
-          m_window->setWindowState(m_window->windowState() | Qt::WindowMinimized);
-        } else if (state == 2) {
-          m_window->setWindowState(m_window->windowState() | Qt::WindowMaximized);
-        }
+        state = temp->AsInteger();
       } else if (name == "ScreenRes") {
         screenRes = temp->AsString();
       } else if (name == "MRUList" && kind == SettingKind::StringList) {
@@ -354,7 +345,20 @@ void TFormSettings::applyTemporarySettings(std::vector<std::unique_ptr<TSetting>
   }
   if (left == -1) left.reset();
   if (top == -1) top.reset();
+  placeWindow(left, top, width, height, screenRes);
+  // After the placement, which would otherwise undo it. Minimising the
+  // application ("MainForm" true) is minimising its main window here, so
+  // both cases minimise this window.
+  if (state == 1) {
+    m_window->setWindowState(m_window->windowState() | Qt::WindowMinimized);
+  } else if (state == 2) {
+    m_window->setWindowState(m_window->windowState() | Qt::WindowMaximized);
+  }
+}
 
+void TFormSettings::placeWindow(std::optional<int> left, std::optional<int> top,
+                                std::optional<int> width, std::optional<int> height,
+                                const std::optional<std::string>& screenRes) {
   const QSize screen = screenSize(m_window);
   const int sw = screen.width();
   const int sh = screen.height();
@@ -364,8 +368,9 @@ void TFormSettings::applyTemporarySettings(std::vector<std::unique_ptr<TSetting>
     const int w = m_window->width();
     const int h = m_window->height();
     if (m_centreAtRestore) {
-      x = (sw - w) / 2;
-      y = (sh - h) / 2;
+      // A window larger than the screen keeps its title bar on it.
+      x = std::max((sw - w) / 2, 0);
+      y = std::max((sh - h) / 2, 0);
     } else {
       if (x + w > sw) x = sw - w;
       if (y + h > sh) y = sh - h;

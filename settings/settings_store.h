@@ -24,6 +24,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -238,6 +239,8 @@ class TFormSettings : public TSettingsBase {
   std::vector<std::unique_ptr<TSetting>> temporarySettings() const;
   void fillTemporarySettings(std::vector<std::unique_ptr<TSetting>>& temps);
   void applyTemporarySettings(std::vector<std::unique_ptr<TSetting>>& temps);
+  void placeWindow(std::optional<int> left, std::optional<int> top, std::optional<int> width,
+                   std::optional<int> height, const std::optional<std::string>& screenRes);
   void userSave();
   void userRestore();
   void removeMRUEntries();

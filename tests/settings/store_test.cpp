@@ -504,6 +504,13 @@ TEST_F(StoreTest, WindowsOpenCentredAndPlacementIsKept) {
   edgeSettings->setFormSaveOpt(kAllFormSaveOptions);
   edgeSettings->Loaded();
   EXPECT_EQ(edge.geometry().topLeft(), QPoint(screen.width() - 20, 0));
+
+  reg.setValue(RegRoot::CurrentUser, key, "State", RegValue::dword(2));
+  BoundWindow maximized("Placed");
+  auto* maximizedSettings = new TFormSettings(&maximized);
+  maximizedSettings->setFormSaveOpt(kAllFormSaveOptions);
+  maximizedSettings->Loaded();
+  EXPECT_TRUE(maximized.windowState().testFlag(Qt::WindowMaximized));
 }
 
 TEST_F(StoreTest, TwoRegistryUsersWritingInTurnLoseNothing) {
