@@ -234,13 +234,18 @@ std::string freeBadName(const std::string& file) {
 
 // Reads one root. A file that does not parse is set aside under the lock
 // (when it is still the same bad file by then) and the user told.
-Hive loadHive(RegRoot root, const std::string& folder, bool haveLock) {
+// forWrite: a file that exists but cannot be read fails the change rather
+// than being replaced by one that lacks its values.
+Hive loadHive(RegRoot root, const std::string& folder, bool haveLock, bool forWrite = false) {
   const std::string file = folder + (root == RegRoot::LocalMachine ? "HKLM.reg" : "HKCU.reg");
   std::string text;
   try {
     if (!pathExists(file)) return Hive();
     text = readFileBytes(file);
-  } catch (const Error&) {
+  } catch (const Error& error) {
+    if (forWrite) {
+      throw ERegistryError("Cannot read the settings file \"" + file + "\": " + error.what());
+    }
     return Hive();
   }
   try {
@@ -563,7 +568,7 @@ auto modifyHive(const Registry& registry, RegRoot root, Change change) {
   }
   FolderLock lock(folder);
   if (!lock.locked()) throw ERegistryError("Cannot lock the settings folder \"" + folder + "\"");
-  Hive hive = loadHive(root, folder, true);
+  Hive hive = loadHive(root, folder, true, true);
   hive.clearChanged();
   auto result = change(hive);
   if (hive.changed()) {

@@ -273,6 +273,14 @@ TEST(Registry, AFolderThatCannotBeWrittenFailsTheWriteOnly) {
   EXPECT_FALSE(reg.queryValue(HKLM, "K", "v"));
   EXPECT_FALSE(reg.openKey(HKLM, "K"));
   EXPECT_FALSE(reg.deleteValue(HKLM, "K", "v"));
+
+  // A root file that cannot be read is never replaced by a write.
+  TempDir other;
+  other.mkdir("HKCU.reg");
+  Registry blockedFile(other.path());
+  EXPECT_THROW(blockedFile.setValue(HKCU, "K", "v", RegValue::dword(1)), ERegistryError);
+  EXPECT_TRUE(folderExists(other / "HKCU.reg"));
+  EXPECT_FALSE(blockedFile.queryValue(HKCU, "K", "v"));
 }
 
 TEST(Registry, DefaultFolderFollowsXdgConfigHome) {
