@@ -780,7 +780,7 @@ void TSockClient::CaptureString(std::string& text, int size) {
   m_bytesRecvd = 0;
   // A known length saves regrowing a large body; a hostile length only
   // reserves address space, and no more than kReserveLimit.
-  if (size == -1 && m_bytesTotal > 0) {
+  if (size == -1 && m_bytesTotal > 0 && m_connected) {
     text.reserve(std::min<size_t>(static_cast<size_t>(m_bytesTotal), kReserveLimit) +
                  static_cast<size_t>(kChunk));
   }
