@@ -200,7 +200,7 @@ void TSockClient::onReadable() {
   } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
     const int error = winsockErrorFromErrno(errno);
     if (m_readNotifier) m_readNotifier->setEnabled(false);
-    m_brokenError = error;
+    if (m_brokenError == 0) m_brokenError = error;
     dispatch(kMsgSocket, kEventClose, error);
   }
 }
@@ -344,9 +344,12 @@ void TSockClient::WriteFromStream() {
     if (n < 0) {
       const int e = errno;
       m_lastErrorNo = winsockErrorFromErrno(e);
-      // A broken connection would keep the socket writable; its close is
-      // reported by the read side.
-      if (e != EAGAIN && e != EWOULDBLOCK && e != EINTR) m_brokenError = m_lastErrorNo;
+      // A broken connection would keep the socket writable, so Write stops
+      // being watched; the read side reports the close. The first error is
+      // the one that broke the connection.
+      if (m_connected && e != EAGAIN && e != EWOULDBLOCK && e != EINTR && m_brokenError == 0) {
+        m_brokenError = m_lastErrorNo;
+      }
     } else {
       bool remains;
       if (m_sendFile >= 0) {
