@@ -229,6 +229,18 @@ TEST(SockTransfer, SendBufferEndsWithTheSocketErrorWhenTheConnectionBreaks) {
   EXPECT_EQ(client.QueuedToSend(), 0u);
 }
 
+TEST(SockTransfer, TransferStartedFromAnEventHandler) {
+  // The handler runs inside the connect notification and waits there.
+  LoopbackServer server({answer("250 ok\r\n", After::KeepOpen, "HELO\r\n")});
+  TSockClient client;
+  std::string reply;
+  client.OnConnect = [&](TSockClient& c) { reply = c.Transaction("HELO"); };
+  connectTo(client, server);
+  EXPECT_EQ(reply, "250 ok\r\n");
+  EXPECT_EQ(client.ReplyNumber(), 250);
+  EXPECT_EQ(server.received(0), "HELO\r\n");
+}
+
 TEST(SockTransfer, SendBufferWithoutConnection) {
   TSockClient client;
   EXPECT_EQ(raisedText<ESockError>([&] { client.Write("hello"); }),
