@@ -137,7 +137,7 @@ TEST(VersionInfo, HostileHeadersGiveSizeZero) {
   }
 }
 
-TEST(VersionInfo, HostileVersionTreesGiveEmptyTexts) {
+TEST(VersionInfo, DamagedVersionTreesAreReadWithinTheirBounds) {
   test::VersionFixture fixture;
   const std::string good = test::versionBlock(fixture);
   // Overwrite every 16-bit field of the tree with extreme values in turn.
