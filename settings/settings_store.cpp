@@ -124,6 +124,17 @@ QWidget* TFormSettings::checkedOwner(QWidget* owner) {
 TFormSettings::TFormSettings(QWidget* owner)
     : TSettingsBase(checkedOwner(owner)), m_window(owner), m_access(owner) {
   m_window->installEventFilter(this);
+  // A program that quits with the window still open never hides it before
+  // tearing it down: save while the window is still whole.
+  if (QCoreApplication::instance()) {
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
+      if (m_window->isVisible() && !m_savedLatch && m_loaded) {
+        m_savedLatch = true;
+        saveGuarded();
+        if (m_isMainWindow) gShuttingDown = true;
+      }
+    });
+  }
   const Qt::WindowFlags flags = m_window->windowFlags();
   const Qt::WindowType type = m_window->windowType();
   const bool fixedSize = m_window->minimumSize() == m_window->maximumSize();

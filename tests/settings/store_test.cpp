@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include "platform/file_ops.h"
 #include "settings/settings_registry.h"
@@ -578,6 +579,26 @@ TEST_F(StoreTest, DeletingAShownWindowIsSafe) {
   plain.show();
   plain.close();
   EXPECT_EQ(saves, 1);
+}
+
+TEST_F(StoreTest, QuittingWithTheWindowOpenSavesFirst) {
+  int saves = 0;
+  BoundWindow open;
+  TFormSettings* settings = open.addBrowserSettings();
+  settings->OnPostSave = [&saves](TSettingsBase*) { ++saves; };
+  settings->Loaded();
+  open.browser->setText(QStringLiteral("/at/quit"));
+  open.show();
+  BoundWindow hidden("Hidden");
+  TFormSettings* hiddenSettings = hidden.addBrowserSettings();
+  hiddenSettings->OnPostSave = [&saves](TSettingsBase*) { saves += 100; };
+  hiddenSettings->Loaded();
+  QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+  QCoreApplication::exec();
+  EXPECT_EQ(saves, 1) << "only the open window saves";
+  EXPECT_TRUE(registry().queryValue(HKLM, kBase + "BrowserWindow", "Current Browser"));
+  open.close();
+  EXPECT_EQ(saves, 1) << "saved once for this showing";
 }
 
 TEST_F(StoreTest, RestartRegistrationNamesTheProgram) {
