@@ -16,10 +16,11 @@
 namespace glx::test {
 
 struct JpegOptions {
-  int components = 3;  // 1 grey, 3 colour
+  int components = 3;  // 1 grey, 3 colour, 4 CMYK
   bool progressive = false;
   int quality = 90;
   uint32_t seed = 1;  // pixels are noise from this seed
+  int restartInterval = 0;  // MCUs between restart markers, 0 for none
 };
 
 // Deterministic noise, so that every entropy-coded byte matters.
@@ -39,9 +40,10 @@ inline std::string encodeJpeg(int width, int height, const JpegOptions& options 
   cinfo.image_width = static_cast<JDIMENSION>(width);
   cinfo.image_height = static_cast<JDIMENSION>(height);
   cinfo.input_components = options.components;
-  cinfo.in_color_space = options.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  cinfo.in_color_space = options.components == 1 ? JCS_GRAYSCALE : options.components == 4 ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, options.quality, TRUE);
+  cinfo.restart_interval = static_cast<unsigned>(options.restartInterval);
   if (options.progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<unsigned char> row(static_cast<size_t>(width) * static_cast<size_t>(options.components));
@@ -108,6 +110,13 @@ inline std::string withJpegFrameSize(std::string jpeg, int width, int height) {
     }
   }
   throw std::runtime_error("no SOF marker");
+}
+
+// The first place of a two-byte marker, or npos.
+inline size_t findMarker(const std::string& jpeg, unsigned char marker) {
+  for (size_t i = 0; i + 1 < jpeg.size(); ++i)
+    if (static_cast<unsigned char>(jpeg[i]) == 0xFF && static_cast<unsigned char>(jpeg[i + 1]) == marker) return i;
+  return std::string::npos;
 }
 
 inline const unsigned char* bytesOf(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }

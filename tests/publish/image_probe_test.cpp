@@ -47,6 +47,8 @@ TEST(ImageDecoders, JpegSizeIsTheFrameSize) {
       {"grey", 64, 40, {1, false, 90, 3}},
       {"progressive", 50, 70, {3, true, 75, 5}},
       {"one pixel", 1, 1, {}},
+      {"cmyk", 24, 16, {4, false, 90, 4}},
+      {"restart markers", 100, 60, {3, false, 90, 6, 1}},
       {"wide strip", 12000, 8, {}},
   };
   TempDir dir;
@@ -126,6 +128,8 @@ std::vector<DamagedCase> damagedCases() {
     corrupted[i] = '\xff';
     corrupted[i + 1] = '\xd5';
   }
+  std::string badRestart = encodeJpeg(64, 48, {3, false, 90, 1, 1});
+  badRestart[test::findMarker(badRestart, 0xD0) + 1] = '\xd3';
   static const char kPng[] = "\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x00\x10\x00\x00\x00\x10\x08\x02\x00\x00\x00";
   const std::string png(kPng, sizeof kPng - 1);
   return {
@@ -137,6 +141,8 @@ std::vector<DamagedCase> damagedCases() {
       {"truncated progressive jpeg", progressive.substr(0, progressive.size() / 2), ImageFormat::Jpeg,
        "Premature end of JPEG file"},
       {"jpeg with damaged data", corrupted, ImageFormat::Jpeg, "Corrupt JPEG data: ", true},
+      {"restart markers out of order", badRestart, ImageFormat::Jpeg,
+       "Corrupt JPEG data: found marker 0xd3 instead of RST0"},
       {"truncated gif", gif.substr(0, gif.size() / 2), ImageFormat::Gif, "Failed to read from given file"},
       {"gif without its trailer", gif.substr(0, gif.size() - 1), ImageFormat::Gif,
        "Failed to read from given file"},
@@ -181,6 +187,16 @@ TEST(ImageDecoders, DamagedFilesRaiseTheDecodersMessage) {
       }
     }
   }
+}
+
+TEST(ImageDecoders, HeaderOdditiesThatAreNotDamageStillDecode) {
+  std::string jpeg = encodeJpeg(30, 20);
+  const size_t jfif = jpeg.find("JFIF");
+  ASSERT_NE(jfif, std::string::npos);
+  jpeg[jfif + 5] = 3;  // JFIF revision 3.x: libjpeg warns, the picture is fine
+  const ImageSize size = decodeJpegBytes(bytesOf(jpeg), jpeg.size());
+  EXPECT_EQ(size.width, 30);
+  EXPECT_EQ(size.height, 20);
 }
 
 TEST(ImageDecoders, NullBufferIsAnEmptyFile) {
