@@ -525,10 +525,14 @@ void TMainWindow::updateListbox() {
   m_refreshing = true;
   imageListBox->setUpdatesEnabled(false);
   imageListBox->clear();
-  for (const std::string& name : m_document.imageNames) imageListBox->addItem(qs(name));
+  for (const std::string& name : m_document.imageNames) addImageItem(name);
   imageListBox->setUpdatesEnabled(true);
   m_shownImages = m_document.imageNames;
   m_refreshing = wasRefreshing;
+}
+
+void TMainWindow::addImageItem(const std::string& name) {
+  imageListBox->addItem(new QListWidgetItem(style()->standardIcon(QStyle::SP_FileIcon), qs(name)));
 }
 
 std::vector<std::string> TMainWindow::makeHTML() { return m_htmlBuilder.makeHTML(); }
@@ -673,7 +677,7 @@ void TMainWindow::bAddImageClick() {
   if (!chosen) return;
   d.imagePaths.push_back(*chosen);
   d.imageNames.push_back(bareFileName(*chosen));
-  imageListBox->addItem(qs(d.imageNames.back()));
+  addImageItem(d.imageNames.back());
   d.modified = true;
   m_files.copyImage(d.imagePaths.back());
   updateListbox();

@@ -183,6 +183,7 @@ class TMainWindow : public QMainWindow,
   // controls.
   void handle(const std::function<void()>& action);
   void refreshControls();
+  void addImageItem(const std::string& name);
   QToolButton* helpButton(int context, QWidget* parent);
 
   ProgramFolders m_folders;
