@@ -20,6 +20,7 @@
 #include "platform/registry.h"
 #include "update/update_check.h"
 #include "settings/bound_widgets.h"
+#include "settings/setting.h"
 #include "platform/file_ops.h"
 #include "publish/test_run.h"
 #include "tests/app/main_window_fixture.h"
@@ -245,11 +246,21 @@ TEST_F(MainWindowTest, SettingsSurviveARestart) {
 
   // Both values are stored scrambled under the main window's key.
   Registry registry(config / "glimmerax/");
-  for (const char* name : {"Config 1", "Config 3"}) {
-    const auto value = registry.queryValue(RegRoot::LocalMachine, kMainWindowKey, name);
-    ASSERT_TRUE(value.has_value()) << name;
-    EXPECT_EQ(value->data.find("false"), std::string::npos) << name;
-    EXPECT_NE(value->type, kRegSz) << name;
+  struct Stored {
+    const char* name;
+    const char* bound;
+    std::string text;
+  };
+  for (const Stored& c : {Stored{"Config 1", "configOne.Caption", "false"},
+                          Stored{"Config 3", "monthLabel.Caption", monthText(QDate::currentDate().month())}}) {
+    const auto value = registry.queryValue(RegRoot::LocalMachine, kMainWindowKey, c.name);
+    ASSERT_TRUE(value.has_value()) << c.name;
+    EXPECT_NE(value->type, kRegSz) << c.name;
+    // (A two-digit month could turn up in random bytes by chance.)
+    if (c.text.size() > 3) EXPECT_EQ(value->data.find(c.text), std::string::npos) << c.name << ": stored in plain";
+    TSetting setting(c.name, c.bound, "", true);
+    ASSERT_TRUE(setting.loadScrambled(value->data)) << c.name;
+    EXPECT_EQ(setting.value().text, c.text) << c.name;
   }
   EXPECT_TRUE(registry.queryValue(RegRoot::LocalMachine, kMainWindowKey, "MRUList").has_value());
 
