@@ -360,18 +360,21 @@ void TFindThread::walkFolder(const std::string& folder) {
   }
 }
 
+// Each delivery carries its own copy of the handler: a handler may start a
+// new search or destroy the finder, which frees this thread object while
+// the handler is still running.
 void TFindThread::deliverFound(const std::string& folder, const SearchRecord& record) {
   if (!m_onFileFound) return;
-  m_channel->deliver([this, folder, record] { m_onFileFound(*this, folder, record); });
+  m_channel->deliver([handler = m_onFileFound, sender = this, folder, record] { handler(*sender, folder, record); });
 }
 
 void TFindThread::deliverChangeDirectory(const std::string& folder) {
-  m_channel->deliver([this, folder] { m_onChangeDirectory(*this, folder); });
+  m_channel->deliver([handler = m_onChangeDirectory, sender = this, folder] { handler(*sender, folder); });
 }
 
 void TFindThread::deliverCompleted() {
   if (!m_onCompleted) return;
-  m_channel->deliver([this] { m_onCompleted(*this); });
+  m_channel->deliver([handler = m_onCompleted, sender = this] { handler(*sender); });
 }
 
 // ---- TFileFinder ----

@@ -515,6 +515,22 @@ TEST(FileFinder, HandlerMayStartItsOwnFinderAgain) {
   EXPECT_EQ(completed, 1);
 }
 
+TEST(FileFinder, HandlerMayDestroyItsOwnFinder) {
+  TempDir dir;
+  for (int i = 0; i < 20; ++i) dir.write("d" + std::to_string(i) + "/x.exe", "x");
+  auto finder = std::make_unique<TFileFinder>();
+  finder->setDriveTable(tableOf({{'C', dir.path()}}));
+  int hits = 0;
+  finder->OnFileFound = [&](TFindThread&, const std::string&, const SearchRecord&) {
+    ++hits;
+    finder.reset();  // the window holding it closes for good
+  };
+  finder->Start();
+  ASSERT_TRUE(spinUntil([&] { return finder == nullptr; }));
+  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+  EXPECT_EQ(hits, 1);
+}
+
 TEST(FileFinder, TwoFindersSearchAtTheSameTime) {
   TempDir dir;
   dir.write("a/netscape.exe", "x");
