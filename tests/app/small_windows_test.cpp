@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -10,6 +12,8 @@
 
 #include "app/about_window.h"
 #include "app/advanced_window.h"
+#include "app/qt_services.h"
+#include "platform/errors.h"
 #include "tests/support/fakes.h"
 #include "tests/support/program_folder_fixture.h"
 
@@ -157,6 +161,37 @@ TEST_F(AdvancedWindowTest, ColourButtonsAndHelp) {
   w->findChild<QPushButton*>(QStringLiteral("bClose"))->click();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(guard.isNull());
+}
+
+}  // namespace
+}  // namespace glx::test
+
+namespace glx::test {
+namespace {
+
+// The application's standard error box: a message box titled "Glimmerax"
+// with the exception's text; the program goes on after OK.
+TEST(StandardErrorBox, ShowsTheTextUnderTheProgramsTitle) {
+  MessageBoxErrorSink box;
+  setErrorSink(&box);
+  std::string title;
+  std::string text;
+  QTimer::singleShot(0, [&] {
+    auto* message = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!message) return;
+    title = message->windowTitle().toStdString();
+    text = message->text().toStdString();
+    message->button(QMessageBox::Ok)->click();
+  });
+  // Never hang on a box the first timer missed.
+  QTimer::singleShot(5000, [] {
+    if (QWidget* w = QApplication::activeModalWidget()) w->close();
+  });
+  const bool ran = runGuarded([] { throw EConvertError("'x' is not a valid integer value"); });
+  setErrorSink(nullptr);
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(title, "Glimmerax");
+  EXPECT_EQ(text, "'x' is not a valid integer value");
 }
 
 }  // namespace
