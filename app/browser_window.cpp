@@ -150,7 +150,8 @@ void TBrowserWindow::addFind(const std::string& prefix, const std::string& direc
   const std::string path = directory + "/" + fileinfo.name;
   const auto name = browserDisplayName(prefix, path);
   if (!name) return;
-  BrowserNames->addItem(qs(*name));
+  // The version reader gives Latin-1 text.
+  BrowserNames->addItem(QString::fromLatin1(name->data(), static_cast<qsizetype>(name->size())));
   BrowserPaths->addItem(qs(path));
 }
 

@@ -103,6 +103,7 @@ TEST(BrowserWindow, SearchNamesBrowsersByProductAndVersion) {
   Machine m;
   m.c.write("Program Files/Netscape/Program/netscape.exe", test::peWithVersion(U"4.75"));
   m.c.write("Program Files/Internet Explorer/IEXPLORE.EXE", test::peWithVersion(U"5.00.2314.1003"));
+  m.c.write("Beta/netscape.exe", test::peWithVersion(U"6.0 \u00dfeta"));
   m.e.write("Old/Netscape.EXE", test::peWithVersion(U"3.04"));
   m.e.write("NoVersion/netscape.exe", "MZ but nothing more");
   m.d.write("CD/netscape.exe", test::peWithVersion(U"9.9"));  // a CD-ROM: not searched
@@ -124,6 +125,7 @@ TEST(BrowserWindow, SearchNamesBrowsersByProductAndVersion) {
       {m.c.path() + "Program Files/Internet Explorer/IEXPLORE.EXE", "Internet Explorer 5.00.2314.1003"},
       {m.e.path() + "Old/Netscape.EXE", "Netscape 3.04"},
       {m.e.path() + "Bare/iexplore.exe", "Internet Explorer "},
+      {m.c.path() + "Beta/netscape.exe", "Netscape 6.0 \u00dfeta"},  // shown as the letter, not a stray byte
   };
   EXPECT_EQ(found, expected);
 }
