@@ -148,6 +148,9 @@ void TBrowserWindow::SpeedButton1Click() {
 void TBrowserWindow::addFind(const std::string& prefix, const std::string& directory, const SearchRecord& fileinfo) {
   // The name as found: on Linux the letter case of a file name counts.
   const std::string path = directory + "/" + fileinfo.name;
+  // The list and the saved choice hold text: a path that is not valid UTF-8
+  // would come back altered and could never be started.
+  if (qs(path).toStdString() != path) return;
   const auto name = browserDisplayName(prefix, path);
   if (!name) return;
   // The version reader gives Latin-1 text.

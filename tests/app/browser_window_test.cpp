@@ -104,6 +104,7 @@ TEST(BrowserWindow, SearchNamesBrowsersByProductAndVersion) {
   m.c.write("Program Files/Netscape/Program/netscape.exe", test::peWithVersion(U"4.75"));
   m.c.write("Program Files/Internet Explorer/IEXPLORE.EXE", test::peWithVersion(U"5.00.2314.1003"));
   m.c.write("Beta/netscape.exe", test::peWithVersion(U"6.0 \u00dfeta"));
+  m.c.write("Not UTF-8 \xff/netscape.exe", test::peWithVersion(U"4.0"));  // could not be started again
   m.e.write("Old/Netscape.EXE", test::peWithVersion(U"3.04"));
   m.e.write("NoVersion/netscape.exe", "MZ but nothing more");
   m.d.write("CD/netscape.exe", test::peWithVersion(U"9.9"));  // a CD-ROM: not searched
