@@ -134,10 +134,6 @@ WalkFence WalkFence::fromMountTable(const std::string& mounts) {
 
 bool WalkFence::excluded(const std::string& path) const { return m_excluded.count(path) != 0; }
 
-}  // namespace glx
-
-namespace glx {
-
 DriveTable DriveTable::fromRegistry(const Registry& registry) {
   std::map<std::string, std::string> values;
   try {
