@@ -310,7 +310,9 @@ bool textToFloat(const std::string& text, long double& value) {
 }
 
 std::string dateTimeToText(long double days) {
-  if (!std::isfinite(days)) return floatToText(days);
+  // Beyond any calendar date (and beyond a 64-bit day count) the value can
+  // only be shown as the number it is.
+  if (!std::isfinite(days) || std::fabs(days) > 1e12L) return floatToText(days);
   const long double whole = std::trunc(days);
   long long ms = std::llround(std::fabs(days - whole) * 86400000.0L);
   long long dayCount = static_cast<long long>(whole);

@@ -325,3 +325,18 @@ TEST(FloatText, ReadsTheLocaleNumberForm) {
 
 }  // namespace
 }  // namespace glx
+
+namespace glx {
+namespace {
+
+// Found by fuzzing a stored date-time: a day count past any calendar date
+// overflowed the conversion to a whole number of days.
+TEST(Setting, DateTimeTextOfAbsurdDayCounts) {
+  for (long double days : {1e30L, -1e30L, 1e13L, -1e13L}) {
+    EXPECT_EQ(dateTimeToText(days), floatToText(days)) << static_cast<double>(days);
+  }
+  EXPECT_FALSE(dateTimeToText(2.5L).empty());
+}
+
+}  // namespace
+}  // namespace glx
