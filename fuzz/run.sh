@@ -20,6 +20,8 @@ work="$BUILD/work/$name"
 mkdir -p "$work" "$ROOT/fuzz/findings"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
+# Undefined behaviour is a finding too, not just a line in the log.
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 "$BUILD/bin/${name}_fuzz" "$work" "$ROOT/fuzz/corpus/$name" \
   -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -max_len=65536 \
   -artifact_prefix="$ROOT/fuzz/findings/${name}-" -print_final_stats=1 "$@"
