@@ -8,22 +8,15 @@
 #include "platform/file_ops.h"
 #include "tests/net/net_test_support.h"
 #include "tests/support/fakes.h"
+#include "tests/update/fake_config_one.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
 namespace {
 
+using test::FakeConfigOne;
 using test::LoopbackServer;
-
-class FakeConfigOne : public ConfigOneSetting {
- public:
-  std::string configOneText() const override { return text; }
-  void setConfigOneText(const std::string& t) override { text = t; }
-  void saveSettingsNow() override { ++saves; }
-  std::string text = "true";
-  int saves = 0;
-};
 
 LoopbackServer::Reply reply(const std::string& status, const std::string& body) {
   LoopbackServer::Reply r;
