@@ -14,6 +14,8 @@
 namespace glx {
 namespace {
 
+using test::raisedText;
+
 using test::LoopbackServer;
 using After = LoopbackServer::After;
 
@@ -22,18 +24,6 @@ LoopbackServer::Reply reply(std::string send, After after = After::Close) {
   r.send = std::move(send);
   r.after = after;
   return r;
-}
-
-template <class E>
-std::string raisedText(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.what();
-  } catch (const std::exception& e) {
-    return std::string("wrong exception: ") + e.what();
-  }
-  return "nothing raised";
 }
 
 const char kAccept1[] = "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QObject>
+#include <exception>
 #include <functional>
 #include <map>
 #include <set>
@@ -13,6 +14,21 @@
 #include "net/sock_client.h"
 
 namespace glx::test {
+
+// The text of the exception of type E that action raises, or a text that
+// says what went wrong instead.
+template <class E>
+std::string raisedText(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const E& e) {
+    return e.what();
+  } catch (const std::exception& e) {
+    return std::string("wrong exception: ") + e.what();
+  }
+  return "nothing raised";
+}
+
 
 class ScriptedHostLookup : public HostLookup {
  public:

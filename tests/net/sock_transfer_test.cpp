@@ -13,6 +13,8 @@
 namespace glx {
 namespace {
 
+using test::raisedText;
+
 using test::LoopbackServer;
 using After = LoopbackServer::After;
 
@@ -22,18 +24,6 @@ LoopbackServer::Reply answer(std::string send, After after, std::string waitFor 
   r.send = std::move(send);
   r.after = after;
   return r;
-}
-
-template <class E>
-std::string raisedText(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.what();
-  } catch (const std::exception& e) {
-    return std::string("wrong exception: ") + e.what();
-  }
-  return "nothing raised";
 }
 
 void connectTo(TSockClient& client, const LoopbackServer& server) {
