@@ -99,7 +99,8 @@
  *   parseParams(params, code) -> settings, isSafeLink(link, base)
  *   scan(): replaces the page's applets now; idempotent.
  * Each canvas made by scan() carries `glimmerax` (state, renderer, step,
- * show(step), pause(), resume()) and a data-glimmerax-state attribute:
+ * advanced (steps played so far), missing (names of images that did not
+ * load), show(step), pause(), resume()) and a data-glimmerax-state attribute:
  * loading, playing, still, paused; a "glimmerax:ready" event is sent when the
  * images have loaded and the first step is drawn.
  *
@@ -364,17 +365,25 @@
 
   // Rotation and scale by distance: output (px, py) samples
   // centre + s * rotate(angle(r)) * (px, py); background outside.
-  function twistInto(out, src, W, H, cx, cy, r, cosT, sinT, scale, bg) {
-    for (let y = 0, i = 0; y < H; y++) {
+  // `reach`: beyond this distance every sample falls outside the image.
+  function twistInto(out, src, W, H, cx, cy, r, cosT, sinT, scale, bg, reach) {
+    const limit = reach / scale;
+    for (let y = 0, i = 0; y < H; y++, i = y * W) {
       const py = y + 0.5 - cy;
-      for (let x = 0; x < W; x++, i++) {
+      const half = limit * limit - py * py;
+      if (half <= 0) { out.fill(bg, i, i + W); continue; }
+      const h = Math.sqrt(half);
+      const from = Math.max(0, Math.floor(cx - h)), to = Math.min(W, Math.ceil(cx + h) + 1);
+      out.fill(bg, i, i + from);
+      out.fill(bg, i + to, i + W);
+      for (let x = from, j = i + from; x < to; x++, j++) {
         const px = x + 0.5 - cx;
-        const ri = r[i];
+        const ri = r[j];
         const c = cosT[ri] * scale, s = sinT[ri] * scale;
         // Floor by truncation of a value made positive first.
         const sx = ((cx + px * c - py * s + 65536) | 0) - 65536;
         const sy = ((cy + px * s + py * c + 65536) | 0) - 65536;
-        out[i] = (sx >>> 0) < W && (sy >>> 0) < H ? src[sy * W + sx] : bg;
+        out[j] = (sx >>> 0) < W && (sy >>> 0) < H ? src[sy * W + sx] : bg;
       }
     }
   }
@@ -429,6 +438,19 @@
       s ^= s << 5;
       return s >>> 0;
     };
+  }
+
+  // A fixed scattered order in which the lines of Line Cross Fade go: the
+  // position of each line.
+  function lineOrder(H) {
+    const rank = new Uint32Array(H), order = Array.from({ length: H }, (_, i) => i);
+    const rand = seededRandom(H);
+    for (let i = H - 1; i > 0; i--) {
+      const j = rand() % (i + 1);
+      [order[i], order[j]] = [order[j], order[i]];
+    }
+    order.forEach((row, position) => { rank[row] = position; });
+    return rank;
   }
 
   // ---- Effects ---------------------------------------------------------
@@ -740,15 +762,7 @@
     lines(e) {
       const { srcs, frames, W, H, bg } = e;
       if (frames === 0) return still(srcs[0]);
-      // A fixed scattered order in which the lines go.
-      const rank = new Uint32Array(H), order = Array.from({ length: H }, (_, i) => i);
-      const rand = seededRandom(H);
-      for (let i = H - 1; i > 0; i--) {
-        const j = rand() % (i + 1);
-        [order[i], order[j]] = [order[j], order[i]];
-      }
-      order.forEach((row, position) => { rank[row] = position; });
-      const src = srcs[0];
+      const rank = lineOrder(H), src = srcs[0];
       return {
         cycle: frames,
         draw(out, k) {
@@ -853,17 +867,24 @@
             const a = turn + (c * TAU) / 3 - Math.PI / 2;
             return [Math.round(d * Math.cos(a)), Math.round(d * Math.sin(a))];
           });
-          const [rx, ry] = off[0], [gx, gy] = off[1], [bx, by] = off[2];
-          for (let y = 0, i = 0; y < H; y++) {
-            const yr = y - ry, yg = y - gy, yb = y - by;
-            for (let x = 0; x < W; x++, i++) {
-              const xr = x - rx, xg = x - gx, xb = x - bx;
-              const r = xr >= 0 && xr < W && yr >= 0 && yr < H ? src[yr * W + xr] & 255 : bgRGB.r;
-              const g = xg >= 0 && xg < W && yg >= 0 && yg < H ? (src[yg * W + xg] >>> 8) & 255 : bgRGB.g;
-              const b = xb >= 0 && xb < W && yb >= 0 && yb < H ? (src[yb * W + xb] >>> 16) & 255 : bgRGB.b;
-              out[i] = 0xff000000 | (b << 16) | (g << 8) | r;
+          // One pass per layer: the shifted source where it lies, the
+          // background's part elsewhere.
+          out.fill(0xff000000);
+          off.forEach(([ox, oy], c) => {
+            const shift = 8 * c, mask = 255 << shift, fill = (c === 0 ? bgRGB.r : c === 1 ? bgRGB.g : bgRGB.b) << shift;
+            const from = Math.max(0, ox), to = Math.min(W, W + ox);
+            for (let y = 0; y < H; y++) {
+              const i = y * W, sy = y - oy;
+              if (sy < 0 || sy >= H || from >= to) {
+                for (let x = 0; x < W; x++) out[i + x] |= fill;
+                continue;
+              }
+              for (let x = 0; x < from; x++) out[i + x] |= fill;
+              for (let x = to; x < W; x++) out[i + x] |= fill;
+              const s0 = sy * W - ox;
+              for (let x = from; x < to; x++) out[i + x] |= src[s0 + x] & mask;
             }
-          }
+          });
         },
       };
     },
@@ -873,14 +894,14 @@
     const { srcs, speed, frames, W, H } = e;
     if (frames === 0 || speed === 0) return still(srcs[0]);
     const amplitude = (speed * 2 / 100) * Math.min(W, H);
-    const tmp = across && down ? new Int32Array(W * H) : null;
+    const tmp = down ? new Int32Array(W * H) : null;
     return {
       cycle: frames,
       draw(out, k) {
         const a = amplitude * envelope(k, frames), phase = (TAU * k) / frames;
         const dx = across ? waveTable(H, a, Math.max(8, H / 2), phase) : null;
         const dy = down ? waveTable(W, a, Math.max(8, W / 2), phase) : null;
-        shiftInto(out, srcs[0], W, H, dx, dy, false, e.bg, tmp || out);
+        shiftInto(out, srcs[0], W, H, dx, dy, false, e.bg, tmp);
       },
     };
   }
@@ -906,7 +927,7 @@
         }
         // Shrinking to a twelfth at the deepest point.
         const scale = shrink ? 1 / (1 - 0.92 * t) : 1;
-        twistInto(out, srcs[0], W, H, cx, cy, r, cosT, sinT, scale, e.bg);
+        twistInto(out, srcs[0], W, H, cx, cy, r, cosT, sinT, scale, e.bg, maxR);
       },
     };
   }
@@ -960,6 +981,353 @@
     return out;
   }
 
+  // ---- Drawn effects ---------------------------------------------------
+  // A page opened from disk, or images from another site, may be drawn but
+  // not read back, so the effects above cannot work on their pixels. These
+  // draw the same effects (with the same steps and timing) through the
+  // canvas's own operations instead, a little coarser where the pixel
+  // version bends the image continuously.
+
+  function drawnEffect(e) {
+    const { W, H, imgs, bgCss, frames, speed, stepMs } = e;
+    const cx = W / 2, cy = H / 2;
+    const scratch = [];
+    const temp = (n) => {
+      while (scratch.length <= n) {
+        const c = scratchCanvas(W, H);
+        scratch.push([c, c.getContext('2d')]);
+      }
+      return scratch[n];
+    };
+    const base = (ctx, img) => {
+      ctx.globalAlpha = 1;
+      ctx.globalCompositeOperation = 'source-over';
+      ctx.filter = 'none';
+      ctx.setTransform(1, 0, 0, 1, 0, 0);
+      if (img) ctx.drawImage(img, 0, 0);
+      else { ctx.fillStyle = bgCss; ctx.fillRect(0, 0, W, H); }
+    };
+    const first = imgs[0];
+    const stillDraw = { draw: (ctx) => base(ctx, first) };
+    const pause = pauseSteps(stepMs);
+    // Rings round a centre, each drawn with its own transform.
+    const rings = (ctx, img, ox, oy, maxR, width, transform, clip) => {
+      for (let r0 = 0; r0 < maxR; r0 += width) {
+        ctx.save();
+        if (clip) { ctx.beginPath(); ctx.rect(...clip); ctx.clip(); }
+        ctx.beginPath();
+        ctx.arc(ox, oy, r0 + width + 0.5, 0, TAU);
+        if (r0 > 0) ctx.arc(ox, oy, r0, 0, TAU, true);
+        ctx.clip();
+        ctx.translate(ox, oy);
+        transform(ctx, r0 + width / 2);
+        ctx.translate(-ox, -oy);
+        ctx.drawImage(img, 0, 0);
+        ctx.restore();
+      }
+    };
+    const ripples = (ctx, k, centres, amplitude, wavelength) => {
+      base(ctx, first);
+      const a = amplitude * envelope(k, frames), phase = (TAU * k) / frames;
+      const width = Math.max(2, wavelength / 6);
+      for (const [ox, oy, clip, reach] of centres) {
+        rings(ctx, first, ox, oy, reach, width, (c, r) => {
+          const f = 1 - (a * Math.sin((TAU * r) / wavelength - phase)) / Math.max(r, 1);
+          c.scale(1 / f, 1 / f);
+        }, clip);
+      }
+    };
+    const shiftRows = (ctx, img, dx) => {
+      for (let y = 0; y < H; y++) ctx.drawImage(img, 0, y, W, 1, dx[y], y, W, 1);
+    };
+    const shiftColumns = (ctx, img, dy) => {
+      for (let x = 0; x < W; x++) ctx.drawImage(img, x, 0, 1, H, x, dy[x], 1, H);
+    };
+    const side = Math.min(W, H);
+
+    switch (e.kind) {
+      case 'fade':
+      case 'flip':
+        if (imgs.length < 2 || speed === 0) return stillDraw;
+        return {
+          draw(ctx, k) {
+            const D = Math.ceil(100 / speed), L = pause + D, i = Math.floor(k / L), j = k % L;
+            const a = imgs[i], b = imgs[(i + 1) % imgs.length];
+            base(ctx, a);
+            if (j < pause) return;
+            const t = Math.min(1, ((j - pause + 1) * speed) / 100);
+            if (e.kind === 'fade') {
+              ctx.globalAlpha = t;
+              ctx.drawImage(b, 0, 0);
+              ctx.globalAlpha = 1;
+              return;
+            }
+            if (t >= 1) return base(ctx, b);
+            const fold = W * (1 - t), backEdge = 2 * fold - W;
+            ctx.save();
+            ctx.beginPath(); ctx.rect(fold, 0, W - fold, H); ctx.clip();
+            ctx.drawImage(b, 0, 0);
+            const shadow = ctx.createLinearGradient(fold, 0, fold + Math.max(4, W / 12), 0);
+            shadow.addColorStop(0, 'rgba(0,0,0,0.45)');
+            shadow.addColorStop(1, 'rgba(0,0,0,0)');
+            ctx.fillStyle = shadow;
+            ctx.fillRect(fold, 0, W - fold, H);
+            ctx.restore();
+            ctx.save();
+            ctx.beginPath(); ctx.rect(Math.max(0, backEdge), 0, fold - Math.max(0, backEdge), H); ctx.clip();
+            ctx.setTransform(-1, 0, 0, 1, 2 * fold, 0);
+            ctx.drawImage(a, 0, 0);
+            ctx.setTransform(1, 0, 0, 1, 0, 0);
+            ctx.fillStyle = 'rgba(236,236,236,0.75)';
+            ctx.fillRect(0, 0, W, H);
+            const back = ctx.createLinearGradient(fold, 0, Math.max(0, backEdge), 0);
+            back.addColorStop(0, 'rgba(0,0,0,0.3)');
+            back.addColorStop(1, 'rgba(0,0,0,0)');
+            ctx.fillStyle = back;
+            ctx.fillRect(0, 0, W, H);
+            ctx.restore();
+          },
+        };
+      case 'hue':
+        if (speed === 0) return stillDraw;
+        return {
+          draw(ctx, k) {
+            base(ctx, null);
+            ctx.filter = `hue-rotate(${(k * speed) % 360}deg)`;
+            ctx.drawImage(first, 0, 0);
+            ctx.filter = 'none';
+          },
+        };
+      case 'extract':
+        if (speed === 0) return stillDraw;
+        return {
+          draw(ctx, k) {
+            const T = Math.ceil(100 / speed), round = 4 * T;
+            const keys = [[1, 1, 1], [1, 0, 0], [0, 1, 0], [0, 0, 1], [1, 1, 1]];
+            const j = k % round, phase = Math.floor(j / T), t = (j % T) / T;
+            const w = [0, 1, 2].map((c) => Math.round(255 * (keys[phase][c] + (keys[phase + 1][c] - keys[phase][c]) * t)));
+            base(ctx, imgs[Math.floor(k / round) % imgs.length]);
+            ctx.globalCompositeOperation = 'multiply';
+            ctx.fillStyle = `rgb(${w[0]},${w[1]},${w[2]})`;
+            ctx.fillRect(0, 0, W, H);
+            ctx.globalCompositeOperation = 'source-over';
+          },
+        };
+      case 'water':
+      case 'hwaves':
+      case 'vwaves':
+      case 'dwaves': {
+        if (frames === 0 || speed === 0) return stillDraw;
+        const water = e.kind === 'water';
+        const across = e.kind !== 'vwaves', down = e.kind === 'vwaves' || e.kind === 'dwaves' || water;
+        const amplitude = water ? (speed / 100) * side : (speed * 2 / 100) * side;
+        return {
+          draw(ctx, k) {
+            const a = amplitude * envelope(k, frames), phase = (TAU * k) / frames;
+            const dx = water ? waveTable(H, a, Math.max(8, side / 3), phase) : waveTable(H, a, Math.max(8, H / 2), phase);
+            const dy = water ? waveTable(W, a * 0.6, Math.max(8, side / 3) * 1.3, -phase) : waveTable(W, a, Math.max(8, W / 2), phase);
+            let img = first;
+            if (across) {
+              const [t, c] = temp(0);
+              base(c, water ? first : null);
+              shiftRows(c, first, dx);
+              img = t;
+            }
+            if (down) {
+              base(ctx, water ? img : null);
+              shiftColumns(ctx, img, dy);
+            } else {
+              base(ctx, img);
+            }
+          },
+        };
+      }
+      case 'quad': {
+        if (frames === 0 || speed === 0) return stillDraw;
+        const hw = Math.ceil(W / 2), hh = Math.ceil(H / 2);
+        const centres = [[0, 0], [1, 0], [0, 1], [1, 1]].map(([i, j]) => {
+          const x0 = i ? hw : 0, y0 = j ? hh : 0, w = i ? W - hw : hw, h = j ? H - hh : hh;
+          return [x0 + w / 2, y0 + h / 2, [x0, y0, w, h], Math.hypot(w, h) / 2 + 1];
+        });
+        return { draw: (ctx, k) => ripples(ctx, k, centres, (speed / 100) * side, Math.max(4, side / 10)) };
+      }
+      case 'ripple':
+        if (frames === 0 || speed === 0) return stillDraw;
+        return {
+          draw: (ctx, k) => ripples(ctx, k, [[cx, cy, null, Math.hypot(cx, cy) + 1]],
+            (speed * 1.5 / 100) * side, Math.max(4, side / 8)),
+        };
+      case 'drain':
+      case 'whirl': {
+        if (frames === 0) return stillDraw;
+        const shrink = e.kind === 'drain', maxR = Math.hypot(cx, cy) + 1;
+        const reach = shrink ? maxR : side * 0.6;
+        return {
+          draw(ctx, k) {
+            const t = bump(k, frames), most = shrink ? 3 * Math.PI : 2.5 * Math.PI;
+            const scale = shrink ? 1 / (1 - 0.92 * t) : 1;
+            base(ctx, shrink ? null : first);
+            rings(ctx, first, cx, cy, Math.min(maxR, reach / scale + 2), Math.max(2, side / 60), (c, r) => {
+              const f = Math.max(0, 1 - r / reach);
+              c.rotate(-most * t * (shrink ? f : f * f));
+              c.scale(1 / scale, 1 / scale);
+            });
+          },
+        };
+      }
+      case 'rotate':
+        if (frames === 0) return stillDraw;
+        return {
+          draw(ctx, k) {
+            base(ctx, null);
+            ctx.translate(cx, cy);
+            ctx.rotate((TAU * k) / frames);
+            ctx.drawImage(first, -cx, -cy);
+            ctx.setTransform(1, 0, 0, 1, 0, 0);
+          },
+        };
+      case 'zoom':
+        if (frames === 0) return stillDraw;
+        return {
+          draw(ctx, k) {
+            const z = 1 + 2 * bump(k, frames);
+            base(ctx, null);
+            ctx.drawImage(first, cx - cx * z, cy - cy * z, W * z, H * z);
+          },
+        };
+      case 'stretch':
+        if (frames === 0) return stillDraw;
+        return {
+          draw(ctx, k) {
+            const half = frames / 2, across = k < half, t = across ? k / half : (k - half) / half;
+            const f = 1 + 0.5 * Math.sin(TAU * t), fx = across ? f : 1, fy = across ? 1 : f;
+            base(ctx, null);
+            ctx.drawImage(first, cx - cx * fx, cy - cy * fy, W * fx, H * fy);
+          },
+        };
+      case 'lines': {
+        if (frames === 0) return stillDraw;
+        const rank = lineOrder(H);
+        return {
+          draw(ctx, k) {
+            base(ctx, first);
+            const gone = Math.round(H * triangle(k, frames));
+            ctx.fillStyle = bgCss;
+            for (let y = 0; y < H; y++) if (rank[y] < gone) ctx.fillRect(0, y, W, 1);
+          },
+        };
+      }
+      case 'noise': {
+        if (frames === 0 || speed === 0) return stillDraw;
+        let shown = -1;
+        return {
+          draw(ctx, k) {
+            const pattern = Math.floor(k / frames);
+            base(ctx, first);
+            if (pattern === 0) return;
+            const [t, c] = temp(0);
+            if (shown !== pattern) {
+              const d = c.createImageData(W, H), words = new Int32Array(d.data.buffer);
+              let r = (Math.imul(pattern, 0x9e3779b1) + 0x7f4a7c15) | 0 || 1;
+              for (let i = 0; i < words.length; i++) {
+                r ^= r << 13; r ^= r >>> 17; r ^= r << 5;
+                const g = (r >>> 8) & 255;
+                words[i] = 0xff000000 | (g << 16) | (g << 8) | g;
+              }
+              c.putImageData(d, 0, 0);
+              shown = pattern;
+            }
+            ctx.globalAlpha = speed / 100;
+            ctx.drawImage(t, 0, 0);
+            ctx.globalAlpha = 1;
+          },
+        };
+      }
+      case 'emboss':
+        if (frames === 0) return stillDraw;
+        return {
+          draw(ctx, k) {
+            const img = imgs[Math.floor(k / frames) % imgs.length], j = k % frames;
+            base(ctx, img);
+            if (j === 0) return;
+            const angle = (TAU * j) / frames, dx = Math.cos(angle), dy = Math.sin(angle);
+            const [t, c] = temp(0);
+            base(c, null);
+            c.filter = 'grayscale(1)';
+            c.drawImage(img, -dx, -dy);
+            c.globalAlpha = 0.5;
+            c.filter = 'grayscale(1) invert(1)';
+            c.drawImage(img, dx, dy);
+            c.filter = 'none';
+            c.globalAlpha = 1;
+            ctx.globalAlpha = Math.min(1, (4 * Math.min(j, frames - j)) / frames);
+            ctx.drawImage(t, 0, 0);
+            ctx.globalAlpha = 1;
+          },
+        };
+      case 'layers':
+        if (frames === 0) return stillDraw;
+        return {
+          draw(ctx, k) {
+            const shown = ((k + frames - 1) % frames) + 1;
+            base(ctx, first);
+            if (shown >= frames) return;
+            // White where the brightness reaches the layers not yet shown.
+            const [mask, m] = temp(0), [, b] = temp(1);
+            base(m, null);
+            m.filter = `grayscale(1) brightness(${(0.5 * frames) / shown}) contrast(100)`;
+            m.drawImage(first, 0, 0);
+            m.filter = 'none';
+            ctx.globalCompositeOperation = 'multiply';
+            ctx.filter = 'invert(1)';
+            ctx.drawImage(mask, 0, 0);
+            ctx.filter = 'none';
+            base(b, mask);
+            b.globalCompositeOperation = 'multiply';
+            b.fillStyle = bgCss;
+            b.fillRect(0, 0, W, H);
+            b.globalCompositeOperation = 'source-over';
+            ctx.globalCompositeOperation = 'lighter';
+            ctx.drawImage(scratch[1][0], 0, 0);
+            ctx.globalCompositeOperation = 'source-over';
+          },
+        };
+      case 'rgb':
+      default: {
+        if (frames === 0 || speed === 0) return stillDraw;
+        const distance = (speed * 5 / 100) * side;
+        return {
+          draw(ctx, k) {
+            const d = distance * bump(k, frames), turn = (TAU * k) / frames;
+            ctx.setTransform(1, 0, 0, 1, 0, 0);
+            ctx.globalAlpha = 1;
+            ctx.filter = 'none';
+            ctx.globalCompositeOperation = 'source-over';
+            ctx.fillStyle = '#000';
+            ctx.fillRect(0, 0, W, H);
+            const [t, c] = temp(0);
+            ['#FF0000', '#00FF00', '#0000FF'].forEach((channel, i) => {
+              const a = turn + (i * TAU) / 3 - Math.PI / 2;
+              base(c, null);
+              c.drawImage(first, Math.round(d * Math.cos(a)), Math.round(d * Math.sin(a)));
+              c.globalCompositeOperation = 'multiply';
+              c.fillStyle = channel;
+              c.fillRect(0, 0, W, H);
+              c.globalCompositeOperation = 'source-over';
+              ctx.globalCompositeOperation = 'lighter';
+              ctx.drawImage(t, 0, 0);
+            });
+            ctx.globalCompositeOperation = 'source-over';
+          },
+        };
+      }
+    }
+  }
+
+  function isUnreadable(err) {
+    return err && (err.name === 'SecurityError' || err.code === 18);
+  }
+
   // ---- Renderer --------------------------------------------------------
 
   function createRenderer(options) {
@@ -968,21 +1336,35 @@
     const H = Math.max(1, Math.min(MAX_SIZE, Math.floor(Number(o.height)) || DEFAULT_SIZE));
     const settings = parseParams(o.params, o.code);
     const bgRGB = settings.background;
-    const images = Array.isArray(o.images) ? o.images : [];
-    const srcs = [];
-    for (const image of images) if (image) srcs.push(sourceFromImage(image, W, H, bgRGB));
+    const images = (Array.isArray(o.images) ? o.images : []).filter(Boolean);
     const stepMs = settings.constant;
-    let effect;
-    if (srcs.length === 0) {
-      const empty = new Int32Array(W * H).fill(bgRGB.word);
-      effect = still(empty);
+    const kind = settings.effect.kind;
+    const multi = ['fade', 'extract', 'flip', 'emboss'].includes(kind);
+    const used = multi ? images : images.slice(0, 1);
+    const parts = { W, H, bg: bgRGB.word, bgRGB, frames: settings.frames, speed: settings.speed, stepMs };
+
+    let srcs = null;
+    try {
+      srcs = used.map((image) => sourceFromImage(image, W, H, bgRGB));
+    } catch (err) {
+      if (!isUnreadable(err)) throw err;
+    }
+    let effect, drawn = null;
+    if (used.length === 0) {
+      effect = still(new Int32Array(W * H).fill(bgRGB.word));
+    } else if (srcs) {
+      effect = BUILDERS[kind]({ ...parts, srcs });
     } else {
-      const kind = settings.effect.kind;
-      const multi = ['fade', 'extract', 'flip', 'emboss'].includes(kind);
-      effect = BUILDERS[kind]({
-        W, H, srcs: multi ? srcs : srcs.slice(0, 1), bg: bgRGB.word, bgRGB,
-        frames: settings.frames, speed: settings.speed, stepMs,
+      // The same effect at a tiny size gives the cycle; the canvas draws it.
+      effect = BUILDERS[kind]({ ...parts, W: 2, H: 2, srcs: used.map(() => new Int32Array(4)) });
+      const imgs = used.map((image) => {
+        const c = scratchCanvas(W, H), x = c.getContext('2d');
+        x.fillStyle = bgRGB.css;
+        x.fillRect(0, 0, W, H);
+        x.drawImage(image, 0, 0, W, H);
+        return c;
       });
+      drawn = drawnEffect({ ...parts, kind, imgs, bgCss: bgRGB.css });
     }
     const cycle = Math.max(1, Math.floor(effect.cycle) || 1);
     let imageData = null, words = null;
@@ -992,9 +1374,17 @@
       settings,
       cycleLength: cycle,
       stepMs,
+      // True when the images could not be read back and the canvas draws.
+      drawn: Boolean(drawn),
       render(ctx, step) {
         let k = Math.floor(Number(step)) || 0;
         k = ((k % cycle) + cycle) % cycle;
+        if (drawn) {
+          ctx.save();
+          drawn.draw(ctx, k);
+          ctx.restore();
+          return;
+        }
         if (!imageData) {
           imageData = ctx.createImageData(W, H);
           words = new Int32Array(imageData.data.buffer, imageData.data.byteOffset, W * H);
@@ -1098,6 +1488,7 @@
       state: 'loading',
       renderer: null,
       step: 0,
+      advanced: 0,
       missing: [],
       show(step) { player.pause(); player.step = step; draw(); },
       pause() { paused = true; setState('paused'); stop(); },
@@ -1173,6 +1564,7 @@
       if (steps > 0) {
         acc -= steps * r.stepMs;
         player.step = (player.step + steps) % r.cycleLength;
+        player.advanced += steps;
         draw();
       }
       raf = requestAnimationFrame(frame);
@@ -1211,10 +1603,8 @@
       try {
         renderer = createRenderer({ code, width: RW, height: RH, params, images: readable });
       } catch (err) {
-        // An image the page may not read (another site, a page opened from
-        // disk): show the images without the effect rather than nothing.
+        if (typeof console !== 'undefined') console.error('Glimmerax player:', err);
         renderer = createRenderer({ code, width: RW, height: RH, params, images: [] });
-        player.missing.push('(' + (err && err.name ? err.name : 'error') + ')');
       }
       player.renderer = renderer;
       player.step = 0;

@@ -221,16 +221,29 @@ test('Horizontal, Vertical and Dual Waves shift rows sideways and columns up and
   const v = frame(renderer(row('Vertical Waves'), [img], { bg: '000000' }), k);
   const d = frame(renderer(row('Dual Waves'), [img], { bg: '000000' }), k);
   let shiftedRows = 0, shiftedColumns = 0;
+  // The background uncovered by a shift is no wider than the wave is deep.
+  const deepest = Math.ceil(2 * 0.02 * Math.min(W, H));
+  const uncoveredRows = new Array(H).fill(0), uncoveredColumns = new Array(W).fill(0);
   for (let y = 0; y < H; y++) {
     for (let x = 0; x < W; x++) {
       const p = at(h, x, y);
       if (p[2] === 99) assert.equal(p[1], y * 7, 'rows stay rows');
+      else uncoveredRows[y]++;
       const q = at(v, x, y);
       if (q[2] === 99) assert.equal(q[0], x * 5, 'columns stay columns');
+      else uncoveredColumns[x]++;
     }
     if (at(h, W / 2, y)[0] !== (W / 2) * 5) shiftedRows++;
   }
   for (let x = 0; x < W; x++) if (at(v, x, H / 2)[1] !== (H / 2) * 7) shiftedColumns++;
+  assert.ok(Math.max(...uncoveredRows) <= deepest, `rows: ${uncoveredRows}`);
+  assert.ok(Math.max(...uncoveredColumns) <= deepest, `columns: ${uncoveredColumns}`);
+  // Each column is its source column moved as a whole.
+  for (let x = 0; x < W; x++) {
+    const moves = new Set();
+    for (let y = 0; y < H; y++) { const q = at(v, x, y); if (q[2] === 99) moves.add(y - q[1] / 7); }
+    assert.equal(moves.size, 1, `column ${x}`);
+  }
   assert.ok(shiftedRows > H / 2 && shiftedColumns > W / 2, `${shiftedRows} ${shiftedColumns}`);
   assert.ok(maxDifference(d, h) > 0 && maxDifference(d, v) > 0);
 });
