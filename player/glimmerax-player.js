@@ -89,6 +89,8 @@
  *     "LOAD MESSAGE" } raw values (names in any case); images: one entry
  *     per IMAGES name in order: a CanvasImageSource, an object
  *     { width, height, data } of RGBA bytes, or null (not loaded: skipped).
+ *     drawn: true draws with the canvas's own operations (below) even when
+ *     the images' pixels can be read.
  *     renderer.cycleLength  steps in one full cycle (1 for a still image)
  *     renderer.stepMs       the step time in ms (the constant)
  *     renderer.settings     the parsed parameters
@@ -96,6 +98,10 @@
  *       modulo cycleLength) into a 2D context of width x height pixels; a
  *       pure function of images, parameters and step. Needs only the
  *       context's createImageData and putImageData.
+ *     renderer.drawn  true when the images could not be read back (a page
+ *       opened from disk, images from another site): the same effects, steps
+ *       and timing are then drawn with canvas operations (transforms, clips,
+ *       filters, blending; coarser rings for the bending effects).
  *   parseParams(params, code) -> settings, isSafeLink(link, base)
  *   scan(): replaces the page's applets now; idempotent.
  * Each canvas made by scan() carries `glimmerax` (state, renderer, step,
@@ -365,25 +371,53 @@
 
   // Rotation and scale by distance: output (px, py) samples
   // centre + s * rotate(angle(r)) * (px, py); background outside.
-  // `reach`: beyond this distance every sample falls outside the image.
-  function twistInto(out, src, W, H, cx, cy, r, cosT, sinT, scale, bg, reach) {
-    const limit = reach / scale;
-    for (let y = 0, i = 0; y < H; y++, i = y * W) {
-      const py = y + 0.5 - cy;
-      const half = limit * limit - py * py;
-      if (half <= 0) { out.fill(bg, i, i + W); continue; }
-      const h = Math.sqrt(half);
-      const from = Math.max(0, Math.floor(cx - h)), to = Math.min(W, Math.ceil(cx + h) + 1);
-      out.fill(bg, i, i + from);
-      out.fill(bg, i + to, i + W);
-      for (let x = from, j = i + from; x < to; x++, j++) {
-        const px = x + 0.5 - cx;
-        const ri = r[j];
-        const c = cosT[ri] * scale, s = sinT[ri] * scale;
-        // Floor by truncation of a value made positive first.
-        const sx = ((cx + px * c - py * s + 65536) | 0) - 65536;
-        const sy = ((cy + px * s + py * c + 65536) | 0) - 65536;
-        out[j] = (sx >>> 0) < W && (sy >>> 0) < H ? src[sy * W + sx] : bg;
+  // Drain: pixels at `reach` / scale or farther from the centre sample
+  // outside the image. The work goes tile by tile, so that the samples of
+  // neighbouring pixels lie close together in memory. (Drain and Whirlpool
+  // have loops of their own: one shared loop slows down when it goes from
+  // one effect's branches to the other's.)
+  function drainInto(out, src, W, H, cx, cy, r, cosT, sinT, scale, bg, reach) {
+    const limit = reach / scale, T = 16;
+    for (let ty = 0; ty < H; ty += T) {
+      const yEnd = Math.min(H, ty + T);
+      for (let tx = 0; tx < W; tx += T) {
+        const xEnd = Math.min(W, tx + T);
+        for (let y = ty; y < yEnd; y++) {
+          const py = y + 0.5 - cy;
+          for (let x = tx, j = y * W + tx; x < xEnd; x++, j++) {
+            const ri = r[j];
+            if (ri >= limit) { out[j] = bg; continue; }
+            const px = x + 0.5 - cx;
+            const c = cosT[ri] * scale, s = sinT[ri] * scale;
+            // Floor by truncation of a value made positive first.
+            const sx = ((cx + px * c - py * s + 65536) | 0) - 65536;
+            const sy = ((cy + px * s + py * c + 65536) | 0) - 65536;
+            out[j] = sx >= 0 && sx < W && sy >= 0 && sy < H ? src[sy * W + sx] : bg;
+          }
+        }
+      }
+    }
+  }
+
+  // Whirlpool: pixels at `reach` or farther keep their place.
+  function whirlInto(out, src, W, H, cx, cy, r, cosT, sinT, bg, reach) {
+    const T = 16;
+    for (let ty = 0; ty < H; ty += T) {
+      const yEnd = Math.min(H, ty + T);
+      for (let tx = 0; tx < W; tx += T) {
+        const xEnd = Math.min(W, tx + T);
+        for (let y = ty; y < yEnd; y++) {
+          const py = y + 0.5 - cy;
+          for (let x = tx, j = y * W + tx; x < xEnd; x++, j++) {
+            const ri = r[j];
+            if (ri >= reach) { out[j] = src[j]; continue; }
+            const px = x + 0.5 - cx;
+            const c = cosT[ri], s = sinT[ri];
+            const sx = ((cx + px * c - py * s + 65536) | 0) - 65536;
+            const sy = ((cy + px * s + py * c + 65536) | 0) - 65536;
+            out[j] = sx >= 0 && sx < W && sy >= 0 && sy < H ? src[sy * W + sx] : bg;
+          }
+        }
       }
     }
   }
@@ -407,18 +441,27 @@
       first.set(src);
     }
     if (!dy) return;
+    if (clamp) shiftColumnsClamped(out, tmp, W, H, dy);
+    else shiftColumns(out, tmp, W, H, dy, bg);
+  }
+
+  function shiftColumnsClamped(out, tmp, W, H, dy) {
     const maxY = H - 1;
     for (let y = 0, i = 0; y < H; y++) {
       for (let x = 0; x < W; x++, i++) {
         let sy = y - dy[x];
-        if (sy < 0) {
-          if (!clamp) { out[i] = bg; continue; }
-          sy = 0;
-        } else if (sy > maxY) {
-          if (!clamp) { out[i] = bg; continue; }
-          sy = maxY;
-        }
+        if (sy < 0) sy = 0;
+        else if (sy > maxY) sy = maxY;
         out[i] = tmp[sy * W + x];
+      }
+    }
+  }
+
+  function shiftColumns(out, tmp, W, H, dy, bg) {
+    for (let y = 0, i = 0; y < H; y++) {
+      for (let x = 0; x < W; x++, i++) {
+        const sy = y - dy[x];
+        out[i] = sy >= 0 && sy < H ? tmp[sy * W + x] : bg;
       }
     }
   }
@@ -689,21 +732,30 @@
     rotate(e) {
       const { srcs, frames, W, H, bg } = e;
       if (frames === 0) return still(srcs[0]);
-      const cx = W / 2, cy = H / 2, src = srcs[0];
+      const cx = W / 2, cy = H / 2, src = srcs[0], T = 16, ONE = 65536;
       return {
         cycle: frames,
         draw(out, k) {
           const angle = (TAU * k) / frames;
           // Exact quarter turns, so that no pixel is lost to rounding.
           const c = Math.round(Math.cos(angle) * 1e12) / 1e12, s = Math.round(Math.sin(angle) * 1e12) / 1e12;
-          for (let y = 0, i = 0; y < H; y++) {
-            const py = y + 0.5 - cy;
-            // Clockwise on screen: sample the source turned back.
-            let fx = cx + py * s + (0.5 - cx) * c, fy = cy + py * c - (0.5 - cx) * s;
-            for (let x = 0; x < W; x++, i++) {
-              const sx = Math.floor(fx), sy = Math.floor(fy);
-              out[i] = sx >= 0 && sx < W && sy >= 0 && sy < H ? src[sy * W + sx] : bg;
-              fx += c; fy -= s;
+          const dc = Math.round(c * ONE), ds = Math.round(s * ONE);
+          // Tile by tile (see drainInto), in 16.16 fixed point. Clockwise on
+          // screen: each pixel samples the source turned back.
+          for (let ty = 0; ty < H; ty += T) {
+            const yEnd = Math.min(H, ty + T);
+            for (let tx = 0; tx < W; tx += T) {
+              const xEnd = Math.min(W, tx + T), px = tx + 0.5 - cx;
+              for (let y = ty; y < yEnd; y++) {
+                const py = y + 0.5 - cy;
+                let fx = Math.floor((cx + px * c + py * s) * ONE), fy = Math.floor((cy - px * s + py * c) * ONE);
+                for (let x = tx, i = y * W + tx; x < xEnd; x++, i++) {
+                  const sx = fx >> 16, sy = fy >> 16;
+                  out[i] = sx >= 0 && sx < W && sy >= 0 && sy < H ? src[sy * W + sx] : bg;
+                  fx += dc;
+                  fy -= ds;
+                }
+              }
             }
           }
         },
@@ -927,7 +979,8 @@
         }
         // Shrinking to a twelfth at the deepest point.
         const scale = shrink ? 1 / (1 - 0.92 * t) : 1;
-        twistInto(out, srcs[0], W, H, cx, cy, r, cosT, sinT, scale, e.bg, maxR);
+        if (shrink) drainInto(out, srcs[0], W, H, cx, cy, r, cosT, sinT, scale, e.bg, maxR);
+        else whirlInto(out, srcs[0], W, H, cx, cy, r, cosT, sinT, e.bg, reach);
       },
     };
   }
@@ -1017,7 +1070,8 @@
         if (clip) { ctx.beginPath(); ctx.rect(...clip); ctx.clip(); }
         ctx.beginPath();
         ctx.arc(ox, oy, r0 + width + 0.5, 0, TAU);
-        if (r0 > 0) ctx.arc(ox, oy, r0, 0, TAU, true);
+        // Overlapping a pixel, so that no seam shows between rings.
+        if (r0 > 1) ctx.arc(ox, oy, r0 - 1, 0, TAU, true);
         ctx.clip();
         ctx.translate(ox, oy);
         transform(ctx, r0 + width / 2);
@@ -1037,13 +1091,14 @@
         }, clip);
       }
     };
+    const side = Math.min(W, H), strip = Math.max(1, Math.round(side / 120));
+    // Strips a few pixels wide: each a call of its own.
     const shiftRows = (ctx, img, dx) => {
-      for (let y = 0; y < H; y++) ctx.drawImage(img, 0, y, W, 1, dx[y], y, W, 1);
+      for (let y = 0; y < H; y += strip) ctx.drawImage(img, 0, y, W, strip, dx[y], y, W, strip);
     };
     const shiftColumns = (ctx, img, dy) => {
-      for (let x = 0; x < W; x++) ctx.drawImage(img, x, 0, 1, H, x, dy[x], 1, H);
+      for (let x = 0; x < W; x += strip) ctx.drawImage(img, x, 0, strip, H, x, dy[x], strip, H);
     };
-    const side = Math.min(W, H);
 
     switch (e.kind) {
       case 'fade':
@@ -1166,8 +1221,9 @@
           draw(ctx, k) {
             const t = bump(k, frames), most = shrink ? 3 * Math.PI : 2.5 * Math.PI;
             const scale = shrink ? 1 / (1 - 0.92 * t) : 1;
-            base(ctx, shrink ? null : first);
-            rings(ctx, first, cx, cy, Math.min(maxR, reach / scale + 2), Math.max(2, side / 60), (c, r) => {
+            base(ctx, shrink && t > 0 ? null : first);
+            if (t === 0) return;
+            rings(ctx, first, cx, cy, Math.min(maxR, reach / scale + 2), Math.max(2, side / 40), (c, r) => {
               const f = Math.max(0, 1 - r / reach);
               c.rotate(-most * t * (shrink ? f : f * f));
               c.scale(1 / scale, 1 / scale);
@@ -1225,9 +1281,10 @@
             const pattern = Math.floor(k / frames);
             base(ctx, first);
             if (pattern === 0) return;
-            const [t, c] = temp(0);
+            // Grains of two by two pixels: a quarter of the work.
+            const [t, c] = temp(0), nw = Math.ceil(W / 2), nh = Math.ceil(H / 2);
             if (shown !== pattern) {
-              const d = c.createImageData(W, H), words = new Int32Array(d.data.buffer);
+              const d = c.createImageData(nw, nh), words = new Int32Array(d.data.buffer);
               let r = (Math.imul(pattern, 0x9e3779b1) + 0x7f4a7c15) | 0 || 1;
               for (let i = 0; i < words.length; i++) {
                 r ^= r << 13; r ^= r >>> 17; r ^= r << 5;
@@ -1238,7 +1295,9 @@
               shown = pattern;
             }
             ctx.globalAlpha = speed / 100;
-            ctx.drawImage(t, 0, 0);
+            ctx.imageSmoothingEnabled = false;
+            ctx.drawImage(t, 0, 0, nw, nh, 0, 0, nw * 2, nh * 2);
+            ctx.imageSmoothingEnabled = true;
             ctx.globalAlpha = 1;
           },
         };
@@ -1344,10 +1403,12 @@
     const parts = { W, H, bg: bgRGB.word, bgRGB, frames: settings.frames, speed: settings.speed, stepMs };
 
     let srcs = null;
-    try {
-      srcs = used.map((image) => sourceFromImage(image, W, H, bgRGB));
-    } catch (err) {
-      if (!isUnreadable(err)) throw err;
+    if (!o.drawn || used.some(isPixelObject)) {
+      try {
+        srcs = used.map((image) => sourceFromImage(image, W, H, bgRGB));
+      } catch (err) {
+        if (!isUnreadable(err)) throw err;
+      }
     }
     let effect, drawn = null;
     if (used.length === 0) {

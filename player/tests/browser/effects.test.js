@@ -122,3 +122,36 @@ test('the rows\' own behaviour in the browser', async (t) => {
     await page.close();
   });
 });
+
+test('a page opened from disk, whose images cannot be read back, still plays every effect', async () => {
+  const helper = await browser.newPage();
+  await helper.goto(server.base + 'effect0.html');
+  const first = await S.imagePixels(helper, 'scene.gif', 160, 120, '#000000');
+  fs.mkdirSync(path.join(S.SHOTS, 'from-disk'), { recursive: true });
+  for (const e of Player.effects) {
+    const page = await browser.newPage();
+    try {
+      // The pages of the first test, opened as files.
+      await page.goto('file://' + path.join(folder, `effect${e.index}.html`));
+      await S.whenPlaying(page);
+      const info = await page.evaluate(() => {
+        const c = document.querySelector('canvas[data-glimmerax-player]');
+        return { drawn: c.glimmerax.renderer.drawn, cycle: c.glimmerax.renderer.cycleLength, missing: c.glimmerax.missing };
+      });
+      assert.equal(info.drawn, true, e.name);
+      assert.deepEqual(info.missing, [], e.name);
+      await page.evaluate(() => document.querySelector('canvas[data-glimmerax-player]').glimmerax.show(0));
+      const start = await S.screenPixels(page, helper);
+      assert.ok(S.maxDifference(start, first) <= 2, `${e.name}: step 0 is the first image`);
+      const middle = Math.floor(info.cycle * 0.3);
+      await page.evaluate((k) => document.querySelector('canvas[data-glimmerax-player]').glimmerax.show(k), middle);
+      const later = await S.screenPixels(page, helper);
+      assert.ok(S.maxDifference(later, first) > 40, `${e.name}: step ${middle} changes the image`);
+      const file = `${String(e.index).padStart(2, '0')}-${e.name.toLowerCase().replace(/ /g, '-')}.png`;
+      fs.writeFileSync(path.join(S.SHOTS, 'from-disk', file), Buffer.from(later.png, 'base64'));
+    } finally {
+      await page.close();
+    }
+  }
+  await helper.close();
+});

@@ -78,9 +78,9 @@ function makePage(folder, name, project, home) {
 
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.gif': 'image/gif', '.jpg': 'image/jpeg' };
 
-// Serves a folder on 127.0.0.1. A request for a name in `held` waits until
-// release(name).
-async function serve(folder) {
+// Serves a folder on 127.0.0.1, with extra reply headers. A request for a
+// name in `held` waits until release(name).
+async function serve(folder, headers = {}) {
   const held = new Map();
   const server = http.createServer((req, res) => {
     const name = decodeURIComponent(new URL(req.url, 'http://x').pathname).replace(/^\/+/, '');
@@ -91,7 +91,7 @@ async function serve(folder) {
         return res.end('not found');
       }
       res.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream',
-        'Cache-Control': 'no-store' });
+        'Cache-Control': 'no-store', ...headers });
       res.end(fs.readFileSync(file));
     };
     if (held.has(name)) held.get(name).push(answer);
@@ -168,6 +168,24 @@ async function imagePixels(page, name, width, height, background) {
   }, name, width, height, background);
 }
 
+// The canvas as the screen shows it (for pages whose canvas may not be read
+// back), decoded on a page of the loopback server.
+async function screenPixels(page, helper, index = 0) {
+  const canvases = await page.$$('canvas[data-glimmerax-player]');
+  const png = (await canvases[index].screenshot({ type: 'png', encoding: 'base64' }));
+  return helper.evaluate(async (data) => {
+    const img = new Image();
+    img.src = 'data:image/png;base64,' + data;
+    await img.decode();
+    const c = document.createElement('canvas');
+    c.width = img.naturalWidth;
+    c.height = img.naturalHeight;
+    const x = c.getContext('2d');
+    x.drawImage(img, 0, 0);
+    return { width: c.width, height: c.height, data: Array.from(x.getImageData(0, 0, c.width, c.height).data), png: data };
+  }, png);
+}
+
 function at(img, x, y) {
   const i = (y * img.width + x) * 4;
   return img.data.slice(i, i + 4);
@@ -181,5 +199,5 @@ function maxDifference(a, b) {
 
 module.exports = {
   PROGRAM, CHROMIUM, FIXTURES, PLAYER, SHOTS, SCRIPT_LINE, tempFolder, writeProject, htmlLines,
-  testRunPage, makePage, serve, launch, whenPlaying, pixelsAt, imagePixels, at, maxDifference,
+  testRunPage, makePage, serve, launch, whenPlaying, pixelsAt, imagePixels, screenPixels, at, maxDifference,
 };
