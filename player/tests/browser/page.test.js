@@ -251,3 +251,20 @@ test('the steps advance with the clock and pause off screen', async () => {
   assert.ok((await step()) > s2, 'goes on when back on screen');
   await page.close();
 });
+
+test('an applet with broken values falls back to the defaults and the next one plays', async () => {
+  const broken = ['<APPLET CODE="WARP.CLASS" WIDTH=abc HEIGHT=-5>', '<PARAM NAME="general" VALUE="x|y">',
+    '<PARAM NAME="Images" VALUE="||||">', '<PARAM NAME="LINK" VALUE="|">', '<PARAM NAME="LOAD MESSAGE" VALUE="zz">',
+    '</APPLET>'];
+  const lines = S.htmlLines(folder, S.writeProject(folder, 'after-broken', SCENE), home);
+  fs.writeFileSync(path.join(folder, 'broken.html'), S.testRunPage([...broken, ...lines]), 'latin1');
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.goto(server.base + 'broken.html');
+  await S.whenPlaying(page, 2);
+  const info = await canvasInfo(page);
+  assert.deepEqual(info.map((i) => [i.width, i.height, i.state]), [[150, 150, 'still'], [160, 120, 'playing']]);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
