@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDate>
 #include <QTimer>
@@ -89,6 +90,8 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
       m_usageLog(m_counters, m_folders.programFolder() + "config.data", *this),
       m_testRun(m_files, m_shell, m_dialogs) {
   m_commands.setBeforeClose([this] { m_usageLog.updateLogFile(); });
+  m_files.setPlayerWanted([this] { return playInBrowsers(); });
+  m_htmlBuilder.setPlayerSource([this] { return playInBrowsers(); });
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QStringLiteral("Glimmerax"));
   // A single border with system menu and minimise button, no maximise.
@@ -147,6 +150,7 @@ void TMainWindow::buildSettings(const std::string& registryFolder) {
   m_appSettings->setRegistryRootKey(prkLocalMachine);
   m_appSettings->addRow("Config 1", "configOne.Caption", "", true);
   m_appSettings->addRow("Config 3", "monthLabel.Caption", "", true);
+  m_appSettings->addRow(kPlayInBrowsersSetting, kPlayInBrowsersProperty);
   m_appSettings->setMRUMenuItem(reopenMenu);
   m_appSettings->setMRULength(9);
   m_appSettings->setMRUDisplay(pmdFileOnly);
@@ -338,6 +342,11 @@ void TMainWindow::buildControls() {
   infoLayout->addSpacing(6);
   infoLayout->addWidget(wrappedText(
       QStringLiteral("Make sure you put ALL of these files on your site or the applet will not work."), info));
+  m_playerInfo = wrappedText(QStringLiteral("Among them is glimmerax-player.js, which plays the applet in "
+                                            "today's browsers."),
+                             info);
+  m_playerInfo->setObjectName(QStringLiteral("playerInfo"));
+  infoLayout->addWidget(m_playerInfo);
   infoLayout->addStretch(1);
 
   auto* htmlLayout = new QGridLayout(HTMLTab);
@@ -369,6 +378,13 @@ void TMainWindow::buildControls() {
   m_monthLabel = new GlxLabel(QStringLiteral("0"), central);
   m_monthLabel->setObjectName(QStringLiteral("monthLabel"));
   m_monthLabel->hide();
+  // The setting "Play in today's browsers", shown in the advanced options
+  // window; on by default.
+  m_playInBrowsers = new QCheckBox(central);
+  m_playInBrowsers->setObjectName(QStringLiteral("playInBrowsers"));
+  m_playInBrowsers->setChecked(true);
+  m_playInBrowsers->hide();
+  connect(m_playInBrowsers, &QCheckBox::toggled, m_playerInfo, &QLabel::setVisible);
 
   auto* layout = new QHBoxLayout(central);
   layout->setContentsMargins(6, 6, 6, 6);
@@ -575,6 +591,22 @@ std::string TMainWindow::configOneText() const { return ss(m_configOne->text());
 void TMainWindow::setConfigOneText(const std::string& text) { m_configOne->setText(qs(text)); }
 
 void TMainWindow::saveSettingsNow() { m_appSettings->SaveToRegistry(); }
+
+bool TMainWindow::playInBrowsers() const { return m_playInBrowsers && m_playInBrowsers->isChecked(); }
+
+void TMainWindow::setPlayInBrowsers(bool on) {
+  if (on == playInBrowsers()) return;
+  m_playInBrowsers->setChecked(on);
+  const std::string required = m_folders.requiredFilesFolder();
+  if (on) {
+    // Beside the class file, when the folder holds one.
+    if (folderExists(required)) m_files.keepPlayerFile(required);
+  } else {
+    m_files.deletePlayerFile(required);
+  }
+  saveSettingsNow();
+  if (Tabs->currentWidget() == HTMLTab) makeHTML();
+}
 
 HelpWindow& TMainWindow::helpWindow() {
   if (!m_help) m_help = new HelpWindow(m_folders.programFolder(), this);
@@ -787,6 +819,7 @@ void TMainWindow::browserMenuItemClick() {
 
 void TMainWindow::advancedMenuItemClick() {
   auto* window = new TAdvancedWindow(m_editor, [this](int context) { helpWindow().showContext(context); }, this);
+  window->setPlayerChoice(this);
   window->show();
 }
 
