@@ -4,10 +4,12 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/applet_document.h"
 #include "platform/user_dialogs.h"
+#include "publish/image_probe.h"
 
 namespace glx {
 
@@ -41,8 +43,10 @@ extern const char kGeneratorLine[];
 
 class HtmlBuilder {
  public:
-  HtmlBuilder(AppletDocument& document, UserDialogs& dialogs, HtmlView& view)
-      : m_document(document), m_dialogs(dialogs), m_view(view) {}
+  // The probe keeps the first image's size between builds while the file
+  // stays unchanged.
+  HtmlBuilder(AppletDocument& document, UserDialogs& dialogs, HtmlView& view, ImageProbe probe = ImageProbe())
+      : m_document(document), m_dialogs(dialogs), m_view(view), m_probe(std::move(probe)) {}
 
   // Probes the first image, rebuilds the view's HTML box and returns the
   // seven lines. A decoder failure propagates with the box left empty (and
@@ -77,6 +81,7 @@ class HtmlBuilder {
   AppletDocument& m_document;
   UserDialogs& m_dialogs;
   HtmlView& m_view;
+  ImageProbe m_probe;
 };
 
 }  // namespace glx
