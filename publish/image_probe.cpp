@@ -58,9 +58,10 @@ extern "C" void jpegEmitMessage(j_common_ptr cinfo, int level) {
   jpegErrorExit(cinfo);
 }
 
-// Decodes at 1/8 scale into one small row buffer: every coefficient is still
-// entropy-decoded (which is what finds damage), but the inverse transform
-// shrinks to the DC term, and for YCbCr only luminance is transformed at all.
+// Decodes at 1/8 scale into one small row buffer, skipping all rows but the
+// last: every coefficient is still entropy-decoded (which is what finds
+// damage), but the inverse transform runs for one row only, and for YCbCr
+// only on luminance.
 // Returns false with err->message set when libjpeg failed.
 bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FILE* file,
                    const unsigned char* data, unsigned long size, ImageSize* result) {
@@ -89,6 +90,10 @@ bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FI
   const int rows = cinfo->rec_outbuf_height > 0 ? cinfo->rec_outbuf_height : 1;
   JSAMPARRAY buffer = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                  rowBytes > 0 ? rowBytes : 1, static_cast<JDIMENSION>(rows));
+  // Skipped rows are still entropy-decoded, coefficient by coefficient, so
+  // damage is found in them as in decoded ones; only their inverse
+  // transform is left out. The last row is decoded in full.
+  if (cinfo->output_height > 1) jpeg_skip_scanlines(cinfo, cinfo->output_height - 1);
   while (cinfo->output_scanline < cinfo->output_height)
     jpeg_read_scanlines(cinfo, buffer, static_cast<JDIMENSION>(rows));
   jpeg_finish_decompress(cinfo);
