@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/qt_services.h"
 #include "platform/error_sink.h"
@@ -30,6 +31,9 @@ void AltHtmlEdit::keyPressEvent(QKeyEvent* event) {
 }
 
 namespace {
+
+constexpr int kClientWidth = 291;
+constexpr int kClientHeight = 300;
 
 QLabel* centredText(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
@@ -113,7 +117,12 @@ TAdvancedWindow::TAdvancedWindow(AppletEditor& editor, std::function<void(int)> 
   connect(helpButton, &QToolButton::clicked, this, [this] { runGuarded([this] { bHelpClick(); }); });
   connect(closeButton, &QPushButton::clicked, this, [this] { runGuarded([this] { bCloseClick(); }); });
 
-  resize(QSize(291, 300).expandedTo(sizeHint()));
+  // A dialog border: 291 x 300, grown only as far as the font needs, never
+  // resized by the user. Measured once the style has set the fonts it draws
+  // with (group box titles, for one).
+  ensurePolished();
+  const int width = std::max(kClientWidth, minimumSizeHint().width());
+  setFixedSize(width, std::max(kClientHeight, layout->totalMinimumHeightForWidth(width)));
 }
 
 void TAdvancedWindow::setPlayerChoice(PlayerChoice* choice) {

@@ -23,6 +23,10 @@ class AltHtmlEdit : public QPlainTextEdit {
  public:
   using QPlainTextEdit::QPlainTextEdit;
 
+  // The box takes whatever room the fixed dialog has left; asking for more
+  // would squeeze the wrapped texts around it.
+  QSize sizeHint() const override { return minimumSizeHint(); }
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
 };

@@ -1,5 +1,6 @@
 #include "app/help_window.h"
 
+#include <QApplication>
 #include <QScrollBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -11,7 +12,10 @@
 namespace glx {
 
 HelpWindow::HelpWindow(std::string programFolder, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_programFolder(std::move(programFolder)), m_browser(new QTextBrowser(this)) {
+    : QWidget(parent, Qt::Window),
+      m_programFolder(std::move(programFolder)),
+      m_owner(parent),
+      m_browser(new QTextBrowser(this)) {
   setObjectName(QStringLiteral("helpWindow"));
   setWindowTitle(QStringLiteral("Glimmerax Help"));
   m_browser->setObjectName(QStringLiteral("helpBrowser"));
@@ -27,6 +31,16 @@ void HelpWindow::showContext(int context) {
   if (!fileExists(path)) throw Error("Cannot find the help file \"" + path + "\".");
   QUrl url = QUrl::fromLocalFile(qs(path));
   if (context != 0) url.setFragment(QStringLiteral("context-%1").arg(context));
+  // Asked for from a modal window, the help belongs to that window while it
+  // is shown: otherwise the modal window would block it until it closed.
+  QWidget* modal = QApplication::activeModalWidget();
+  QWidget* owner = modal && modal != this && !isAncestorOf(modal) ? modal : m_owner.data();
+  if (owner != parentWidget()) {
+    const QRect placed = geometry();
+    const bool wasShown = isVisible();
+    setParent(owner, Qt::Window);
+    if (wasShown) setGeometry(placed);
+  }
   m_browser->setSource(url);
   // Asking again for the page already shown must still move to the anchor.
   if (context != 0)

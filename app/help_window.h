@@ -4,6 +4,7 @@
 // shell cannot do this.)
 #pragma once
 
+#include <QPointer>
 #include <QTextBrowser>
 #include <QWidget>
 #include <string>
@@ -19,6 +20,8 @@ class HelpWindow : public QWidget {
 
   // 0 shows the page from its top; any other number scrolls to the anchor
   // "context-<number>". Raises an error naming the file when it is missing.
+  // Shown while a modal window is open, the help window is handed to that
+  // window (it goes with it when it is freed), so that it can be used.
   void showContext(int context);
 
   // The page and anchor last shown (for checks).
@@ -26,6 +29,7 @@ class HelpWindow : public QWidget {
 
  private:
   std::string m_programFolder;
+  QPointer<QWidget> m_owner;
   QTextBrowser* m_browser;
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/application_setup.h"
 #include "app/companion_windows.h"
 #include "app/main_window.h"
 #include "app/print_html.h"
@@ -21,8 +22,7 @@ int main(int argc, char** argv) {
   if (const auto rc = glx::publishCommand(argc, argv)) return *rc;
 
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Glimmerax"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Glimmerax"));
+  glx::setUpApplication();
   // The main window's close ends the program, whatever other windows are open.
   QApplication::setQuitOnLastWindowClosed(false);
   glx::MessageBoxErrorSink errorBox;

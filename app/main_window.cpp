@@ -23,6 +23,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/about_window.h"
 #include "app/advanced_window.h"
@@ -73,8 +74,18 @@ QSpinBox* spinBox(const char* name, int maximum, const QString& hint, QWidget* p
   auto* box = new QSpinBox(parent);
   box->setObjectName(QString::fromLatin1(name));
   box->setRange(0, maximum);
+  box->setProperty("designedMaximum", maximum);
   if (!hint.isEmpty()) box->setToolTip(hint);
   return box;
+}
+
+// A hand-edited project may hold a number outside a box's designed range,
+// and that number is what a save writes back; the box's range widens just
+// enough to show it as it stands, rather than showing a clamped value.
+void showNumber(QSpinBox* box, int value) {
+  if (box->value() == value) return;
+  box->setRange(std::min(0, value), std::max(box->property("designedMaximum").toInt(), value));
+  box->setValue(value);
 }
 
 }  // namespace
@@ -222,7 +233,17 @@ void TMainWindow::buildControls() {
   speedLabel->setBuddy(eIncrement);
   speedRow->addWidget(speedLabel);
   speedRow->addWidget(eIncrement, 1);
-  // One of the two stands in the same place, following the effect.
+  // One of the two stands in the same place, following the effect, and
+  // they line up: one label width, one height, and the hidden one keeps its
+  // room so that the group's width does not change with the effect.
+  const int labelWidth = std::max(framesLabel->sizeHint().width(), speedLabel->sizeHint().width());
+  for (QLabel* label : {framesLabel, speedLabel}) label->setMinimumWidth(labelWidth);
+  for (QWidget* panel : {framesPanel, speedPanel}) {
+    QSizePolicy policy = panel->sizePolicy();
+    policy.setVerticalPolicy(QSizePolicy::Fixed);
+    policy.setRetainSizeWhenHidden(true);
+    panel->setSizePolicy(policy);
+  }
   effectsLayout->addWidget(framesPanel, 2, 0, 1, 3);
   effectsLayout->addWidget(speedPanel, 2, 0, 1, 3);
   framesPanel->hide();
@@ -291,7 +312,7 @@ void TMainWindow::buildControls() {
   eFrame->setMinimumWidth(eFrame->fontMetrics().horizontalAdvance(QStringLiteral("_parent")) * 2);
   frameLabel->setBuddy(eFrame);
   linkLayout->addWidget(frameLabel, 2, 0);
-  linkLayout->addWidget(eFrame, 2, 1);
+  linkLayout->addWidget(eFrame, 2, 1, 1, 2);
   linkLayout->addWidget(helpButton(kLinkHelp, linkGroup), 2, 3, Qt::AlignRight);
   linkLayout->setColumnStretch(1, 1);
   linkLayout->setColumnStretch(2, 1);
@@ -333,6 +354,7 @@ void TMainWindow::buildControls() {
   lImagesFolder->setTextFormat(Qt::RichText);
   lImagesFolder->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
   lImagesFolder->setCursor(Qt::PointingHandCursor);
+  lImagesFolder->setToolTip(QStringLiteral("Click me to display the folder with the images required for this applet"));
   infoLayout->addWidget(important);
   infoLayout->addWidget(wrappedText(QStringLiteral("Here is the HTML required for this applet. Copy and paste it in the "
                                                    "HTML page which you want the applet to appear."),
@@ -369,7 +391,8 @@ void TMainWindow::buildControls() {
   panel->setObjectName(QStringLiteral("testPanel"));
   auto* panelLayout = new QVBoxLayout(panel);
   panelLayout->setContentsMargins(0, 0, 0, 0);
-  bTest = button("bTest", QStringLiteral("&Test in Browser"), QString(), panel);
+  bTest = button("bTest", QStringLiteral("&Test in Browser"),
+                 QStringLiteral("Press me to run the applet in your web browser"), panel);
   bTest->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
   panelLayout->addSpacing(Tabs->tabBar()->sizeHint().height());
   panelLayout->addWidget(bTest);
@@ -499,10 +522,10 @@ void TMainWindow::refreshControls() {
 
   if (cEffects->currentIndex() != m_document.effectIndex)
     cEffects->setCurrentIndex(isValidEffectIndex(m_document.effectIndex) ? m_document.effectIndex : -1);
-  if (eFrames->value() != m_document.frameCount) eFrames->setValue(m_document.frameCount);
-  if (eIncrement->value() != m_document.effectSpeed) eIncrement->setValue(m_document.effectSpeed);
-  if (eAppletWidth->value() != m_document.appletWidth) eAppletWidth->setValue(m_document.appletWidth);
-  if (eAppletHeight->value() != m_document.appletHeight) eAppletHeight->setValue(m_document.appletHeight);
+  showNumber(eFrames, m_document.frameCount);
+  showNumber(eIncrement, m_document.effectSpeed);
+  showNumber(eAppletWidth, m_document.appletWidth);
+  showNumber(eAppletHeight, m_document.appletHeight);
   if (m_document.link != m_shownLink) {
     eLink->setText(qs(m_document.link));
     m_shownLink = m_document.link;

@@ -220,7 +220,8 @@ class TMainWindow : public QMainWindow,
   std::function<void()> m_showBrowserWindow;
   std::function<void()> m_showUpdateWindow;
   std::function<std::string()> m_currentBrowser;
-  HelpWindow* m_help = nullptr;
+  // Shown from a modal window, the help belongs to it and may go with it.
+  QPointer<HelpWindow> m_help;
   QIcon m_helpIcon;
 
  public:

@@ -28,7 +28,7 @@ uint32_t fromQColor(const QColor& c) {
 std::optional<std::string> runFileDialog(QWidget* parent, const FileDialogOptions& o, bool save) {
   QFileDialog dialog(parent, qs(o.title), qs(o.folder), qs(o.filter));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setFileMode(save || !o.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (!o.defaultExt.empty()) dialog.setDefaultSuffix(qs(o.defaultExt));
   if (!o.fileName.empty()) dialog.selectFile(qs(o.fileName));
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);

@@ -9,6 +9,8 @@ FileDialogOptions openProjectDialogOptions() {
   o.title = "Open Glimmerax File";
   o.filter = "Glimmerax (*.glx)";
   o.defaultExt = "glx";
+  // A name that does not exist is taken too; the open then reports it.
+  o.mustExist = false;
   return o;
 }
 

@@ -18,6 +18,7 @@ struct FileDialogOptions {
   std::string fileName;    // preset file name
   std::string folder;      // initial folder
   bool preview = false;    // show a preview of the selected picture
+  bool mustExist = true;   // open: only an existing file can be chosen
 };
 
 class UserDialogs {

@@ -382,6 +382,9 @@ void TFormSettings::placeWindow(std::optional<int> left, std::optional<int> top,
       // A window larger than the screen keeps its title bar on it.
       x = std::max((sw - w) / 2, 0);
       y = std::max((sh - h) / 2, 0);
+      // A window that has not been laid out yet has no real size: it is
+      // centred again when it is first shown.
+      m_centreWhenShown = true;
     } else {
       if (x + w > sw) x = sw - w;
       if (y + h > sh) y = sh - h;
@@ -391,6 +394,7 @@ void TFormSettings::placeWindow(std::optional<int> left, std::optional<int> top,
     m_window->move(x, y);
     return;
   }
+  m_centreWhenShown = false;
   const int w = width.value_or(m_window->width());
   const int h = height.value_or(m_window->height());
   int x = left.value_or(m_window->x());
@@ -470,6 +474,15 @@ bool TFormSettings::eventFilter(QObject* watched, QEvent* event) {
   // which are not a new showing or a closing.
   if (type == QEvent::Show && !event->spontaneous()) {
     m_savedLatch = false;
+    if (m_centreWhenShown) {
+      // Shown, the window has its laid-out size; the frame counts where the
+      // desktop has already drawn one.
+      m_centreWhenShown = false;
+      const QSize screen = screenSize(m_window);
+      const QSize frame = m_window->frameGeometry().size();
+      m_window->move(std::max((screen.width() - frame.width()) / 2, 0),
+                     std::max((screen.height() - frame.height()) / 2, 0));
+    }
   } else if (type == QEvent::Hide && !event->spontaneous()) {
     // A window hides after its close has been accepted, so a cancelled
     // close saves nothing and a project saved while closing is included.
@@ -579,6 +592,8 @@ void TFormSettings::removeMRUEntries() {
       delete action;
     }
   }
+  // The sub-menu is handed back as it was found.
+  if (m_mruPlacement == pmpDescending) m_mruItem->setEnabled(true);
 }
 
 void TFormSettings::rebuildMRUMenu() {
@@ -662,6 +677,9 @@ void TFormSettings::rebuildMRUMenu() {
     const std::string caption = "&" + std::to_string(k) + " " + mruDisplayText(m_mru[k - 1]);
     action->setText(QString::fromStdString(caption));
   }
+  // A sub-menu with nothing in it is disabled: Qt never pops up again a
+  // sub-menu that was hovered while empty, entries or not.
+  if (m_mruPlacement == pmpDescending) m_mruItem->setEnabled(!container->isEmpty());
 }
 
 void TFormSettings::mruClicked(QAction* action) {

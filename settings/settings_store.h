@@ -255,6 +255,7 @@ class TFormSettings : public TSettingsBase {
   bool m_autoRestartApp = false;
   bool m_savedLatch = false;
   bool m_centreAtRestore = false;
+  bool m_centreWhenShown = false;
   bool m_isMainWindow = false;
   const std::type_info* m_windowType = nullptr;
 

@@ -7,9 +7,15 @@
 #include <QComboBox>
 #include <QImage>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
+#include <cstdlib>
+#include <functional>
 
 #include "app/browser_window.h"
+#include "app/help_window.h"
 #include "app/update_window.h"
 #include "publish/test_run.h"
 #include "settings/bound_widgets.h"
@@ -43,6 +49,73 @@ TEST_F(MainWindowTest, BrowserMenuShowsTheBrowserWindowModally) {
   menuAction(*window, "browserMenuItem")->trigger();
   EXPECT_TRUE(sawModal);
   EXPECT_FALSE(companions.browser->isVisible());
+}
+
+// Runs "&Browser" and, while the window is shown modally, the given check;
+// the window is closed after it.
+void whileBrowserWindowShown(TMainWindow& window, const std::function<void(QWidget* modal)>& check) {
+  bool ran = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    ran = true;
+    check(modal);
+    if (QWidget* still = QApplication::activeModalWidget()) still->close();
+  });
+  menuAction(window, "browserMenuItem")->trigger();
+  EXPECT_TRUE(ran);
+}
+
+TEST_F(MainWindowTest, BrowserWindowOpensCentredOnTheScreen) {
+  startWithCompanions();
+  whileBrowserWindowShown(*window, [&](QWidget* modal) {
+    ASSERT_EQ(modal, companions.browser);
+    const QRect screen = modal->screen()->geometry();
+    const QRect frame = modal->frameGeometry();
+    // Its real size, not the size it had before it was laid out.
+    EXPECT_GE(frame.width(), modal->sizeHint().width());
+    EXPECT_LE(std::abs(frame.center().x() - screen.center().x()), 1) << frame.x() << "," << frame.y();
+    EXPECT_LE(std::abs(frame.center().y() - screen.center().y()), 1) << frame.x() << "," << frame.y();
+  });
+}
+
+// Counts the key presses that reach a window through the window system,
+// where a modal window would hold them back.
+class KeyCounter : public QObject {
+ public:
+  int presses = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) ++presses;
+    return false;
+  }
+};
+
+TEST_F(MainWindowTest, HelpFromTheModalBrowserWindowCanBeUsedAtOnce) {
+  startWithCompanions();
+  whileBrowserWindowShown(*window, [&](QWidget* modal) {
+    ASSERT_EQ(modal, companions.browser);
+    companions.browser->SpeedButton4->click();
+    HelpWindow& help = window->helpWindow();
+    ASSERT_TRUE(help.isVisible());
+    EXPECT_EQ(help.currentSource().fragment().toStdString(), "context-32");
+    ASSERT_NE(help.windowHandle(), nullptr);
+    KeyCounter keys;
+    help.windowHandle()->installEventFilter(&keys);
+    QTest::keyClick(help.windowHandle(), Qt::Key_Down);
+    help.windowHandle()->removeEventFilter(&keys);
+    EXPECT_EQ(keys.presses, 1) << "the help window is blocked by the browser window";
+    // And it closes while the browser window stays open.
+    EXPECT_TRUE(help.close());
+    EXPECT_TRUE(companions.browser->isVisible());
+  });
+  EXPECT_TRUE(errors.errors.empty()) << errors.errors.front();
+
+  // Later, from the main window, the same help window is shown again.
+  menuAction(*window, "helpMenuItem")->trigger();
+  EXPECT_TRUE(window->helpWindow().isVisible());
+  EXPECT_TRUE(errors.errors.empty()) << errors.errors.front();
+  window->helpWindow().close();
 }
 
 TEST_F(MainWindowTest, InternetUpdateShowsTheUpdateWindowWithoutWaiting) {

@@ -168,6 +168,63 @@ TEST_F(MainWindowTest, StartWithAnUnreadableProjectGoesOnWithAFreshDocument) {
   }
 }
 
+std::vector<std::string> fileLines(const std::string& path) {
+  std::vector<std::string> lines;
+  const std::string text = readFileBytes(path);
+  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+// A project edited by hand may hold numbers the spin boxes were not made
+// for. The number shown is the number kept and written back.
+TEST_F(MainWindowTest, NumbersOutsideTheBoxesRangesAreShownAsTheyStand) {
+  struct Case {
+    const char* name;
+    const char* effect;
+    const char* frames;
+    const char* speed;
+    int shownFrames;
+    int shownSpeed;
+  };
+  const Case cases[] = {
+      {"above both ranges, frames effect", "5", "20000", "250", 20000, 250},
+      {"above both ranges, speed effect", "0", "123456", "101", 123456, 101},
+      {"below both ranges", "5", "-7", "-1", -7, -1},
+      {"at the top of both ranges", "0", "10000", "100", 10000, 100},
+      {"not numbers", "5", "abc", "", 0, 0},
+  };
+  for (const Case& c : cases) {
+    const std::string path = pictures.write(
+        "numbers.glx", std::string("Glimmerax File\r\nwarning\r\n1\r\n") + c.effect + "\r\n" + c.frames + "\r\n" +
+                           c.speed + "\r\n\r\n\r\nclBlack\r\n0\r\nclBlack\r\nclWhite\r\nLoading...\r\n\r\n");
+    start({path});
+    ASSERT_TRUE(errors.errors.empty()) << c.name << ": " << errors.errors.front();
+    EXPECT_EQ(doc().frameCount, c.shownFrames) << c.name;
+    EXPECT_EQ(doc().effectSpeed, c.shownSpeed) << c.name;
+    EXPECT_EQ(window->eFrames->value(), c.shownFrames) << c.name;
+    EXPECT_EQ(window->eIncrement->value(), c.shownSpeed) << c.name;
+    EXPECT_EQ(window->eFrames->text().toStdString(), std::to_string(c.shownFrames)) << c.name;
+    EXPECT_EQ(window->eIncrement->text().toStdString(), std::to_string(c.shownSpeed)) << c.name;
+
+    // What is shown is what a save writes.
+    window->findChild<QAction*>(QStringLiteral("saveMenuItem"))->trigger();
+    const std::vector<std::string> lines = fileLines(path);
+    ASSERT_GE(lines.size(), 6u) << c.name;
+    EXPECT_EQ(lines[4], std::to_string(c.shownFrames)) << c.name;
+    EXPECT_EQ(lines[5], std::to_string(c.shownSpeed)) << c.name;
+
+    // A catalogue row brings the box back to its designed range.
+    window->cEffects->setCurrentIndex(6);
+    EXPECT_EQ(window->eFrames->value(), doc().frameCount) << c.name;
+    EXPECT_EQ(window->eFrames->minimum(), 0) << c.name;
+    EXPECT_EQ(window->eFrames->maximum(), 10000) << c.name;
+    EXPECT_EQ(window->eIncrement->maximum(), 100) << c.name;
+    EXPECT_TRUE(errors.errors.empty()) << c.name;
+    window.reset();
+  }
+}
+
 TEST_F(MainWindowTest, CloseQuestionKeepsTheWindowOnCancelAndOnAFailedSave) {
   start();
   QTest::keyClicks(window->eLink, "x.html");
@@ -232,6 +289,26 @@ std::vector<std::string> reopenEntries(TMainWindow& window) {
   for (QAction* a : window.reopenMenu->actions())
     if (!a->isSeparator()) entries.push_back(a->text().toStdString());
   return entries;
+}
+
+// An empty "&Reopen" sub-menu is disabled; once the list has entries it
+// opens, in the same session and after a restart.
+TEST_F(MainWindowTest, ReopenIsEnabledOnlyWithEntries) {
+  start();
+  EXPECT_TRUE(reopenEntries(*window).empty());
+  EXPECT_FALSE(window->reopenMenu->menuAction()->isEnabled());
+
+  dialogs.saveAnswers.push_back(pictures / "sky.glx");
+  window->findChild<QAction*>(QStringLiteral("SaveAsMenuItem"))->trigger();
+  EXPECT_EQ(reopenEntries(*window), std::vector<std::string>{"&1 sky.glx"});
+  EXPECT_TRUE(window->reopenMenu->menuAction()->isEnabled());
+  ASSERT_TRUE(window->close());
+  window.reset();
+
+  start();
+  EXPECT_EQ(reopenEntries(*window), std::vector<std::string>{"&1 sky.glx"});
+  EXPECT_TRUE(window->reopenMenu->menuAction()->isEnabled());
+  EXPECT_TRUE(errors.errors.empty()) << errors.errors.front();
 }
 
 TEST_F(MainWindowTest, SettingsSurviveARestart) {

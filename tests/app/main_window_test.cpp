@@ -81,7 +81,8 @@ TEST_F(MainWindowTest, CaptionsHintsAndMenus) {
       {window->bLinkBrowse, nullptr, "Press me to browse for a HTML page"},
       {window->eFrame, nullptr, "Enter the target frame for the link (optional)"},
       {window->bCopyHTML, "Copy HTM&L to Clipboard", "Press me to copy the HTML to your clipboard"},
-      {window->bTest, "&Test in Browser", nullptr},
+      {window->bTest, "&Test in Browser", "Press me to run the applet in your web browser"},
+      {window->lImagesFolder, nullptr, "Click me to display the folder with the images required for this applet"},
   };
   for (const Hint& h : hints) {
     const std::string name = h.widget->objectName().toStdString();
@@ -119,6 +120,57 @@ TEST_F(MainWindowTest, CaptionsHintsAndMenus) {
   EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_GE(window->centralWidget()->width(), 563);
   EXPECT_GE(window->centralWidget()->height(), 317);
+}
+
+// Where a control stands in the main window.
+QRect placeOf(const TMainWindow& window, const QWidget* widget) {
+  return {widget->mapTo(&window, QPoint(0, 0)), widget->size()};
+}
+
+QLabel* labelFor(const QWidget* buddy) {
+  for (QLabel* label : buddy->window()->findChildren<QLabel*>())
+    if (label->buddy() == buddy) return label;
+  ADD_FAILURE() << "no label for " << buddy->objectName().toStdString();
+  return nullptr;
+}
+
+// The speed row and the frames row take turns in one place: switching
+// between a speed effect and a frames effect moves nothing in the group.
+TEST_F(MainWindowTest, SpeedAndFramesRowsLineUp) {
+  start();
+  auto settle = [] { QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest); };
+  window->cEffects->setCurrentIndex(5);  // a frames effect
+  settle();
+  ASSERT_FALSE(window->eFrames->isHidden());
+  const QRect framesBox = placeOf(*window, window->eFrames);
+  const QRect framesLabel = placeOf(*window, labelFor(window->eFrames));
+  const QRect colourWithFrames = placeOf(*window, window->bkColorBtn);
+  const QRect listWithFrames = placeOf(*window, window->cEffects);
+
+  window->cEffects->setCurrentIndex(0);  // a speed effect
+  settle();
+  ASSERT_FALSE(window->eIncrement->isHidden());
+  EXPECT_EQ(placeOf(*window, window->eIncrement), framesBox);
+  const QRect speedLabel = placeOf(*window, labelFor(window->eIncrement));
+  EXPECT_EQ(speedLabel.left(), framesLabel.left());
+  EXPECT_EQ(speedLabel.top(), framesLabel.top());
+  EXPECT_EQ(speedLabel.height(), framesLabel.height());
+  EXPECT_EQ(placeOf(*window, window->bkColorBtn), colourWithFrames);
+  EXPECT_EQ(placeOf(*window, window->cEffects), listWithFrames);
+}
+
+// The frame field has the room of its row, as the link field has, and a
+// longer frame name shows whole.
+TEST_F(MainWindowTest, FrameFieldHasItsRowsRoom) {
+  start();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  const QRect frame = placeOf(*window, window->eFrame);
+  const QRect link = placeOf(*window, window->eLink);
+  EXPECT_EQ(frame.left(), link.left());
+  EXPECT_EQ(frame.width(), link.width());
+  const QString name = QStringLiteral("contentFrame");
+  window->eFrame->setEditText(name);
+  EXPECT_GE(window->eFrame->lineEdit()->width(), window->eFrame->lineEdit()->fontMetrics().horizontalAdvance(name));
 }
 
 TEST_F(MainWindowTest, AddImageCopiesItIntoBothFolders) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QTimer>
 #include <QLineEdit>
@@ -12,10 +15,13 @@
 
 #include "app/about_window.h"
 #include "app/advanced_window.h"
+#include "app/application_setup.h"
 #include "app/qt_services.h"
+#include "document/document_commands.h"
 #include "platform/errors.h"
 #include "tests/support/fakes.h"
 #include "tests/support/program_folder_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace glx::test {
 namespace {
@@ -144,6 +150,52 @@ TEST_F(AdvancedWindowTest, ShowingFillsFromTheDocumentWithoutMarkingIt) {
   closeAndFree(w);
 }
 
+// A dialog border of the designed 291 x 300: larger only as far as a
+// larger font needs, never resizable, and nothing in it cut off.
+TEST_F(AdvancedWindowTest, FixedDialogOfTheDesignedSize) {
+  editor.setDefaults();
+  const QFont original = QApplication::font();
+  struct Case {
+    const char* name;
+    int pointSize;  // 0: the desktop's font
+  };
+  for (const Case& c : {Case{"the desktop's font", 0}, Case{"a large font", 20}}) {
+    if (c.pointSize) {
+      QFont large = original;
+      large.setPointSize(c.pointSize);
+      QApplication::setFont(large);
+    }
+    TAdvancedWindow* w = open();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(w->minimumSize(), w->maximumSize()) << c.name;
+    EXPECT_EQ(w->size(), w->minimumSize()) << c.name;
+    // At least the designed size; beyond it only as far as the content at
+    // its smallest needs.
+    EXPECT_GE(w->width(), 291) << c.name;
+    EXPECT_GE(w->height(), 300) << c.name;
+    if (w->width() > 291) EXPECT_EQ(w->width(), w->minimumSizeHint().width()) << c.name;
+    if (w->height() > 300) EXPECT_EQ(w->height(), w->layout()->totalMinimumHeightForWidth(w->width())) << c.name;
+    if (c.pointSize) EXPECT_GT(w->height(), 300) << c.name;
+    for (QWidget* control : w->findChildren<QWidget*>()) {
+      const bool laidOut = control->parentWidget() == w || qobject_cast<QGroupBox*>(control->parentWidget());
+      if (!laidOut || !control->isVisibleTo(w)) continue;
+      const std::string name = c.name + std::string(": ") + control->metaObject()->className() + " " +
+                               control->objectName().toStdString();
+      const QRect place(control->mapTo(w, QPoint(0, 0)), control->size());
+      EXPECT_TRUE(w->rect().contains(place)) << name;
+      const QSize needed = control->minimumSizeHint();
+      if (needed.isValid()) {
+        EXPECT_GE(control->width(), needed.width()) << name;
+        EXPECT_GE(control->height(), needed.height()) << name;
+      }
+      if (auto* label = qobject_cast<QLabel*>(control); label && label->wordWrap())
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << name;
+    }
+    closeAndFree(w);
+    QApplication::setFont(original);
+  }
+}
+
 TEST_F(AdvancedWindowTest, ColourButtonsAndHelp) {
   editor.setDefaults();
   TAdvancedWindow* w = open();
@@ -168,6 +220,76 @@ TEST_F(AdvancedWindowTest, ColourButtonsAndHelp) {
 
 namespace glx::test {
 namespace {
+
+// Qt adds an application display name, once one is set, to the caption of
+// every window; the program sets none, so the display name stays the
+// application's name and each window keeps its caption alone.
+TEST(ApplicationSetup, NoNameIsAddedToTheCaptions) {
+  const QString before = QCoreApplication::applicationName();
+  setUpApplication();
+  EXPECT_EQ(QCoreApplication::applicationName().toStdString(), "Glimmerax");
+  QCoreApplication::setApplicationName(QStringLiteral("glimmerax-probe"));
+  EXPECT_EQ(QGuiApplication::applicationDisplayName().toStdString(), "glimmerax-probe");
+  QCoreApplication::setApplicationName(before);
+}
+
+// Types a name into the real open dialog and confirms it, as a person
+// would; a warning box on the way is recorded and closed, and a dialog that
+// stays open after its confirmation is cancelled.
+struct TypedOpen {
+  std::optional<std::string> chosen;
+  bool warned = false;
+};
+
+TypedOpen typeIntoOpenDialog(FileDialogOptions options, const std::string& folder, const std::string& name) {
+  TypedOpen result;
+  options.folder = folder;
+  int confirmations = 0;
+  QTimer driver;
+  driver.setInterval(10);
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      result.warned = true;
+      box->close();
+    } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+      if (confirmations++ > 0) {
+        QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+        return;
+      }
+      auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      ASSERT_NE(edit, nullptr);
+      edit->setText(QString::fromStdString(name));
+      // Confirmed from the event loop, so this timer can answer a box the
+      // confirmation raises.
+      QMetaObject::invokeMethod(dialog, &QDialog::accept, Qt::QueuedConnection);
+    }
+  });
+  driver.start();
+  // Never hang on a dialog the driver could not answer.
+  QTimer::singleShot(10000, [] {
+    while (QWidget* w = QApplication::activeModalWidget()) w->close();
+  });
+  QtUserDialogs dialogs;
+  result.chosen = dialogs.openFile(options);
+  return result;
+}
+
+// The project Open dialog takes a name that does not exist (opening it then
+// reports "File not found"); the picture dialog still wants an existing one.
+TEST(OpenDialog, ProjectNamesNeedNotExistPicturesMust) {
+  TempDir folder;
+  FileDialogOptions picture;
+  picture.title = "Open Image";
+  const TypedOpen project = typeIntoOpenDialog(openProjectDialogOptions(), folder.path(), "missing.glx");
+  ASSERT_TRUE(project.chosen.has_value());
+  EXPECT_EQ(*project.chosen, folder / "missing.glx");
+  EXPECT_FALSE(project.warned);
+
+  const TypedOpen image = typeIntoOpenDialog(picture, folder.path(), "missing.gif");
+  EXPECT_FALSE(image.chosen.has_value());
+  EXPECT_TRUE(image.warned);
+}
 
 // The application's standard error box: a message box titled "Glimmerax"
 // with the exception's text; the program goes on after OK.

@@ -93,6 +93,8 @@ TEST_F(DocumentCommandsTest, DialogOptions) {
   EXPECT_EQ(open.title, "Open Glimmerax File");
   EXPECT_EQ(open.filter, "Glimmerax (*.glx)");
   EXPECT_EQ(open.defaultExt, "glx");
+  EXPECT_FALSE(open.mustExist) << "a name that does not exist is reported by the open";
+  EXPECT_TRUE(FileDialogOptions{}.mustExist);
   const FileDialogOptions save = saveProjectDialogOptions();
   EXPECT_EQ(save.title, "Save Glimmerax File");
   EXPECT_EQ(save.filter, "Glimmerax File (*.glx)");
