@@ -154,8 +154,14 @@ void TAdvancedWindow::mAltHTMLChange() {
 void TAdvancedWindow::eLoadingMessageChange() {
   AppletDocument& d = document();
   if (d.updatingControls) return;
-  d.modified = true;
-  d.loadingMessage = ss(m_loadingMessage->text());
+  const std::string text = ss(m_loadingMessage->text());
+  const std::string stored = m_editor.eLoadingMessageChange(text);
+  if (stored != text) {
+    // A pasted line break is dropped from the field too.
+    d.updatingControls = true;
+    m_loadingMessage->setText(qs(stored));
+    d.updatingControls = false;
+  }
 }
 
 void TAdvancedWindow::bBackgroundColorClick() {

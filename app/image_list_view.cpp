@@ -4,6 +4,7 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QStyle>
 
 namespace glx {
 
@@ -18,6 +19,13 @@ ImageListView::ImageListView(QWidget* parent) : QListWidget(parent) {
   setDropIndicatorShown(false);
   setDragDropMode(QAbstractItemView::DragDrop);
   setDefaultDropAction(Qt::MoveAction);
+  m_fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
+}
+
+QListWidgetItem* ImageListView::addImage(const QString& name) {
+  auto* item = new QListWidgetItem(m_fileIcon, name);
+  addItem(item);
+  return item;
 }
 
 void ImageListView::startDrag(Qt::DropActions) {

@@ -3,6 +3,7 @@
 // the order and the window rebuilds the list from it.
 #pragma once
 
+#include <QIcon>
 #include <QListWidget>
 
 namespace glx {
@@ -11,6 +12,10 @@ class ImageListView : public QListWidget {
   Q_OBJECT
  public:
   explicit ImageListView(QWidget* parent = nullptr);
+
+  // Appends a row for an image. Every row shows the same file icon, shared
+  // rather than copied, so a project of many thousand images stays small.
+  QListWidgetItem* addImage(const QString& name);
 
   // Whether the drag now under way began in this list. Drops are accepted
   // only then. Public so that drops can be checked without a real drag,
@@ -32,6 +37,7 @@ class ImageListView : public QListWidget {
 
  private:
   bool m_dragStartedHere = false;
+  QIcon m_fileIcon;
 };
 
 }  // namespace glx

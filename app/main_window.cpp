@@ -574,9 +574,7 @@ void TMainWindow::updateListbox() {
   m_refreshing = wasRefreshing;
 }
 
-void TMainWindow::addImageItem(const std::string& name) {
-  imageListBox->addItem(new QListWidgetItem(style()->standardIcon(QStyle::SP_FileIcon), qs(name)));
-}
+void TMainWindow::addImageItem(const std::string& name) { imageListBox->addImage(qs(name)); }
 
 std::vector<std::string> TMainWindow::makeHTML() { return m_htmlBuilder.makeHTML(); }
 
@@ -617,7 +615,7 @@ std::string TMainWindow::configOneText() const { return ss(m_configOne->text());
 
 void TMainWindow::setConfigOneText(const std::string& text) { m_configOne->setText(qs(text)); }
 
-void TMainWindow::saveSettingsNow() { m_appSettings->SaveToRegistry(); }
+void TMainWindow::saveSettingsNow() { m_appSettings->SaveToRegistryReported(); }
 
 bool TMainWindow::playInBrowsers() const { return m_playInBrowsers && m_playInBrowsers->isChecked(); }
 

@@ -4,6 +4,14 @@
 
 namespace glx {
 
+std::string oneLineText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text)
+    if (c != '\r' && c != '\n') out += c;
+  return out;
+}
+
 void AppletEditor::setDefaults() {
   AppletDocument& d = m_document;
   d.selectedImage = -1;
@@ -44,6 +52,14 @@ void AppletEditor::cEffectsChange(int effectIndex) {
   view().showEffectControl(effectShowsSpeed(effectIndex));
   if (!d.appletClass.empty()) m_files.copyClassFile(d.appletClass, m_files.folders().requiredFilesFolder());
   d.modified = true;
+}
+
+std::string AppletEditor::eLoadingMessageChange(const std::string& text) {
+  AppletDocument& d = m_document;
+  if (d.updatingControls) return d.loadingMessage;
+  d.modified = true;
+  d.loadingMessage = oneLineText(text);
+  return d.loadingMessage;
 }
 
 Color AppletEditor::getColor(Color current) {

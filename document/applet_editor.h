@@ -32,6 +32,12 @@ class NullDocumentView : public DocumentView {
   void selectEffect(int) override {}
 };
 
+// The text of a one-line field: CR and LF dropped. A line break never
+// belongs in the link, the frame or the loading message (one pasted from a
+// terminal often brings one), and a project file gives each such field
+// exactly one line.
+std::string oneLineText(const std::string& text);
+
 class AppletEditor {
  public:
   AppletEditor(AppletDocument& document, RequiredFiles& files, UserDialogs& dialogs, DocumentView& view)
@@ -44,6 +50,10 @@ class AppletEditor {
 
   void setDefaults();
   void cEffectsChange(int effectIndex);
+  // The loading message field was edited: stores its text without line
+  // breaks and sets modified. Nothing while updatingControls is set.
+  // Returns what was stored, for the field to show when it differs.
+  std::string eLoadingMessageChange(const std::string& text);
   // Shows the colour dialog preset to current; the chosen colour (and
   // modified set) or current unchanged when cancelled.
   Color getColor(Color current);

@@ -1,5 +1,7 @@
 #include "document/html_builder.h"
 
+#include "document/applet_editor.h"
+
 #include <algorithm>
 
 #include "publish/image_probe.h"
@@ -125,13 +127,15 @@ std::string HtmlBuilder::getImageTag() const {
 }
 
 std::string HtmlBuilder::getLinkTag() const {
-  return "<PARAM NAME=\"LINK\" VALUE=\"" + orBlank(m_document.link) + "|" + orBlank(m_document.targetFrame) +
-         "| |\">";
+  // One line, whatever a hand-edited project file brought into the fields.
+  return "<PARAM NAME=\"LINK\" VALUE=\"" + orBlank(oneLineText(m_document.link)) + "|" +
+         orBlank(oneLineText(m_document.targetFrame)) + "| |\">";
 }
 
 std::string HtmlBuilder::getLoadTag() const {
   const AppletDocument& d = m_document;
-  const std::string message = d.loadingMessage.empty() ? " |" : d.loadingMessage;
+  const std::string oneLine = oneLineText(d.loadingMessage);
+  const std::string message = oneLine.empty() ? " |" : oneLine;
   return "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"" + getHexColor(d.loadingBackgroundColor) + "|" +
          getHexColor(d.loadingFontColor) + "|" + message + "\">";
 }
@@ -171,7 +175,9 @@ std::string HtmlBuilder::reBadFrame(const std::string& text) {
 void HtmlBuilder::eLinkChange(const std::string& text) {
   AppletDocument& d = m_document;
   if (d.updatingControls) return;
-  d.link = reBad(text);
+  // Line breaks go silently: they are not among the characters the user is
+  // warned about.
+  d.link = reBad(oneLineText(text));
   if (d.link != text) {
     UpdatingControls updating(d);
     m_view.setLinkText(d.link);
@@ -182,7 +188,7 @@ void HtmlBuilder::eLinkChange(const std::string& text) {
 void HtmlBuilder::eFrameChange(const std::string& text) {
   AppletDocument& d = m_document;
   if (d.updatingControls) return;
-  d.targetFrame = reBadFrame(text);
+  d.targetFrame = reBadFrame(oneLineText(text));
   if (d.targetFrame != text) {
     UpdatingControls updating(d);
     m_view.setFrameText(d.targetFrame);

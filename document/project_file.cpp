@@ -149,17 +149,19 @@ std::string projectFileText(const AppletDocument& d) {
   line(std::to_string(d.effectIndex));
   line(std::to_string(d.frameCount));
   line(std::to_string(d.effectSpeed));
-  line(d.link);
-  line(d.targetFrame);
+  // A one-line field is written as the field would hold it: without CR or
+  // LF, which would shift every later line.
+  line(oneLineText(d.link));
+  line(oneLineText(d.targetFrame));
   line(colorToText(d.backgroundColor));
   line(std::to_string(d.imagePaths.size()));
   line(colorToText(d.loadingBackgroundColor));
   line(colorToText(d.loadingFontColor));
-  line(d.loadingMessage);
+  line(oneLineText(d.loadingMessage));
   line(encodeLineBreaks(d.alternativeHtml));
   for (size_t i = 0; i < d.imagePaths.size(); ++i) {
-    line(d.imagePaths[i]);
-    line(i < d.imageNames.size() ? d.imageNames[i] : std::string());
+    line(oneLineText(d.imagePaths[i]));
+    line(oneLineText(i < d.imageNames.size() ? d.imageNames[i] : std::string()));
   }
   return out;
 }

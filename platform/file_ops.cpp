@@ -109,20 +109,54 @@ void createFolder(const std::string& path) {
   throw inOutError(err);
 }
 
+std::string linkTarget(const std::string& path) {
+  std::string current = path;
+  // As many links as the system itself follows before it gives up.
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+    if (n < 0) throw inOutError(errno);
+    if (static_cast<size_t>(n) >= target.size()) {
+      // The link changed while it was read; read it again.
+      continue;
+    }
+    target.resize(static_cast<size_t>(n));
+    current = !target.empty() && target[0] == '/' ? target : folderOf(current) + target;
+  }
+  throw inOutError(ELOOP);
+}
+
 void writeFileAtomic(const std::string& path, const std::string& bytes) {
   static thread_local std::mt19937_64 rng{std::random_device{}()};
+  // Through a symbolic link the file it names is replaced, never the link,
+  // and a replaced file keeps its permissions (a private file stays private).
+  const std::string target = linkTarget(path);
+  struct stat old;
+  const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".tmp%08llx",
                   static_cast<unsigned long long>(rng() & 0xFFFFFFFFull));
-    temp = path + suffix;
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    temp = target + suffix;
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0644);
     if (fd < 0 && errno != EEXIST) throw inOutError(errno);
   }
   if (fd < 0) throw inOutError(EEXIST);
   Fd out(fd);
+  if (replacing) {
+    // The owner first: a change of owner may clear the set-id bits. Only
+    // root may give a file away, so a failed owner change is no error.
+    [[maybe_unused]] const int owned = ::fchown(out.get(), old.st_uid, old.st_gid);
+    if (::fchmod(out.get(), old.st_mode & 07777) != 0) {
+      const int err = errno;
+      ::unlink(temp.c_str());
+      throw inOutError(err);
+    }
+  }
   if (!writeAll(out.get(), bytes.data(), bytes.size()) || ::fsync(out.get()) != 0) {
     const int err = errno;
     ::unlink(temp.c_str());
@@ -133,7 +167,7 @@ void writeFileAtomic(const std::string& path, const std::string& bytes) {
     ::unlink(temp.c_str());
     throw inOutError(err);
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
     const int err = errno;
     ::unlink(temp.c_str());
     throw inOutError(err);
@@ -156,6 +190,12 @@ std::string readFileBytes(const std::string& path) {
     bytes.append(buffer, static_cast<size_t>(n));
   }
   return bytes;
+}
+
+std::string freeBadName(const std::string& file) {
+  std::string candidate = file + ".bad";
+  for (int n = 2; pathExists(candidate); ++n) candidate = file + ".bad" + std::to_string(n);
+  return candidate;
 }
 
 std::string bareFileName(const std::string& path) {

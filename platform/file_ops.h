@@ -22,13 +22,25 @@ void deleteFileQuiet(const std::string& path);
 // (an existing folder is not an error). A trailing "/" is allowed.
 void createFolder(const std::string& path);
 
-// Writes a whole file atomically: a temporary file beside it, then a rename
-// over the target, so a failure leaves any old file intact. Throws
+// Writes a whole file atomically: a temporary file beside it (path +
+// ".tmp" and eight hexadecimal digits), then a rename over the target, so a
+// failure leaves any old file intact. A symbolic link is followed to the
+// file it names, which is replaced while the link stays; a replaced file
+// keeps its mode and, where the system allows, its owner. Throws
 // EInOutError.
 void writeFileAtomic(const std::string& path, const std::string& bytes);
 
+// The path that symbolic links starting at path finally name (path itself
+// when it is no link); a dangling link gives its missing target. Throws
+// EInOutError for a loop of links.
+std::string linkTarget(const std::string& path);
+
 // Reads a whole file; throws EInOutError when it cannot be read.
 std::string readFileBytes(const std::string& path);
+
+// Where a damaged file is set aside: file + ".bad", or ".bad2", ".bad3"...
+// when that is taken, so an earlier copy is never replaced.
+std::string freeBadName(const std::string& file);
 
 // The part of a path after its last "/".
 std::string bareFileName(const std::string& path);

@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -190,6 +191,14 @@ class Hive {
   bool m_changed = false;
 };
 
+int hexDigit(char c);
+
+// Why a file operation failed, for a message that names the file too.
+std::string causeText(int err) {
+  if (err == ENOTDIR) return "a file stands where a folder should be";
+  return inOutError(err).what();
+}
+
 // An exclusive advisory lock on the settings folder, held while a root is
 // re-read and written back. The folder is never replaced, so its lock
 // outlives every rename of the files inside it.
@@ -197,7 +206,10 @@ class FolderLock {
  public:
   explicit FolderLock(const std::string& folder) {
     m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_fd < 0) return;
+    if (m_fd < 0) {
+      m_error = errno;
+      return;
+    }
     while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
     }
   }
@@ -205,31 +217,56 @@ class FolderLock {
     if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
   }
   bool locked() const { return m_fd >= 0; }
+  int error() const { return m_error; }
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
  private:
   int m_fd = -1;
+  int m_error = 0;
 };
 
-// Creates the folder and its parents ("mkdir -p").
-bool makeFolders(const std::string& folder) {
+// Creates the folder and its parents ("mkdir -p"); 0, or the errno of the
+// level that could not be made (ENOTDIR when a file stands in its place).
+int makeFolders(const std::string& folder) {
   std::string built;
   size_t pos = 0;
   while (pos <= folder.size()) {
     size_t next = folder.find('/', pos);
     if (next == std::string::npos) next = folder.size();
     built = folder.substr(0, next);
-    if (!built.empty() && ::mkdir(built.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (!built.empty() && ::mkdir(built.c_str(), 0755) != 0) {
+      const int err = errno;
+      if (err != EEXIST) return err;
+      if (!folderExists(built)) return ENOTDIR;
+    }
     pos = next + 1;
   }
-  return folderExists(folder);
+  return folderExists(folder) ? 0 : ENOTDIR;
 }
 
-std::string freeBadName(const std::string& file) {
-  std::string candidate = file + ".bad";
-  for (int n = 2; pathExists(candidate); ++n) candidate = file + ".bad" + std::to_string(n);
-  return candidate;
+// A write killed between creating its temporary file and the rename leaves
+// "HKLM.reg.tmp" and eight hexadecimal digits behind. Every write holds the
+// folder lock, so while it is held no such file is in use.
+void removeStaleTemporaryFiles(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    for (const char* base : {"HKLM.reg.tmp", "HKCU.reg.tmp"}) {
+      const size_t prefix = std::strlen(base);
+      if (name.size() != prefix + 8 || name.compare(0, prefix, base) != 0) continue;
+      bool hex = true;
+      for (size_t i = prefix; i < name.size(); ++i) hex = hex && hexDigit(name[i]) >= 0;
+      if (hex) stale.push_back(folder + name);
+    }
+  }
+  ::closedir(dir);
+  for (const std::string& path : stale) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+  }
 }
 
 // Reads one root. A file that does not parse is set aside under the lock
@@ -387,7 +424,10 @@ RegValue parseData(const std::string& data, size_t lineNo) {
     if (i < list.size()) {
       if (list[i] != ',') parseError(lineNo, "bad hex list");
       ++i;
-      if (trim(list.substr(i)).empty()) parseError(lineNo, "bad hex list");
+      // A comma must be followed by a byte; the blanks before it are
+      // skipped once, here.
+      while (i < list.size() && (list[i] == ' ' || list[i] == '\t')) ++i;
+      if (i >= list.size()) parseError(lineNo, "bad hex list");
     }
   }
   if (type == kRegSz) {
@@ -457,37 +497,58 @@ std::string formatRegFile(RegRoot root, const RegFileContents& keys) {
 }
 
 RegFileContents parseRegFile(RegRoot root, const std::string& text) {
-  // Lines, with "\" continuations of hex lists joined.
+  // Lines, with "\" continuations of hex lists joined. One forward pass:
+  // a continued line is only appended to, never copied or scanned again, so
+  // a long value costs time in proportion to its length.
   std::vector<std::pair<size_t, std::string>> lines;
   {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
     size_t lineNo = 0;
     size_t pos = 0;
     std::string pending;
     size_t pendingLine = 0;
+    bool continuing = false;
+    // Whether the logical line may continue at all: a value line whose data
+    // is a hex list, decided by its first physical line.
+    bool hexValue = false;
     while (pos < text.size()) {
       size_t end = text.find('\n', pos);
       if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(pos, end - pos);
+      size_t lineEnd = end;
+      if (lineEnd > pos && text[lineEnd - 1] == '\r') --lineEnd;
+      if (continuing) {
+        size_t first = pos;
+        size_t last = lineEnd;
+        while (first < last && blank(text[first])) ++first;
+        while (last > first && blank(text[last - 1])) --last;
+        pending.append(text, first, last - first);
+      } else {
+        pending.assign(text, pos, lineEnd - pos);
+        pendingLine = lineNo + 1;
+        size_t first = 0;
+        while (first < pending.size() && blank(pending[first])) ++first;
+        hexValue = first < pending.size() && pending[first] != '[' &&
+                   fold(pending).find("=hex") != std::string::npos;
+      }
       pos = end + 1;
       ++lineNo;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!pending.empty()) {
-        pending += trim(line);
-      } else {
-        pending = line;
-        pendingLine = lineNo;
-      }
-      const std::string trimmed = trim(pending);
-      const bool continues = !trimmed.empty() && trimmed.back() == '\\' &&
-                             trimmed[0] != '[' && fold(trimmed).find("=hex") != std::string::npos;
-      if (continues) {
-        pending = trimmed.substr(0, trimmed.size() - 1);
+      size_t last = pending.size();
+      while (last > 0 && blank(pending[last - 1])) --last;
+      if (hexValue && last > 0 && pending[last - 1] == '\\') {
+        pending.resize(last - 1);
+        if (!continuing) {
+          size_t first = 0;
+          while (first < pending.size() && blank(pending[first])) ++first;
+          pending.erase(0, first);
+        }
+        continuing = true;
         continue;
       }
-      lines.emplace_back(pendingLine, pending);
+      lines.emplace_back(pendingLine, std::move(pending));
       pending.clear();
+      continuing = false;
     }
-    if (!pending.empty()) lines.emplace_back(pendingLine, pending);
+    if (continuing) lines.emplace_back(pendingLine, std::move(pending));
   }
 
   RegFileContents keys;
@@ -563,11 +624,14 @@ template <typename Change>
 auto modifyHive(const Registry& registry, RegRoot root, Change change) {
   const std::string folder = registry.folder();
   const std::string file = registry.fileOf(root);
-  if (!makeFolders(folder.substr(0, folder.size() - 1))) {
-    throw ERegistryError("Cannot create the settings folder \"" + folder + "\"");
+  if (const int err = makeFolders(folder.substr(0, folder.size() - 1))) {
+    throw ERegistryError("Cannot create the settings folder \"" + folder + "\": " + causeText(err));
   }
   FolderLock lock(folder);
-  if (!lock.locked()) throw ERegistryError("Cannot lock the settings folder \"" + folder + "\"");
+  if (!lock.locked()) {
+    throw ERegistryError("Cannot lock the settings folder \"" + folder + "\": " + causeText(lock.error()));
+  }
+  removeStaleTemporaryFiles(folder);
   Hive hive = loadHive(root, folder, true, true);
   hive.clearChanged();
   auto result = change(hive);

@@ -6,8 +6,9 @@
 // keep the case they were created with. Every change re-reads its file under
 // an exclusive advisory lock on the folder and writes it back at once through
 // a temporary file and a rename, so two running copies of the program never
-// lose each other's values and a crash never leaves half a file. Reads need
-// no lock: a file is only ever replaced whole.
+// lose each other's values and a crash never leaves half a file; the
+// temporary file of a write that was killed is removed by the next write,
+// under the lock. Reads need no lock: a file is only ever replaced whole.
 //
 // A file that does not parse is moved aside (to "HKLM.reg.bad", or a free
 // name after it), the user is told once through the registry notice, and the

@@ -2,16 +2,22 @@
 
 namespace glx {
 
+std::string failedToSetData(const std::string& name, const std::string& cause) {
+  return "Failed to set data for '" + name + "': " + cause;
+}
+
 bool TSettingsRegistry::OpenKey(const std::string& path, bool canCreate) {
   m_current.reset();
+  m_openFailure.clear();
   try {
     if (canCreate) {
       m_current = m_registry.createKey(m_root, path).path();
     } else if (auto key = m_registry.openKey(m_root, path)) {
       m_current = key->path();
     }
-  } catch (const Error&) {
+  } catch (const Error& error) {
     // Reported by the write that follows, with the value's name.
+    m_openFailure = error.what();
   }
   return m_current.has_value();
 }
@@ -32,10 +38,10 @@ std::optional<RegValue> TSettingsRegistry::ReadValue(const std::string& name) co
 
 void TSettingsRegistry::write(const std::string& name, const RegValue& value) {
   try {
-    if (!m_current) throw ERegistryError("no open key");
+    if (!m_current) throw ERegistryError(m_openFailure.empty() ? "the key is not open" : m_openFailure);
     m_registry.setValue(m_root, *m_current, name, value);
-  } catch (const Error&) {
-    throw ERegistryException("Failed to set data for '" + name + "'");
+  } catch (const Error& error) {
+    throw ERegistryException(failedToSetData(name, error.what()));
   }
 }
 

@@ -17,6 +17,10 @@ class ERegistryException : public Error {
   using Error::Error;
 };
 
+// "Failed to set data for 'name'" followed by what went wrong, naming the
+// file: "...: Cannot write the settings file "/x/HKLM.reg": Disk full".
+std::string failedToSetData(const std::string& name, const std::string& cause);
+
 class TSettingsRegistry {
  public:
   explicit TSettingsRegistry(RegRoot root, Registry registry = Registry())
@@ -49,6 +53,7 @@ class TSettingsRegistry {
   Registry m_registry;
   RegRoot m_root;
   std::optional<std::string> m_current;
+  std::string m_openFailure;  // why the last OpenKey failed
 };
 
 }  // namespace glx

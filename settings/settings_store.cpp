@@ -94,14 +94,29 @@ std::string TSettingsBase::basePath() const {
   return path;
 }
 
+namespace {
+
+void reportSaveFailure(std::exception_ptr error) {
+  if (gSaveFailureShown) return;
+  gSaveFailureShown = true;
+  errorSink().showError(exceptionMessage(error));
+}
+
+}  // namespace
+
 void TSettingsBase::saveGuarded() {
   try {
     runSave();
   } catch (...) {
-    if (!gSaveFailureShown) {
-      gSaveFailureShown = true;
-      errorSink().showError(exceptionMessage(std::current_exception()));
-    }
+    reportSaveFailure(std::current_exception());
+  }
+}
+
+void TSettingsBase::SaveToRegistryReported() {
+  try {
+    SaveToRegistry();
+  } catch (...) {
+    reportSaveFailure(std::current_exception());
   }
 }
 
@@ -217,8 +232,8 @@ void TFormSettings::registerRestart() {
   try {
     registry().setValue(RegRoot::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
                         name, RegValue::string("\"" + program + "\""));
-  } catch (const Error&) {
-    throw ERegistryException("Failed to set data for '" + name + "'");
+  } catch (const Error& error) {
+    throw ERegistryException(failedToSetData(name, error.what()));
   }
 }
 

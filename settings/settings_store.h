@@ -106,6 +106,10 @@ class TSettingsBase : public QObject {
   virtual std::string keyPath() const = 0;
   virtual void SaveToRegistry() = 0;
   virtual void RestoreFromRegistry() = 0;
+  // SaveToRegistry for a caller that must go on whatever happens (the
+  // immediate save after the usage log changed the first-report flag): a
+  // failure is shown once per run, as for every other save, and not raised.
+  void SaveToRegistryReported();
 
   SettingEvent OnUserSave, OnUserRestore;
   Event OnPreSave, OnPostSave, OnPreRestore, OnPostRestore;

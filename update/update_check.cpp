@@ -108,10 +108,9 @@ bool UpdateCheck::run(const ProxyChoice& proxy) {
   RunningFlag running(m_running);
   m_canceled = false;
   try {
-    // The report is built from the counters plus the file, the counters
-    // untouched, so a failure anywhere leaves nothing counted twice.
-    UsageCounters report = m_usageLog.counters();
-    if (fileExists(m_usageLog.path())) mergeUsageLog(m_usageLog.path(), report);
+    // The report is built from the counters plus the file, both untouched,
+    // so a failure anywhere leaves nothing counted twice.
+    const UsageLog::Report report = m_usageLog.buildReport();
 
     m_http.InputFileMode = false;
     m_http.OutputFileMode = false;
@@ -136,14 +135,12 @@ bool UpdateCheck::run(const ProxyChoice& proxy) {
       if (!address.empty()) m_shell.open(address);
     }
 
-    get(std::string(kUsageReport) + usageLogValue(report));
+    get(std::string(kUsageReport) + usageLogValue(report.counts));
 
-    // Reported: the file and this run's counts are done with.
-    if (::unlink(m_usageLog.path().c_str()) != 0 && errno != ENOENT) throw inOutError(errno);
-    UsageCounters& counters = m_usageLog.counters();
-    counters.reset();
-    counters.firstReportFlag = 0;
-    if (report.firstReportFlag == 1) {
+    // Reported: exactly what was sent is done with; runs counted while the
+    // server was asked are kept.
+    m_usageLog.reportAccepted(report);
+    if (report.counts.firstReportFlag == 1) {
       m_configOne.setConfigOneText("false");
       m_configOne.saveSettingsNow();
     }

@@ -1,7 +1,8 @@
 // The update check: asks the maker's server whether a newer version exists,
-// then reports the usage counts and, once the report was answered, deletes
-// the usage log and clears the counters. Counts are reported once and never
-// lost: any failure leaves the counters and the file as they were.
+// then reports the usage counts and, once the report was answered, takes
+// exactly the reported counts off the usage log and the counters. Counts are
+// reported once and never lost: any failure leaves the counters and the
+// file as they were.
 #pragma once
 
 #include <memory>

@@ -202,3 +202,34 @@ TEST_F(AppletEditorTest, ColourDialog) {
 
 }  // namespace
 }  // namespace glx
+
+namespace glx {
+namespace {
+
+// The loading message is a one-line field: a pasted line break is dropped
+// without a word, and the field is told what was kept.
+TEST_F(AppletEditorTest, LoadingMessageKeepsNoLineBreak) {
+  struct Case {
+    std::string typed, stored;
+  };
+  const Case cases[] = {
+      {"Loading...", "Loading..."},
+      {"Please\r\nwait", "Pleasewait"},
+      {"\n", ""},
+      {"a\rb\n", "ab"},
+  };
+  for (const auto& c : cases) {
+    editor.setDefaults();
+    EXPECT_EQ(editor.eLoadingMessageChange(c.typed), c.stored) << c.typed;
+    EXPECT_EQ(doc.loadingMessage, c.stored) << c.typed;
+    EXPECT_TRUE(doc.modified) << c.typed;
+  }
+  EXPECT_TRUE(dialogs.messages.empty());
+  doc.updatingControls = true;
+  doc.modified = false;
+  EXPECT_EQ(editor.eLoadingMessageChange("ignored"), "ab");
+  EXPECT_FALSE(doc.modified);
+}
+
+}  // namespace
+}  // namespace glx

@@ -378,6 +378,49 @@ TEST_F(HtmlBuilderTest, LinkChangeWritesCleanedTextBackAndSetsModified) {
   EXPECT_TRUE(document.modified);
 }
 
+// A line break pasted into the link or the frame goes silently: it is not
+// one of the characters the user is warned about. The cleaned text is
+// written back into the field.
+TEST_F(HtmlBuilderTest, LineBreaksLeaveTheLinkAndTheFrameSilently) {
+  struct Case {
+    bool frame;
+    std::string text, stored;
+    size_t messages;
+  };
+  const Case cases[] = {
+      {false, "http://a.example/\r\n", "http://a.example/", 0},
+      {false, "a\nb\rc", "abc", 0},
+      {false, "\"x\"\n", "x", 2},
+      {true, "_top\n", "_top", 0},
+      {true, "\r\nmy-frame", "myframe", 1},
+  };
+  for (const auto& c : cases) {
+    dialogs.messages.clear();
+    view.events.clear();
+    if (c.frame) {
+      builder.eFrameChange(c.text);
+    } else {
+      builder.eLinkChange(c.text);
+    }
+    EXPECT_EQ(c.frame ? document.targetFrame : document.link, c.stored) << c.text;
+    EXPECT_EQ(view.events, std::vector<std::string>{(c.frame ? "frame (updating) " : "link (updating) ") + c.stored})
+        << c.text;
+    EXPECT_EQ(dialogs.messages.size(), c.messages) << c.text;
+  }
+}
+
+// Fields that hold a line break (a hand-edited project with a lone CR) still
+// give one LINK and one LOAD MESSAGE line.
+TEST_F(HtmlBuilderTest, LinkAndLoadLinesStayOneLine) {
+  document.link = "a\rb";
+  document.targetFrame = "_top\r";
+  document.loadingMessage = "Wait\r";
+  EXPECT_EQ(builder.getLinkTag(), "<PARAM NAME=\"LINK\" VALUE=\"ab|_top| |\">");
+  EXPECT_EQ(builder.getLoadTag(), "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|Wait\">");
+  document.loadingMessage = "\r\n";
+  EXPECT_EQ(builder.getLoadTag(), "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF| |\">");
+}
+
 TEST_F(HtmlBuilderTest, FrameChangeRefusesTheDash) {
   builder.eFrameChange("my-frame");
   EXPECT_EQ(document.targetFrame, "myframe");

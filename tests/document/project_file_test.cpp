@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "platform/errors.h"
 #include "platform/file_ops.h"
@@ -176,6 +178,57 @@ TEST_F(ProjectFileTest, AlternativeHtmlLineBreaksStayOnOneLine) {
   }
 }
 
+// A one-line field never writes a CR or LF: the file gets what the field
+// would have held, and every later line stays where it belongs.
+TEST_F(ProjectFileTest, OneLineFieldsNeverWriteALineBreak) {
+  struct Case {
+    const char* name;
+    std::function<void(AppletDocument&)> set;
+    size_t line;  // 0-based line of the file
+    std::string written;
+  };
+  const Case cases[] = {
+      {"link", [](AppletDocument& d) { d.link = "http://a.example/\r\n"; }, 6, "http://a.example/"},
+      {"frame", [](AppletDocument& d) { d.targetFrame = "_to\np"; }, 7, "_top"},
+      {"loading message", [](AppletDocument& d) { d.loadingMessage = "\rLoad\r\ning"; }, 12, "Loading"},
+      {"image path", [](AppletDocument& d) { d.imagePaths[0] = "/x/a\n.gif"; }, 14, "/x/a.gif"},
+      {"image name", [](AppletDocument& d) { d.imageNames[0] = "a.gif\n"; }, 15, "a.gif"},
+  };
+  for (const auto& c : cases) {
+    editor.setDefaults();
+    doc.imagePaths = {"/x/a.gif"};
+    doc.imageNames = {"a.gif"};
+    c.set(doc);
+    const std::string path = fx.dir / "one.glx";
+    project.saveFileOne(path);
+    std::vector<std::string> lines = defaultLines();
+    lines[9] = "1";
+    lines.push_back("/x/a.gif");
+    lines.push_back("a.gif");
+    lines[c.line] = c.written;
+    EXPECT_EQ(fx.dir.read("one.glx"), crlf(lines)) << c.name;
+    project.openFileOne(path);
+    EXPECT_EQ(doc.imageNames, std::vector<std::string>{"a.gif"}) << c.name << ": later lines did not shift";
+    EXPECT_EQ(doc.alternativeHtml, "") << c.name;
+  }
+}
+
+// Saving through a symbolic link writes the project it names, keeps the
+// link, and keeps a private project private.
+TEST_F(ProjectFileTest, SaveThroughALinkKeepsTheLinkAndTheMode) {
+  const std::string real = fx.dir.write("projects/private.glx", "old");
+  ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+  const std::string link = fx.dir / "linked.glx";
+  ASSERT_EQ(::symlink("projects/private.glx", link.c_str()), 0);
+  project.saveFileOne(link);
+  struct stat st;
+  ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(fx.dir.read("projects/private.glx").substr(0, 16), "Glimmerax File\r\n");
+}
+
 TEST_F(ProjectFileTest, ColourText) {
   struct Case {
     Color value;
@@ -341,11 +394,13 @@ TEST_F(ProjectFileTest, LineEndsLfAloneAndLastLineOpen) {
     EXPECT_EQ(doc.imageNames, std::vector<std::string>{"a.gif"}) << c.name;
     EXPECT_EQ(doc.imagePaths, std::vector<std::string>{"/p/a.gif"}) << c.name;
   }
-  // A CR not before LF is text, and survives a save.
+  // A CR not before LF is read as text; a save writes the one-line field
+  // without it, so no reader can take it for a line end.
   lines[6] = "a\rb\r";
   project.openFileOne(fx.dir.write("cr.glx", crlf(lines)));
   EXPECT_EQ(doc.link, "a\rb\r");
   project.saveFileOne(fx.dir / "cr2.glx");
+  lines[6] = "ab";
   EXPECT_EQ(fx.dir.read("cr2.glx"), crlf(lines));
 }
 
@@ -487,8 +542,11 @@ TEST_F(ProjectFileTest, HostileFiles) {
     if (c.error.empty()) {
       project.saveFileOne(fx.dir / "resaved.glx");
       const AppletDocument again = readProjectDocument(fx.dir / "resaved.glx");
-      EXPECT_EQ(again.imageNames, doc.imageNames) << c.name;
-      EXPECT_EQ(again.link, doc.link) << c.name;
+      // One-line fields come back without the CRs a hostile file put in.
+      std::vector<std::string> names;
+      for (const auto& name : doc.imageNames) names.push_back(oneLineText(name));
+      EXPECT_EQ(again.imageNames, names) << c.name;
+      EXPECT_EQ(again.link, oneLineText(doc.link)) << c.name;
       EXPECT_EQ(again.alternativeHtml, doc.alternativeHtml) << c.name;
     }
   }

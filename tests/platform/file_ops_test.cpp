@@ -8,6 +8,9 @@
 #include "tests/support/temp_dir.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
 
 namespace glx {
 namespace {
@@ -81,6 +84,67 @@ TEST(FileOps, AtomicWriteKeepsOldFileOnFailure) {
   EXPECT_THROW(writeFileAtomic(dir / "d", "x"), EInOutError);
   EXPECT_EQ(dir.read("d/keep"), "k");
   EXPECT_THROW(writeFileAtomic(dir / "gone/f", "x"), EInOutError);
+}
+
+// Saving through a symbolic link writes the file it names and leaves the
+// link in place; the replaced file keeps its permissions.
+TEST(FileOps, AtomicWriteFollowsLinksAndKeepsTheMode) {
+  struct Case {
+    const char* name;
+    std::string link;    // what the written path is: a link to this, or "" for the file itself
+    mode_t mode;         // the old file's mode
+  };
+  const Case cases[] = {
+      {"a plain private file", "", 0600},
+      {"a group-readable file", "", 0640},
+      {"an absolute link", "@abs", 0600},
+      {"a relative link", "real/target.glx", 0600},
+      {"a link to a link", "chain", 0640},
+      {"an executable script", "", 0750},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string real = dir.write("real/target.glx", "old");
+    ASSERT_EQ(::chmod(real.c_str(), c.mode), 0);
+    std::string written = real;
+    const std::string link(c.link);
+    if (!link.empty()) {
+      written = dir / "link.glx";
+      if (link == "@abs") {
+        ASSERT_EQ(::symlink(real.c_str(), written.c_str()), 0);
+      } else if (link == "chain") {
+        ASSERT_EQ(::symlink(real.c_str(), (dir / "middle.glx").c_str()), 0);
+        ASSERT_EQ(::symlink("middle.glx", written.c_str()), 0);
+      } else {
+        ASSERT_EQ(::symlink(link.c_str(), written.c_str()), 0);
+      }
+    }
+    writeFileAtomic(written, "new\r\n");
+    EXPECT_EQ(dir.read("real/target.glx"), "new\r\n") << c.name;
+    struct stat st;
+    ASSERT_EQ(::lstat(written.c_str(), &st), 0) << c.name;
+    EXPECT_EQ(S_ISLNK(st.st_mode), !link.empty()) << c.name << ": the link must stay a link";
+    ASSERT_EQ(::stat(real.c_str(), &st), 0) << c.name;
+    EXPECT_EQ(st.st_mode & 07777, c.mode) << c.name;
+    // Nothing is left beside either the link or the file.
+    EXPECT_EQ(QDir(QString::fromStdString(dir / "real")).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << c.name;
+  }
+}
+
+TEST(FileOps, AtomicWriteThroughADanglingLinkCreatesItsTarget) {
+  TempDir dir;
+  dir.mkdir("real");
+  ASSERT_EQ(::symlink("real/new.glx", (dir / "link.glx").c_str()), 0);
+  writeFileAtomic(dir / "link.glx", "x");
+  EXPECT_EQ(dir.read("real/new.glx"), "x");
+  struct stat st;
+  ASSERT_EQ(::lstat((dir / "link.glx").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  // A loop of links is an error, not a hang, and creates nothing.
+  ASSERT_EQ(::symlink("loop-b", (dir / "loop-a").c_str()), 0);
+  ASSERT_EQ(::symlink("loop-a", (dir / "loop-b").c_str()), 0);
+  EXPECT_THROW(writeFileAtomic(dir / "loop-a", "x"), EInOutError);
 }
 
 TEST(FileOps, PathParts) {

@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/file_ops.h"
+#include "tests/platform/allocation_counter.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
@@ -281,6 +283,76 @@ TEST(Registry, AFolderThatCannotBeWrittenFailsTheWriteOnly) {
   EXPECT_THROW(blockedFile.setValue(HKCU, "K", "v", RegValue::dword(1)), ERegistryError);
   EXPECT_TRUE(folderExists(other / "HKCU.reg"));
   EXPECT_FALSE(blockedFile.queryValue(HKCU, "K", "v"));
+}
+
+// Reading a long hex value costs memory in proportion to its length: each
+// logical line is parsed once, in one forward pass. (Parsing that copies
+// the rest of the line at every byte or continuation allocates with the
+// square of the length: gigabytes for a value of some tens of kilobytes.)
+TEST(Registry, ALongHexValueIsParsedInOnePass) {
+  std::string bytes;
+  for (int i = 0; i < 16384; ++i) bytes += static_cast<char>(i * 7);
+  RegFileContents contents = {{"K", {{"Bin", RegValue::binary(bytes)}}}};
+  const std::string wrapped = formatRegFile(HKLM, contents);
+  std::string oneLine;
+  for (size_t i = 0; i < wrapped.size(); ++i) {
+    // The same value with its "\" continuations joined into one line.
+    if (wrapped.compare(i, 5, "\\\r\n  ") == 0) {
+      i += 4;
+      continue;
+    }
+    oneLine += wrapped[i];
+  }
+  ASSERT_LT(oneLine.size(), wrapped.size());
+  struct Case {
+    const char* name;
+    const std::string& text;
+  };
+  const Case cases[] = {{"continued lines", wrapped}, {"one long line", oneLine}};
+  for (const auto& c : cases) {
+    const size_t before = test::allocatedBytes();
+    const RegFileContents keys = parseRegFile(HKLM, c.text);
+    const size_t used = test::allocatedBytes() - before;
+    ASSERT_EQ(keys.size(), 1u) << c.name;
+    ASSERT_EQ(keys[0].values.size(), 1u) << c.name;
+    EXPECT_EQ(keys[0].values[0].second, RegValue::binary(bytes)) << c.name;
+    EXPECT_LT(used, 40 * c.text.size()) << c.name << ": " << used << " bytes allocated for " << c.text.size();
+  }
+}
+
+// A write that was killed before its rename leaves a temporary file; the
+// next write, holding the lock, removes it, and nothing else.
+TEST(Registry, StaleTemporaryFilesGoWithTheNextWrite) {
+  TempDir dir;
+  const char* stale[] = {"HKLM.reg.tmp0123abcd", "HKCU.reg.tmpDEADBEEF"};
+  const char* kept[] = {"HKLM.reg.tmp-notes", "HKLM.reg.tmp0123abc", "other.tmp12345678", "HKLM.reg.bad"};
+  for (const char* name : stale) dir.write(name, "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\half");
+  for (const char* name : kept) dir.write(name, "x");
+  Registry reg(dir.path());
+  EXPECT_FALSE(reg.queryValue(HKLM, "K", "v"));
+  for (const char* name : stale) EXPECT_TRUE(fileExists(dir / name)) << name << ": a read takes no lock";
+  reg.setValue(HKLM, "K", "v", RegValue::dword(1));
+  for (const char* name : stale) EXPECT_FALSE(pathExists(dir / name)) << name;
+  for (const char* name : kept) EXPECT_EQ(dir.read(name), "x") << name;
+  EXPECT_EQ(reg.queryValue(HKLM, "K", "v")->asDword(), 1u);
+}
+
+// The registry files are written through the same atomic write as every
+// other file: a link to a settings file stays a link, the file its mode.
+TEST(Registry, AWriteThroughALinkedFileKeepsTheLinkAndTheMode) {
+  TempDir dir;
+  TempDir elsewhere;
+  const std::string real = elsewhere.write("HKLM.reg", "REGEDIT4\r\n");
+  ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(real.c_str(), (dir / "HKLM.reg").c_str()), 0);
+  Registry reg(dir.path());
+  reg.setValue(HKLM, "K", "v", RegValue::dword(2));
+  struct stat st;
+  ASSERT_EQ(::lstat((dir / "HKLM.reg").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_NE(elsewhere.read("HKLM.reg").find("\"v\"=dword:00000002"), std::string::npos);
 }
 
 TEST(Registry, DefaultFolderFollowsXdgConfigHome) {

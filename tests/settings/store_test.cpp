@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
+#include <filesystem>
+#include <functional>
 
 #include "platform/file_ops.h"
 #include "settings/settings_registry.h"
@@ -280,7 +282,9 @@ TEST_F(StoreTest, AWriteFailureIsReportedOnceAndTheWindowStillCloses) {
   EXPECT_TRUE(window.close());
   EXPECT_FALSE(window.isVisible());
   ASSERT_EQ(errors.errors.size(), 1u);
-  EXPECT_EQ(errors.errors[0], "Failed to set data for 'Items'");
+  const std::string cause = "Cannot create the settings folder \"" + (dir / "blocked/glimmerax/") +
+                            "\": a file stands where a folder should be";
+  EXPECT_EQ(errors.errors[0], "Failed to set data for 'Items': " + cause);
   window.show();
   window.hide();
   window.show();
@@ -295,7 +299,35 @@ TEST_F(StoreTest, AWriteFailureIsReportedOnceAndTheWindowStillCloses) {
     accessor.WriteString("Current Browser", "x");
     ADD_FAILURE() << "the write succeeded";
   } catch (const ERegistryException& error) {
-    EXPECT_STREQ(error.what(), "Failed to set data for 'Current Browser'");
+    EXPECT_EQ(std::string(error.what()), "Failed to set data for 'Current Browser': " + cause);
+  }
+}
+
+// A failed save names the value, the file and the cause.
+TEST_F(StoreTest, AFailedWriteNamesTheFileAndTheCause) {
+  struct Case {
+    const char* name;
+    std::function<void()> block;
+    std::string cause;
+  };
+  const std::string folder = dir / "config/glimmerax/";
+  const Case cases[] = {
+      {"the settings folder is a file", [&] { dir.write("config/glimmerax", "x"); },
+       "Cannot create the settings folder \"" + folder + "\": a file stands where a folder should be"},
+      {"the settings file is a folder", [&] { dir.mkdir("config/glimmerax/HKLM.reg/inside"); },
+       "Cannot read the settings file \"" + folder + "HKLM.reg\": File access denied"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(dir / "config");
+    c.block();
+    TSettingsRegistry accessor(HKLM);
+    accessor.OpenKey("Software\\X", true);
+    try {
+      accessor.WriteString("Config 1", "x");
+      ADD_FAILURE() << c.name << ": the write succeeded";
+    } catch (const ERegistryException& error) {
+      EXPECT_EQ(std::string(error.what()), "Failed to set data for 'Config 1': " + c.cause) << c.name;
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <functional>
 
 #include "platform/errors.h"
 #include "platform/file_ops.h"
@@ -241,7 +242,9 @@ TEST_F(UpdateCheckTest, ProxyChoices) {
 }
 
 TEST_F(UpdateCheckTest, CancelEndsTheCheckQuietlyAndASecondRunIsIgnored) {
-  log.updateLogFile();
+  log.updateLogFile();  // the counts go to the file
+  log.updateLogData("", "", 1);
+  log.updateLogData("", "", 1);
   const std::string file = dir.read("config.data");
   LoopbackServer::Reply held = reply("200 OK", "true");
   held.hold = true;
@@ -264,6 +267,77 @@ TEST_F(UpdateCheckTest, CancelEndsTheCheckQuietlyAndASecondRunIsIgnored) {
   EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(dir.read("config.data"), file);
   EXPECT_EQ(counters.testRunCount, 2);
+}
+
+// What happens while the check waits for the server's answer is kept:
+// exactly the reported counts are taken off the counters and the file.
+TEST_F(UpdateCheckTest, WhatArrivesDuringTheCheckIsKept) {
+  // flag, runs, links (no targets), then effect counts.
+  auto logText = [](int flag, int runs, int links, std::vector<std::pair<int, int>> effects) {
+    std::string out = "CONFIG DATA FOR GLIMMERAX\r\nPLEASE DO NOT ALTER THIS FILE\r\n";
+    for (int v : {flag, runs, links, 0}) out += std::to_string(v) + "\r\n";
+    std::vector<int> counts(20, 0);
+    for (auto [e, n] : effects) counts[static_cast<size_t>(e)] = n;
+    for (int n : counts) out += std::to_string(n) + "\r\n";
+    return out;
+  };
+  const std::string reported = logText(1, 2, 1, {{3, 2}});
+  struct Case {
+    const char* name;
+    std::function<void(UsageLog&, test::TempDir&)> during;
+    int runsLeft, linksLeft, effect2Left;
+    std::string fileLeft;  // empty: no file
+  };
+  const Case cases[] = {
+      {"nothing", [](UsageLog&, test::TempDir&) {}, 0, 0, 0, ""},
+      {"a test run in this copy", [](UsageLog& l, test::TempDir&) { l.updateLogData("a.html", "", 2); }, 1, 1, 1,
+       ""},
+      {"another copy closes and adds 3 runs",
+       [&](UsageLog&, test::TempDir& d) { d.write("config.data", logText(1, 5, 1, {{3, 2}, {5, 3}})); }, 0, 0, 0,
+       logText(0, 3, 0, {{5, 3}})},
+      {"another copy reported the file and wrote a new one",
+       [&](UsageLog&, test::TempDir& d) { d.write("config.data", logText(1, 1, 0, {{7, 1}})); }, 0, 0, 0,
+       logText(0, 1, 0, {{7, 1}})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir folder;
+    UsageCounters run;
+    run.firstReportFlag = 1;
+    run.testRunCount = 2;
+    run.linkTestCount = 1;
+    run.effectTestCounts[3] = 2;
+    FakeConfigOne label;
+    UsageLog usage(run, folder / "config.data", label);
+    usage.updateLogFile();  // a close: flag 1, 2 runs, 1 link, 2 of effect 3
+    ASSERT_EQ(folder.read("config.data"), reported);
+
+    LoopbackServer::Reply held = reply("200 OK", "true");
+    held.hold = true;
+    LoopbackServer server({held, reply("200 OK", "")});
+    UpdateCheck check(usage, label, dialogs, shell, server.hostPort(), lookup);
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      if (server.connections() == 0 || !server.waitReceived(0, 1, 0)) return;
+      timer.stop();
+      c.during(usage, folder);
+      server.release();
+    });
+    timer.start();
+    EXPECT_TRUE(check.run({}));
+    EXPECT_EQ(requestLine(server, 1), kExampleReport);
+    EXPECT_EQ(run.testRunCount, c.runsLeft);
+    EXPECT_EQ(run.linkTestCount, c.linksLeft);
+    EXPECT_EQ(run.effectTestCounts[2], c.effect2Left);
+    EXPECT_EQ(run.effectTestCounts[3], 0);
+    EXPECT_EQ(run.firstReportFlag, 0);
+    if (c.fileLeft.empty()) {
+      EXPECT_FALSE(pathExists(folder / "config.data"));
+    } else {
+      EXPECT_EQ(folder.read("config.data"), c.fileLeft);
+    }
+  }
 }
 
 TEST(UpdateRules, LogValueAndReminder) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <vector>
 
 #include "platform/errors.h"
@@ -17,9 +20,13 @@ class ConfigOneLabel : public ConfigOneSetting {
  public:
   std::string configOneText() const override { return text; }
   void setConfigOneText(const std::string& t) override { text = t; }
-  void saveSettingsNow() override { savedTexts.push_back(text); }
+  void saveSettingsNow() override {
+    savedTexts.push_back(text);
+    if (!saveFailure.empty()) throw Error(saveFailure);
+  }
   std::string text = "true";
   std::vector<std::string> savedTexts;  // "Config 1" at each save
+  std::string saveFailure;              // the save throws this when set
 };
 
 constexpr size_t kHeaderSize = sizeof("CONFIG DATA FOR GLIMMERAX\r\nPLEASE DO NOT ALTER THIS FILE\r\n") - 1;
@@ -202,13 +209,15 @@ TEST_F(UsageLogTest, BadFileIsMovedAsideAndTheCloseGoesOn) {
     std::string content;  // empty: a folder stands there
     std::string error;
   };
+  // The run-time's text, then where: the line and the file, and where the
+  // damaged file went.
   const Case cases[] = {
-      {"a line that is no integer", logFile(badLine), "'lots' is not a valid integer value"},
-      {"a file that ends early", logFile(shortFile), "'' is not a valid integer value"},
-      {"an empty file", "", "'' is not a valid integer value"},
+      {"a line that is no integer", logFile(badLine), "'lots' is not a valid integer value (line 12 of"},
+      {"a file that ends early", logFile(shortFile), "'' is not a valid integer value (line 18 of"},
+      {"an empty file", "", "'' is not a valid integer value (line 3 of"},
       {"a flag that is no integer", logFile(values(0, 1, 1, 1, {})).replace(kHeaderSize, 1, "yes"),
-       "'yes' is not a valid integer value"},
-      {"a folder where the file should be", "", "File access denied"},
+       "'yes' is not a valid integer value (line 3 of"},
+      {"a folder where the file should be", "", "File access denied (reading"},
   };
   for (const auto& c : cases) {
     test::TempDir folder;
@@ -224,7 +233,9 @@ TEST_F(UsageLogTest, BadFileIsMovedAsideAndTheCloseGoesOn) {
     run.log.updateLogData("x", "", 6);
     errors.errors.clear();
     EXPECT_TRUE(run.log.updateLogFile()) << c.name;
-    EXPECT_EQ(errors.errors, std::vector<std::string>{c.error}) << c.name;
+    const std::string expected = c.error + " the usage log \"" + (folder / "config.data") +
+                                 "\") The damaged file was kept as \"" + (folder / "config.data.bad") + "\".";
+    EXPECT_EQ(errors.errors, std::vector<std::string>{expected}) << c.name;
     EXPECT_EQ(folder.read("config.data"), logFile(values(0, 1, 1, 0, {{6, 1}}))) << c.name;
     if (isFolder) {
       EXPECT_TRUE(folderExists(folder / "config.data.bad")) << c.name;
@@ -233,6 +244,7 @@ TEST_F(UsageLogTest, BadFileIsMovedAsideAndTheCloseGoesOn) {
     }
     // The next close merges the fresh file normally.
     errors.errors.clear();
+    run.log.updateLogData("y", "", 6);
     EXPECT_TRUE(run.log.updateLogFile()) << c.name;
     EXPECT_TRUE(errors.errors.empty()) << c.name;
     EXPECT_EQ(folder.read("config.data"), logFile(values(0, 2, 2, 0, {{6, 2}}))) << c.name;
@@ -247,10 +259,101 @@ TEST_F(UsageLogTest, FailedWriteIsReportedAndChangesNoSetting) {
   log.takeFirstReportFlag();
   log.updateLogData("", "", 0);
   EXPECT_FALSE(log.updateLogFile());
-  EXPECT_EQ(errors.errors, std::vector<std::string>{"File not found"});
+  EXPECT_EQ(errors.errors,
+            std::vector<std::string>{"File not found (writing the usage log \"" + (dir / "gone/config.data") + "\")"});
   EXPECT_EQ(label.text, "true") << "nothing was written, so the installation is still unreported";
   EXPECT_TRUE(label.savedTexts.empty());
   EXPECT_FALSE(pathExists(dir / "gone"));
+}
+
+// A close that is repeated (the window stayed open, or closing is tried
+// again) adds nothing twice: counts written to the file leave the counters.
+// A settings save that fails on the way is reported and does not escape.
+TEST_F(UsageLogTest, RepeatedClosesNeverAddTheSameCountsTwice) {
+  struct Case {
+    const char* name;
+    std::string saveFailure;
+  };
+  const Case cases[] = {
+      {"the settings save works", ""},
+      {"the settings save fails", "Failed to set data for 'Config 1'"},
+  };
+  for (const auto& c : cases) {
+    test::TempDir folder;
+    folder.write("config.data", logFile(values(1, 5, 2, 1, {{4, 5}})));
+    ConfigOneLabel label;
+    label.text = "false";
+    label.saveFailure = c.saveFailure;
+    ProgramRun run(folder.path(), label);
+    errors.errors.clear();
+    bool written = false;
+    EXPECT_NO_THROW(written = run.log.updateLogFile()) << c.name;
+    EXPECT_TRUE(written) << c.name;
+    EXPECT_NO_THROW(run.log.updateLogFile()) << c.name;
+    EXPECT_NO_THROW(run.log.updateLogFile()) << c.name;
+    EXPECT_EQ(folder.read("config.data"), logFile(values(1, 5, 2, 1, {{4, 5}}))) << c.name;
+    EXPECT_EQ(run.counters.testRunCount, 0) << c.name;
+    EXPECT_EQ(label.text, "false") << c.name;
+    if (c.saveFailure.empty()) {
+      EXPECT_TRUE(errors.errors.empty()) << c.name;
+    } else {
+      ASSERT_FALSE(errors.errors.empty()) << c.name;
+      EXPECT_EQ(errors.errors[0], c.saveFailure) << c.name;
+    }
+    // A run after the closes is added once.
+    run.log.updateLogData("", "", 4);
+    run.log.updateLogFile();
+    run.log.updateLogFile();
+    EXPECT_EQ(folder.read("config.data"), logFile(values(1, 6, 2, 1, {{4, 6}}))) << c.name;
+  }
+}
+
+// A second damaged usage log never replaces the copy kept of the first.
+TEST_F(UsageLogTest, EveryDamagedFileIsKept) {
+  ConfigOneLabel label;
+  label.text = "false";
+  ProgramRun run(dir.path(), label);
+  const std::string damaged[] = {"first damaged file", "second damaged file", "third"};
+  for (const std::string& text : damaged) {
+    dir.write("config.data", text);
+    run.log.updateLogFile();
+  }
+  EXPECT_EQ(dir.read("config.data.bad"), damaged[0]);
+  EXPECT_EQ(dir.read("config.data.bad2"), damaged[1]);
+  EXPECT_EQ(dir.read("config.data.bad3"), damaged[2]);
+  ASSERT_EQ(errors.errors.size(), 3u);
+  EXPECT_NE(errors.errors[1].find("\"" + (dir / "config.data.bad2") + "\""), std::string::npos) << errors.errors[1];
+}
+
+// Two running copies closing at the same time: each read-merge-write holds
+// the usage log's lock, so no count is lost and none is doubled.
+TEST_F(UsageLogTest, TwoCopiesClosingAtOnceLoseNothing) {
+  constexpr int kClosesPerCopy = 60;
+  std::vector<pid_t> children;
+  for (int copy = 0; copy < 2; ++copy) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ConfigOneLabel label;
+      label.text = "false";
+      for (int i = 0; i < kClosesPerCopy; ++i) {
+        UsageCounters counters;
+        UsageLog log(counters, dir / "config.data", label);
+        log.updateLogData("", "", copy);
+        if (!log.updateLogFile()) ::_exit(1);
+      }
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(dir.read("config.data"),
+            logFile(values(0, 2 * kClosesPerCopy, 0, 0, {{0, kClosesPerCopy}, {1, kClosesPerCopy}})));
+  EXPECT_TRUE(errors.errors.empty());
 }
 
 TEST_F(UsageLogTest, MergeIsAllOrNothing) {
