@@ -39,6 +39,7 @@ test('the applet is replaced by a canvas of its size, sharp on a high-density sc
   const page = await browser.newPage();
   await page.setViewport({ width: 800, height: 600, deviceScaleFactor: 2 });
   const name = S.makePage(folder, 'size', { ...SCENE, alternative: '<b id="alt">no applets here</b>' }, home);
+  assert.ok(fs.readFileSync(path.join(folder, name), 'latin1').includes('<b id="alt">'), 'the page holds it');
   await page.goto(server.base + name);
   await S.whenPlaying(page);
   const [info] = await canvasInfo(page);
@@ -65,7 +66,7 @@ test('the loading message shows in its colours until the images arrive', async (
   const name = S.makePage(folder, 'loading', {
     ...SCENE, images: ['second.jpg'], loadBackground: '$00302010', loadColour: 'clYellow', loadMessage: 'Wait a moment please',
   }, home);
-  server.hold('second.jpg');
+  server.hold('loading/second.jpg');
   const page = await browser.newPage();
   await page.goto(server.base + name, { waitUntil: 'domcontentloaded' });
   await page.waitForSelector('canvas[data-glimmerax-player]');
@@ -80,7 +81,7 @@ test('the loading message shows in its colours until the images arrive', async (
   });
   assert.ok(colours.includes('16,32,48'), 'the message background');
   assert.ok(colours.includes('255,255,0'), 'the message text');
-  server.release('second.jpg');
+  server.release('loading/second.jpg');
   await S.whenPlaying(page);
   const [after] = await canvasInfo(page);
   assert.equal(after.state, 'playing');
@@ -88,13 +89,17 @@ test('the loading message shows in its colours until the images arrive', async (
 });
 
 test('an image that cannot be loaded is named inside the canvas; the others play', async () => {
-  for (const [images, effect, state] of [[['gone.gif'], 16, 'still'], [['scene.gif', 'gone.gif'], 13, 'playing']]) {
+  const cases = [[['scene.gif'], 16, 'still'], [['scene.gif', 'second.jpg'], 13, 'playing']];
+  for (const [images, effect, state] of cases) {
     const name = S.makePage(folder, `missing${images.length}`, { effect, frames: 20, speed: 1, images }, home);
+    // An image left out of the upload.
+    const gone = images[images.length - 1];
+    fs.rmSync(path.join(folder, path.dirname(name), gone));
     const page = await browser.newPage();
     await page.goto(server.base + name);
     await S.whenPlaying(page);
     const [info] = await canvasInfo(page);
-    assert.deepEqual(info.missing, ['gone.gif']);
+    assert.deepEqual(info.missing, [gone]);
     assert.equal(info.state, state);
     const white = await page.evaluate(() => {
       const c = document.querySelector('canvas[data-glimmerax-player]');
@@ -112,7 +117,7 @@ test('the link opens in its target frame', async (t) => {
   const target = server.base + 'pages/a.html';
   await t.test('empty frame: this page', async () => {
     const page = await browser.newPage();
-    await page.goto(server.base + S.makePage(folder, 'self', { ...SCENE, link: 'pages/a.html' }, home));
+    await page.goto(server.base + S.makePage(folder, 'self', { ...SCENE, link: '../pages/a.html' }, home));
     await S.whenPlaying(page);
     const [info] = await canvasInfo(page);
     assert.equal(info.cursor, 'pointer');
@@ -122,7 +127,7 @@ test('the link opens in its target frame', async (t) => {
   });
   await t.test('reached with the Tab key and opened with Enter', async () => {
     const page = await browser.newPage();
-    await page.goto(server.base + 'self.html');
+    await page.goto(server.base + 'self/index.html');
     await S.whenPlaying(page);
     await page.keyboard.press('Tab');
     assert.equal(await page.evaluate(() => document.activeElement.tagName), 'CANVAS');
@@ -132,20 +137,21 @@ test('the link opens in its target frame', async (t) => {
   });
   await t.test('_blank: a new window', async () => {
     const page = await browser.newPage();
-    await page.goto(server.base + S.makePage(folder, 'blank', { ...SCENE, link: 'pages/a.html', frame: '_blank' }, home));
+    await page.goto(server.base + S.makePage(folder, 'blank', { ...SCENE, link: '../pages/a.html', frame: '_blank' }, home));
     await S.whenPlaying(page);
     const opened = browser.waitForTarget((x) => x.url() === target, { timeout: 10000 });
     await page.click('canvas');
     await opened;
-    assert.equal(page.url(), server.base + 'blank.html');
+    assert.equal(page.url(), server.base + 'blank/index.html');
     await page.close();
   });
   await t.test('a named frame, and _top from inside a frame', async () => {
-    S.makePage(folder, 'named', { ...SCENE, link: 'pages/a.html', frame: 'other' }, home);
-    S.makePage(folder, 'top', { ...SCENE, link: 'pages/a.html', frame: '_top' }, home);
+    S.makePage(folder, 'named', { ...SCENE, link: '../pages/a.html', frame: 'other' }, home);
+    S.makePage(folder, 'top', { ...SCENE, link: '../pages/a.html', frame: '_top' }, home);
     fs.writeFileSync(path.join(folder, 'frames.html'),
-      '<html><body><iframe name="app" src="named.html" width="300" height="200"></iframe>' +
-      '<iframe name="other" src="about:blank"></iframe><iframe name="inner" src="top.html" width="300" height="200"></iframe></body></html>');
+      '<html><body><iframe name="app" src="named/index.html" width="300" height="200"></iframe>' +
+      '<iframe name="other" src="about:blank"></iframe>' +
+      '<iframe name="inner" src="top/index.html" width="300" height="200"></iframe></body></html>');
     const page = await browser.newPage();
     await page.goto(server.base + 'frames.html');
     const app = page.frames().find((f) => f.name() === 'app');
