@@ -106,7 +106,7 @@
  *   scan(): replaces the page's applets now; idempotent.
  * Each canvas made by scan() carries `glimmerax` (state, renderer, step,
  * advanced (steps played so far), missing (names of images that did not
- * load), show(step), pause(), resume()) and a data-glimmerax-state attribute:
+ * load), onScreen, show(step), pause(), resume()) and a data-glimmerax-state attribute:
  * loading, playing, still, paused; a "glimmerax:ready" event is sent when the
  * images have loaded and the first step is drawn.
  *
@@ -1559,6 +1559,7 @@
       step: 0,
       advanced: 0,
       missing: [],
+      get onScreen() { return onScreen; },
       show(step) { player.pause(); player.step = step; draw(); },
       pause() { paused = true; setState('paused'); stop(); },
       resume() { paused = false; update(); },
