@@ -70,7 +70,8 @@
  *                         S x 1%, Ripple S x 1.5%.)
  *                    5    Line Cross Fade: lines dissolve one by one into the
  *                         background colour in F/2 steps and come back.
- *                    6    Stretcher: stretches and squeezes across, then down.
+ *                    6    Stretcher: stretches to 1.5x and squeezes to 0.5x
+ *                         across in F/2 steps, then down.
  *                    7    Whirlpool: a twist round the centre that winds up
  *                         and unwinds in F steps.
  *                    8    Ripple: circular ripples spreading from the centre.
@@ -80,8 +81,10 @@
  *                         every F steps (the first F steps of a cycle clean).
  *                    11   Zoom: zooms in to 3x at the centre and back out.
  *                    (another variant plays as variant 0)
- * Waves and the stretcher uncover the background colour; water and ripples
- * repeat the image's edge pixels.
+ * The depth of water, waves and ripples grows from nothing after step 0 and
+ * falls back to nothing at the end of the cycle. Waves and the stretcher
+ * uncover the background colour; water and ripples repeat the image's edge
+ * pixels.
  *
  * API (window.GlimmeraxPlayer; module.exports under Node):
  *   createRenderer({ code, width, height, params, images }) -> renderer
@@ -106,9 +109,10 @@
  *   scan(): replaces the page's applets now; idempotent.
  * Each canvas made by scan() carries `glimmerax` (state, renderer, step,
  * advanced (steps played so far), missing (names of images that did not
- * load), onScreen, show(step), pause(), resume()) and a data-glimmerax-state attribute:
- * loading, playing, still, paused; a "glimmerax:ready" event is sent when the
- * images have loaded and the first step is drawn.
+ * load), onScreen, show(step), pause(), resume()) and a data-glimmerax-state
+ * attribute: loading, playing, still, paused; a "glimmerax:ready" event is
+ * sent when the images have loaded and the first step is drawn. A canvas
+ * draws at the screen's pixel density, up to 1.3 million pixels an applet.
  *
  * Pixels are handled as 32-bit words (Int32Array, which keeps the engines'
  * fast integer paths) in the byte order of every browser's platform
