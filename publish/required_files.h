@@ -43,11 +43,11 @@ class RequiredFiles {
   // Also removes the player, which is only ever there beside class files.
   void deleteAllClassFiles(const std::string& folder);
 
-  // Creates folder (one level) when missing and makes its player file the
-  // program's copy: written whole through a temporary file when missing or
-  // different, left alone when equal. A missing program copy or a failed
-  // write leaves the folder as it was and reports nothing, as class file
-  // copies do.
+  // Creates folder (one level) when missing, raising EInOutError as
+  // copyClassFile does, and makes its player file the program's copy:
+  // written whole through a temporary file when missing or different, left
+  // alone when equal. A missing program copy or a failed write leaves the
+  // folder as it was and reports nothing, as class file copies do.
   void keepPlayerFile(const std::string& folder);
   void deletePlayerFile(const std::string& folder);
 
