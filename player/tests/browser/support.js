@@ -124,6 +124,8 @@ async function launch() {
   const browser = await puppeteer.launch({
     executablePath: CHROMIUM,
     headless: true,
+    // A busy machine (two cores shared by many builds) answers slowly.
+    protocolTimeout: 600000,
     userDataDir: profile,
     args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
       '--disable-component-update', '--disable-sync'],
