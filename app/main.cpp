@@ -1,6 +1,7 @@
 // Start-up: the application, the main window, the windows created hidden
 // after it, then the event loop until the main window has closed.
 #include <QApplication>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "app/print_html.h"
 #include "app/publish_command.h"
 #include "app/qt_services.h"
+#include "app/quit_when_shown.h"
 #include "app/update_window.h"
 #include "platform/program_folders.h"
 #include "platform/registry.h"
@@ -40,6 +42,9 @@ int main(int argc, char** argv) {
     // start at zero.
     glx::TMainWindow window({glx::ProgramFolders::ofExecutable(), dialogs, shell});
     dialogs.setParent(&window);
+    // For the start-up benchmark only: quit once the window is up.
+    std::unique_ptr<glx::QuitWhenShown> quitWhenShown;
+    if (glx::quitWhenShownRequested()) quitWhenShown = std::make_unique<glx::QuitWhenShown>(window);
     window.show();
 
     // Then the browser selection window and the update window, hidden.

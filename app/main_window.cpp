@@ -47,6 +47,8 @@ namespace {
 
 constexpr int kClientWidth = 563;
 constexpr int kClientHeight = 317;
+// More than the nesting of the window's layouts.
+constexpr int kLayoutDepth = 12;
 
 constexpr int kEffectsHelp = 56;
 constexpr int kImagesHelp = 57;
@@ -168,7 +170,9 @@ void TMainWindow::buildSettings(const std::string& registryFolder) {
 QToolButton* TMainWindow::helpButton(int context, QWidget* parent) {
   auto* b = new QToolButton(parent);
   b->setObjectName(QStringLiteral("helpButton%1").arg(context));
-  b->setIcon(style()->standardIcon(QStyle::SP_TitleBarContextHelpButton));
+  // Loaded once: the style reads the icon's pictures on every call.
+  if (m_helpIcon.isNull()) m_helpIcon = style()->standardIcon(QStyle::SP_TitleBarContextHelpButton);
+  b->setIcon(m_helpIcon);
   b->setToolTip(QStringLiteral("Press me for help"));
   b->setProperty("helpContext", context);
   connect(b, &QToolButton::clicked, this, [this, context] { handle([this, context] { helpButtonClick(context); }); });
@@ -632,6 +636,14 @@ void TMainWindow::startUp(const std::vector<std::string>& arguments) {
   }
   handle([this] { m_usageLog.takeFirstReportFlag(); });
   handle([this] { monthlyReminder(); });
+  // The fresh document changed the controls. Polish them and settle their
+  // layouts now, before the first paint: left to the event loop, each
+  // round of layout requests repaints the whole window once more.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::PolishRequest);
+  // A layout that changes asks its parent's in a new request, which one
+  // pass leaves for the next; the window's layouts are a few levels deep.
+  for (int level = 0; level < kLayoutDepth; ++level)
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
 void TMainWindow::monthlyReminder() {

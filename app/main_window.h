@@ -3,6 +3,7 @@
 // call them, each one guarded so that no exception leaves a Qt handler.
 #pragma once
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -220,6 +221,7 @@ class TMainWindow : public QMainWindow,
   std::function<void()> m_showUpdateWindow;
   std::function<std::string()> m_currentBrowser;
   HelpWindow* m_help = nullptr;
+  QIcon m_helpIcon;
 
  public:
   // Controls, named as the user-interface tables name them.

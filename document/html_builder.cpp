@@ -90,7 +90,7 @@ std::string HtmlBuilder::makeAppletTag() {
     d.probeImage.reset();
   } else {
     const std::string path = d.imagePaths.empty() ? std::string() : d.imagePaths[0];
-    LoadImage(d.probeImage, "", d.imageNames[0], path);
+    m_probe.LoadImage(d.probeImage, "", d.imageNames[0], path);
   }
   if (d.probeImage) {
     d.appletWidth = d.probeImage->width;

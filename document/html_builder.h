@@ -5,10 +5,12 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/applet_document.h"
 #include "platform/user_dialogs.h"
+#include "publish/image_probe.h"
 
 namespace glx {
 
@@ -50,8 +52,10 @@ std::vector<std::string> alternativeHtmlLines(const std::string& text);
 
 class HtmlBuilder {
  public:
-  HtmlBuilder(AppletDocument& document, UserDialogs& dialogs, HtmlView& view)
-      : m_document(document), m_dialogs(dialogs), m_view(view) {}
+  // The probe keeps the first image's size between builds while the file
+  // stays unchanged.
+  HtmlBuilder(AppletDocument& document, UserDialogs& dialogs, HtmlView& view, ImageProbe probe = ImageProbe())
+      : m_document(document), m_dialogs(dialogs), m_view(view), m_probe(std::move(probe)) {}
 
   // Whether the HTML is made for today's browsers; none: never. Then a
   // non-empty alternative HTML goes before "</APPLET>" (a browser without
@@ -94,6 +98,7 @@ class HtmlBuilder {
   UserDialogs& m_dialogs;
   HtmlView& m_view;
   std::function<bool()> m_playInBrowsers;
+  ImageProbe m_probe;
 };
 
 }  // namespace glx

@@ -273,6 +273,23 @@ TEST_F(HtmlBuilderTest, NotFoundMessageComesOnEveryBuild) {
   EXPECT_EQ(dialogs.messages.size(), 2u);
 }
 
+TEST_F(HtmlBuilderTest, UnchangedFirstImageIsDecodedOnceAcrossBuilds) {
+  test::CountingDecoders decoders;
+  HtmlBuilder remembering(document, dialogs, view, ImageProbe(decoders, test::anHourLater()));
+  addImage("sun.gif", picture("sun.gif", encodeGif(120, 80)));
+  const std::vector<std::string> first = remembering.makeHTML();
+  EXPECT_EQ(first[0], "<APPLET CODE=\"fade.class\" WIDTH=120 HEIGHT=80>");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(remembering.makeHTML(), first);
+  EXPECT_EQ(decoders.decodes, 1);
+
+  // A new first image is measured afresh.
+  document.imageNames.insert(document.imageNames.begin(), "moon.jpg");
+  document.imagePaths.insert(document.imagePaths.begin(), picture("moon.jpg", encodeJpeg(30, 20)));
+  EXPECT_EQ(remembering.makeHTML()[0], "<APPLET CODE=\"fade.class\" WIDTH=30 HEIGHT=20>");
+  EXPECT_EQ(decoders.decodes, 2);
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_F(HtmlBuilderTest, SameNamedFileInCurrentFolderWinsOverThePath) {
   addImage("sun.gif", picture("sun.gif", encodeGif(120, 80)));
   emptyCurrentFolder.write("sun.gif", encodeGif(9, 9));
