@@ -70,7 +70,8 @@
  *                         S x 1%, Ripple S x 1.5%.)
  *                    5    Line Cross Fade: lines dissolve one by one into the
  *                         background colour in F/2 steps and come back.
- *                    6    Stretcher: stretches and squeezes across, then down.
+ *                    6    Stretcher: stretches to 1.5x and squeezes to 0.5x
+ *                         across in F/2 steps, then down.
  *                    7    Whirlpool: a twist round the centre that winds up
  *                         and unwinds in F steps.
  *                    8    Ripple: circular ripples spreading from the centre.
@@ -80,8 +81,10 @@
  *                         every F steps (the first F steps of a cycle clean).
  *                    11   Zoom: zooms in to 3x at the centre and back out.
  *                    (another variant plays as variant 0)
- * Waves and the stretcher uncover the background colour; water and ripples
- * repeat the image's edge pixels.
+ * The depth of water, waves and ripples grows from nothing after step 0 and
+ * falls back to nothing at the end of the cycle. Waves and the stretcher
+ * uncover the background colour; water and ripples repeat the image's edge
+ * pixels.
  *
  * API (window.GlimmeraxPlayer; module.exports under Node):
  *   createRenderer({ code, width, height, params, images }) -> renderer
@@ -101,14 +104,15 @@
  *     renderer.drawn  true when the images could not be read back (a page
  *       opened from disk, images from another site): the same effects, steps
  *       and timing are then drawn with canvas operations (transforms, clips,
- *       filters, blending; coarser rings for the bending effects).
+ *       filters, blending; ripples in small tiles, twists in rings).
  *   parseParams(params, code) -> settings, isSafeLink(link, base)
  *   scan(): replaces the page's applets now; idempotent.
  * Each canvas made by scan() carries `glimmerax` (state, renderer, step,
  * advanced (steps played so far), missing (names of images that did not
- * load), show(step), pause(), resume()) and a data-glimmerax-state attribute:
- * loading, playing, still, paused; a "glimmerax:ready" event is sent when the
- * images have loaded and the first step is drawn.
+ * load), onScreen, show(step), pause(), resume()) and a data-glimmerax-state
+ * attribute: loading, playing, still, paused; a "glimmerax:ready" event is
+ * sent when the images have loaded and the first step is drawn. A canvas
+ * draws at the screen's pixel density, up to 1.3 million pixels an applet.
  *
  * Pixels are handled as 32-bit words (Int32Array, which keeps the engines'
  * fast integer paths) in the byte order of every browser's platform
@@ -1063,11 +1067,11 @@
     const first = imgs[0];
     const stillDraw = { draw: (ctx) => base(ctx, first) };
     const pause = pauseSteps(stepMs);
-    // Rings round a centre, each drawn with its own transform.
-    const rings = (ctx, img, ox, oy, maxR, width, transform, clip) => {
+    // Rings round the centre, each drawn with its own transform: exact for
+    // a mapping that depends on the distance alone, up to the ring's width.
+    const rings = (ctx, img, ox, oy, maxR, width, transform) => {
       for (let r0 = 0; r0 < maxR; r0 += width) {
         ctx.save();
-        if (clip) { ctx.beginPath(); ctx.rect(...clip); ctx.clip(); }
         ctx.beginPath();
         ctx.arc(ox, oy, r0 + width + 0.5, 0, TAU);
         // Overlapping a pixel, so that no seam shows between rings.
@@ -1080,15 +1084,23 @@
         ctx.restore();
       }
     };
+    const TILE = Math.max(4, Math.round(Math.min(W, H) / 20));
+    // Ripples: in square tiles, each the image's piece scaled about the
+    // centre (as at the tile's middle), drawn from a source rectangle.
     const ripples = (ctx, k, centres, amplitude, wavelength) => {
       base(ctx, first);
       const a = amplitude * envelope(k, frames), phase = (TAU * k) / frames;
-      const width = Math.max(2, wavelength / 6);
-      for (const [ox, oy, clip, reach] of centres) {
-        rings(ctx, first, ox, oy, reach, width, (c, r) => {
-          const f = 1 - (a * Math.sin((TAU * r) / wavelength - phase)) / Math.max(r, 1);
-          c.scale(1 / f, 1 / f);
-        }, clip);
+      if (a === 0) return;
+      for (const [ox, oy, area] of centres) {
+        const [x0, y0, w, h] = area;
+        for (let y = y0; y < y0 + h; y += TILE) {
+          for (let x = x0; x < x0 + w; x += TILE) {
+            const tw = Math.min(TILE, x0 + w - x), th = Math.min(TILE, y0 + h - y);
+            const r = Math.hypot(x + tw / 2 - ox, y + th / 2 - oy);
+            const f = 1 - (a * Math.sin((TAU * r) / wavelength - phase)) / Math.max(r, 1);
+            ctx.drawImage(first, ox + (x - ox) * f, oy + (y - oy) * f, tw * f, th * f, x, y, tw, th);
+          }
+        }
       }
     };
     const side = Math.min(W, H), strip = Math.max(1, Math.round(side / 120));
@@ -1202,14 +1214,14 @@
         const hw = Math.ceil(W / 2), hh = Math.ceil(H / 2);
         const centres = [[0, 0], [1, 0], [0, 1], [1, 1]].map(([i, j]) => {
           const x0 = i ? hw : 0, y0 = j ? hh : 0, w = i ? W - hw : hw, h = j ? H - hh : hh;
-          return [x0 + w / 2, y0 + h / 2, [x0, y0, w, h], Math.hypot(w, h) / 2 + 1];
+          return [x0 + w / 2, y0 + h / 2, [x0, y0, w, h]];
         });
         return { draw: (ctx, k) => ripples(ctx, k, centres, (speed / 100) * side, Math.max(4, side / 10)) };
       }
       case 'ripple':
         if (frames === 0 || speed === 0) return stillDraw;
         return {
-          draw: (ctx, k) => ripples(ctx, k, [[cx, cy, null, Math.hypot(cx, cy) + 1]],
+          draw: (ctx, k) => ripples(ctx, k, [[cx, cy, [0, 0, W, H]]],
             (speed * 1.5 / 100) * side, Math.max(4, side / 8)),
         };
       case 'drain':
@@ -1223,7 +1235,7 @@
             const scale = shrink ? 1 / (1 - 0.92 * t) : 1;
             base(ctx, shrink && t > 0 ? null : first);
             if (t === 0) return;
-            rings(ctx, first, cx, cy, Math.min(maxR, reach / scale + 2), Math.max(2, side / 40), (c, r) => {
+            rings(ctx, first, cx, cy, Math.min(maxR, (shrink ? maxR / scale : reach) + 2), Math.max(2, side / 60), (c, r) => {
               const f = Math.max(0, 1 - r / reach);
               c.rotate(-most * t * (shrink ? f : f * f));
               c.scale(1 / scale, 1 / scale);
@@ -1551,6 +1563,7 @@
       step: 0,
       advanced: 0,
       missing: [],
+      get onScreen() { return onScreen; },
       show(step) { player.pause(); player.step = step; draw(); },
       pause() { paused = true; setState('paused'); stop(); },
       resume() { paused = false; update(); },

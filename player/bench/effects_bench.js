@@ -24,7 +24,9 @@ async function main() {
   try {
     const page = await browser.newPage();
     await page.goto(server.base + 'bench.html');
-    const rows = await page.evaluate(async (steps) => {
+    // The pictures and the reference, then one call per effect (each call
+    // stays short however busy the machine is).
+    const reference = await page.evaluate((steps) => {
       const W = 640, H = 480;
       // Two busy pictures drawn here, so that every effect has real work.
       function picture(hue) {
@@ -44,28 +46,31 @@ async function main() {
         }
         return c;
       }
-      const images = [picture(20), picture(200)];
+      window.benchImages = [picture(20), picture(200)];
       const ctx = document.getElementById('c').getContext('2d');
-      const median = (a) => { const s = [...a].sort((p, q) => p - q); return s[Math.floor(s.length / 2)]; };
+      window.benchMedian = (a) => { const s = [...a].sort((p, q) => p - q); return s[Math.floor(s.length / 2)]; };
       // Reading one pixel back makes the canvas carry out what it was given.
-      const time = (f) => { const t = performance.now(); f(); ctx.getImageData(0, 0, 1, 1); return performance.now() - t; };
-
-      const ready = ctx.createImageData(W, H);
-      const reference = [];
-      for (let i = 0; i < steps; i++) {
-        reference.push(Math.min(...[0, 1, 2].map(() => time(() => ctx.putImageData(ready, 0, 0)))));
-      }
+      window.benchTime = (f) => { const t = performance.now(); f(); ctx.getImageData(0, 0, 1, 1); return performance.now() - t; };
       if (!crossOriginIsolated) throw new Error('the page needs fine timers (cross-origin isolation)');
-
-      const out = [];
-      for (const e of GlimmeraxPlayer.effects) {
+      const ready = ctx.createImageData(W, H);
+      const times = [];
+      for (let i = 0; i < steps; i++) {
+        times.push(Math.min(...[0, 1, 2].map(() => benchTime(() => ctx.putImageData(ready, 0, 0)))));
+      }
+      return benchMedian(times);
+    }, STEPS);
+    const effects = [];
+    const count = await page.evaluate(() => GlimmeraxPlayer.effects.length);
+    for (let index = 0; index < count; index++) {
+      effects.push(await page.evaluate((steps, n) => {
+        const e = GlimmeraxPlayer.effects[n], ctx = document.getElementById('c').getContext('2d');
         const v = e.variant === null ? 0 : e.variant;
         const row = { name: e.name };
         // Pixel effects, and the same drawn with canvas operations (what a
         // page opened from disk gets).
         for (const drawn of [false, true]) {
           const r = GlimmeraxPlayer.createRenderer({
-            code: e.code, width: W, height: H, images, drawn,
+            code: e.code, width: 640, height: 480, images: benchImages, drawn,
             params: { GENERAL: `2|7|000000|${e.constant}|${e.frames}|${v}|${e.speed}|`, IMAGES: 'a.gif|b.gif|' },
           });
           // Steps spread over the cycle, after a few to warm up.
@@ -73,14 +78,14 @@ async function main() {
           for (let i = 0; i < 10; i++) r.render(ctx, ks[i]);
           // A step's work is the same every time it is drawn: the fastest of
           // a few runs leaves out the time other programs took the processor.
-          const times = ks.map((k) => Math.min(...[0, 1, 2].map(() => time(() => r.render(ctx, k)))));
-          row[drawn ? 'drawn' : 'median'] = median(times);
+          const times = ks.map((k) => Math.min(...[0, 1, 2].map(() => benchTime(() => r.render(ctx, k)))));
+          row[drawn ? 'drawn' : 'median'] = benchMedian(times);
           if (!drawn) row.max = Math.max(...times);
         }
-        out.push(row);
-      }
-      return { reference: median(reference), effects: out };
-    }, STEPS);
+        return row;
+      }, STEPS, index));
+    }
+    const rows = { reference, effects };
     if (process.argv.includes('--json')) {
       console.log(JSON.stringify(rows, null, 2));
     } else {

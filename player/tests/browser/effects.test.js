@@ -125,14 +125,14 @@ test('the rows\' own behaviour in the browser', async (t) => {
 
 test('a page opened from disk, whose images cannot be read back, still plays every effect', async () => {
   const helper = await browser.newPage();
-  await helper.goto(server.base + 'effect0.html');
+  await helper.goto(server.base + 'effect0/index.html');
   const first = await S.imagePixels(helper, 'scene.gif', 160, 120, '#000000');
   fs.mkdirSync(path.join(S.SHOTS, 'from-disk'), { recursive: true });
   for (const e of Player.effects) {
     const page = await browser.newPage();
     try {
       // The pages of the first test, opened as files.
-      await page.goto('file://' + path.join(folder, `effect${e.index}.html`));
+      await page.goto('file://' + path.join(folder, `effect${e.index}`, 'index.html'));
       await S.whenPlaying(page);
       const info = await page.evaluate(() => {
         const c = document.querySelector('canvas[data-glimmerax-player]');

@@ -56,7 +56,9 @@ function htmlLines(folder, projectFile, home) {
     stdio: ['ignore', 'pipe', 'pipe'],
   });
   const lines = out.split('\r\n').filter((l) => l !== '');
-  if (!lines.includes(SCRIPT_LINE)) lines.push(SCRIPT_LINE);
+  if (!lines.includes(SCRIPT_LINE)) throw new Error('the HTML has no player line:\n' + out);
+  // Pages made of these lines find the player beside them.
+  fs.copyFileSync(PLAYER, path.join(folder, 'glimmerax-player.js'));
   return lines;
 }
 
@@ -66,14 +68,16 @@ function testRunPage(lines) {
     ...lines.map((l) => '      ' + l), '    </P>', '  </BODY>', '</HTML>'].map((l) => l + '\r\n').join('');
 }
 
-// Writes <name>.html for a project into its folder (with the player
-// beside it) and returns the page's file name.
+// Publishes a project, written into `folder`, as the program does into the
+// folder's subfolder <name> (the page, the images, the class file and the
+// player), and returns the page's address relative to `folder`.
 function makePage(folder, name, project, home) {
   const file = writeProject(folder, name, project);
-  const page = name + '.html';
-  fs.writeFileSync(path.join(folder, page), testRunPage(htmlLines(folder, file, home)), 'latin1');
-  fs.copyFileSync(PLAYER, path.join(folder, 'glimmerax-player.js'));
-  return page;
+  execFileSync(PROGRAM, ['--publish', path.basename(file), name, '--force'], {
+    cwd: folder, env: programEnvironment(home), encoding: 'latin1', timeout: 60000,
+    stdio: ['ignore', 'pipe', 'pipe'],
+  });
+  return `${name}/index.html`;
 }
 
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.gif': 'image/gif', '.jpg': 'image/jpeg' };
@@ -120,6 +124,8 @@ async function launch() {
   const browser = await puppeteer.launch({
     executablePath: CHROMIUM,
     headless: true,
+    // A busy machine (two cores shared by many builds) answers slowly.
+    protocolTimeout: 600000,
     userDataDir: profile,
     args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
       '--disable-component-update', '--disable-sync'],
