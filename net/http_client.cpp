@@ -346,6 +346,7 @@ void THttpClient::SendRequest() {
     default:
       break;
   }
+  m_sentHead = m_command == kCmdHead;
   m_command = kCmdGet;
 }
 
@@ -416,7 +417,11 @@ void THttpClient::ReadResponse() {
   ReadResponseHeader();
   // An announced length ends the body: a proxy that keeps the connection
   // open would otherwise hold the exchange until its idle time-out.
-  const int64_t length = m_lengthAnnounced ? BytesTotal() : -1;
+  // A reply to HEAD, and a 204 or 304 reply, has no body whatever it
+  // announces.
+  const int reply = ReplyNumber();
+  const bool noBody = m_sentHead || reply == 204 || reply == 304;
+  const int64_t length = noBody ? 0 : m_lengthAnnounced ? BytesTotal() : -1;
   int64_t received = 0;
   if (InputFileMode) {
     setCaptureFileEnd(length);

@@ -131,6 +131,7 @@ class THttpClient : public TSockClient {
   std::string m_responseCookie;
   bool m_decodePostData = true;
   bool m_locationReceived = false;
+  bool m_sentHead = false;
   bool m_headerComplete = false;
   bool m_lengthAnnounced = false;
   bool m_replyComplete = false;
