@@ -650,10 +650,34 @@ void TSockClient::appendReceived(const char* bytes, size_t n) {
     return;
   }
   if (m_captureTarget && receivedSize() == 0) {
+    prefaultCapture(n);
     m_captureTarget->append(bytes, n);
     return;
   }
   m_recv.append(bytes, n);
+}
+
+void TSockClient::prefaultCapture(size_t incoming) {
+  // Faulting pages in a few MiB at a time, ahead of the bytes, costs one
+  // call where touching them would cost one fault per page; only memory
+  // about to be written is committed.
+  constexpr size_t kAhead = 4u * 1024 * 1024;
+  constexpr uintptr_t kPage = 4096;
+  std::string& text = *m_captureTarget;
+  const size_t need = text.size() + incoming;
+  if (need > text.capacity()) return;  // the append moves the text anyway
+  if (text.data() != m_prefaultBase) {
+    m_prefaultBase = text.data();
+    m_prefaultedTo = 0;
+  }
+  if (need <= m_prefaultedTo) return;
+  const auto base = reinterpret_cast<uintptr_t>(text.data());
+  const size_t start = std::max(m_prefaultedTo, text.size());
+  const size_t end = std::min(text.capacity(), start + kAhead);
+  const uintptr_t from = (base + start) & ~(kPage - 1);
+  const uintptr_t to = (base + end + kPage - 1) & ~(kPage - 1);
+  ::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+  m_prefaultedTo = end;
 }
 
 void TSockClient::FeedReceived(const std::string& bytes) {

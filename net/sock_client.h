@@ -194,6 +194,7 @@ class TSockClient {
 
   // Queues.
   void appendReceived(const char* bytes, size_t n);
+  void prefaultCapture(size_t incoming);
   size_t receivedSize() const { return m_recv.size() - m_recvHead; }
   void takeReceived(size_t n, std::string* into);
   size_t findLineFeed();
@@ -230,6 +231,8 @@ class TSockClient {
   // while nothing else is queued (the order stays that of the queue).
   std::string* m_captureTarget = nullptr;
   int m_recvFileError = 0;
+  const char* m_prefaultBase = nullptr;
+  size_t m_prefaultedTo = 0;
   std::vector<char> m_chunk;
 
   bool m_connected = false;
