@@ -751,7 +751,7 @@ TEST(HttpClient, PortsOutsideTheirRangeAreRefused) {
 }
 
 TEST(HttpClient, LocationWithControlBytesIsRefused) {
-  for (const std::string bad : {std::string("/next\rX-Injected: yes"), std::string("/next\x01"),
+  for (const std::string& bad : {std::string("/next\rX-Injected: yes"), std::string("/next\x01"),
                                 std::string("/ne xt"), std::string("/next\t"),
                                 std::string("/next\x7f"), std::string(" /next")}) {
     LoopbackServer server({reply("HTTP/1.0 302 Found\r\nLocation: " + bad + "\r\n\r\n")},

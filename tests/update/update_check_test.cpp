@@ -404,7 +404,7 @@ TEST_F(UpdateCheckTest, PortsOutsideTheirRangeAreRefusedBeforeAnythingIsSent) {
   // 83726 is the listening port plus 65536 when wrapped; the check must not
   // reach it.
   const std::string wrapped = std::to_string(server.port() + 65536);
-  for (const std::string port : {wrapped, std::string("0"), std::string("-80"), std::string("65536")}) {
+  for (const std::string& port : {wrapped, std::string("0"), std::string("-80"), std::string("65536")}) {
     auto check = makeCheck("update.tallowbrook.example");
     EXPECT_EQ(test::raisedText<EConvertError>([&] { check->run({true, "127.0.0.1", port}); }),
               "'" + port + "' is not a valid port number (1 to 65535)");
