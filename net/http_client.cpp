@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 
 #include "platform/errors.h"
@@ -72,27 +73,40 @@ int16_t statusNumber(const std::string& statusLine) {
 }
 
 // The value of a "Content-Length: " line: the first run of digits after the
-// colon and the character following it; 0 when there is none or it does not
-// fit.
+// colon and the character following it; -1 when there is none or it does
+// not fit.
 int32_t contentLength(const std::string& line) {
   const std::string text = upper(line);
   const size_t colon = text.find("ENGTH:");
-  if (colon == std::string::npos) return 0;
+  if (colon == std::string::npos) return -1;
   size_t i = colon + 6 + 1;
   while (i < text.size() && !std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+  if (i == text.size()) return -1;
   int64_t value = 0;
   for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
     value = value * 10 + (text[i] - '0');
-    if (value > INT32_MAX) return 0;
+    if (value > INT32_MAX) return -1;
   }
   return static_cast<int32_t>(value);
+}
+
+// A location that would put a blank, a line break or another control byte
+// into the next request line.
+bool unsafeLocation(const std::string& location) {
+  for (const char ch : location) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x21 || c == 0x7F) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
 THttpClient::THttpClient(std::shared_ptr<HostLookup> lookup) : TSockClient(std::move(lookup)) {}
 
-THttpClient::~THttpClient() = default;
+// Destruction aborts through this class's Abort, as the socket part's
+// destructor can no longer reach it.
+THttpClient::~THttpClient() { beginDestruction(); }
 
 void THttpClient::Abort() {
   setLookupDone();
@@ -180,6 +194,10 @@ void THttpClient::Execute() {
     Disconnect();
 
     const int reply = ReplyNumber();
+    const bool repeats = reply >= 299 && reply <= 399;
+    if (repeats && m_locationReceived && unsafeLocation(m_requestURL)) {
+      throw ESockError("Redirection refused: its location holds a blank or a control character");
+    }
     if (reply >= 300 && reply <= 398) {
       if (!m_responseCookie.empty()) HeaderInfo.Cookie = m_responseCookie;
       bool handled = false;
@@ -234,7 +252,10 @@ void THttpClient::ParseURL() {
     host = field(url, '/', 0);
   }
   if (host.find(':') != std::string::npos) {
-    Port = strToInt(field(host, ':', 1));
+    const std::string portText = field(host, ':', 1);
+    const int port = strToInt(portText);
+    checkPortNumber(port, portText);
+    Port = port;
     host.resize(host.find(':'));
   }
   if (!host.empty()) Host = host;
@@ -310,7 +331,7 @@ void THttpClient::BuildRequestHeader() {
 void THttpClient::SendRequest() {
   // Sent whole: a header or data longer than Write's limit would otherwise be
   // cut while Content-Length counts all of it.
-  SendAll(RequestText());
+  WriteAll(RequestText());
   switch (m_command) {
     case kCmdPost:
     case kCmdPut:
@@ -319,12 +340,13 @@ void THttpClient::SendRequest() {
       if (OutputFileMode) {
         SendFile(m_requestData);
       } else {
-        SendAll(m_requestData);
+        WriteAll(m_requestData);
       }
       break;
     default:
       break;
   }
+  m_sentHead = m_command == kCmdHead;
   m_command = kCmdGet;
 }
 
@@ -343,6 +365,9 @@ void THttpClient::appendHeaderLine(const std::string& line, std::FILE* file, siz
 void THttpClient::ReadResponseHeader() {
   setBytesTotal(0);
   m_responseCookie.clear();
+  m_locationReceived = false;
+  m_headerComplete = false;
+  m_lengthAnnounced = false;
   std::FILE* file = nullptr;
   if (OutputFileMode) {
     file = std::fopen(Header.c_str(), "wb");
@@ -369,10 +394,14 @@ void THttpClient::ReadResponseHeader() {
       m_responseCookie = line.size() > 12 ? withoutLineEnd(line.substr(12)).substr(0, 256) : "";
     } else if (name == "LOCATION:") {
       m_requestURL = line.size() > 10 ? withoutLineEnd(line.substr(10)).substr(0, 256) : "";
+      m_locationReceived = true;
     } else if (name == "CONTENT-LENGTH:") {
-      setBytesTotal(contentLength(line));
+      const int32_t length = contentLength(line);
+      m_lengthAnnounced = length >= 0;
+      setBytesTotal(std::max(length, 0));
     }
     appendHeaderLine(line, file, total);
+    if (line == "\n" || line == "\r\n") m_headerComplete = true;
     if (line.empty() || line == "\n" || line == "\r\n") break;
   }
   if (file) {
@@ -383,12 +412,48 @@ void THttpClient::ReadResponseHeader() {
 }
 
 void THttpClient::ReadResponse() {
+  m_replyComplete = false;
+  m_bodyTooLarge = false;
   ReadResponseHeader();
+  // An announced length ends the body: a proxy that keeps the connection
+  // open would otherwise hold the exchange until its idle time-out.
+  // A reply to HEAD, and a 204 or 304 reply, has no body whatever it
+  // announces.
+  const int reply = ReplyNumber();
+  const bool noBody = m_sentHead || reply == 204 || reply == 304;
+  const int64_t length = noBody ? 0 : m_lengthAnnounced ? BytesTotal() : -1;
+  int64_t received = 0;
   if (InputFileMode) {
+    setCaptureFileEnd(length);
+    struct Reset {
+      THttpClient& client;
+      ~Reset() { client.setCaptureFileEnd(-1); }
+    } reset{*this};
     CaptureFile(Body);
+    received = BytesRecvd();
   } else {
-    CaptureString(Body, -1);
+    if (MaxBodySize > 0 && length > static_cast<int64_t>(MaxBodySize)) {
+      m_bodyTooLarge = true;
+      throw ESockError("Response body too large");
+    }
+    setCaptureBound(MaxBodySize);
+    struct Reset {
+      THttpClient& client;
+      ~Reset() { client.setCaptureBound(0); }
+    } reset{*this};
+    CaptureString(Body, length >= 0 ? static_cast<int>(length) : -1);
+    if (captureBoundHit()) {
+      m_bodyTooLarge = true;
+      Body.clear();
+      throw ESockError("Response body too large");
+    }
+    // Bytes beyond the announced length belong to no reply.
+    if (length >= 0 && static_cast<int64_t>(Body.size()) > length) {
+      Body.resize(static_cast<size_t>(length));
+    }
+    received = static_cast<int64_t>(Body.size());
   }
+  m_replyComplete = m_headerComplete && brokenError() == 0 && (length < 0 || received >= length);
   if (ReplyNumber() < 299) {
     if (OnSuccess) OnSuccess(*this, m_command);
     ReportStatus(2, "Transaction Completed");

@@ -1,8 +1,8 @@
 // THttpClient: HTTP/1.0 requests on the socket client. One call (Get, Post,
 // ...) runs a whole exchange: split the URL, build the request, connect
 // (directly or through Proxy/ProxyPort), send, read the status line and the
-// header, collect the body until the server closes, disconnect, and repeat
-// for redirections. Results are in Body, Header and ReplyNumber(); failures
+// header, collect the body (its announced length, or until the server
+// closes), disconnect, and repeat for redirections. Results are in Body, Header and ReplyNumber(); failures
 // are raised (ESockError, EAbortError, EConvertError, glx::Error).
 //
 // Typical use:
@@ -58,6 +58,9 @@ class THttpClient : public TSockClient {
   THeaderInfo HeaderInfo;
   bool InputFileMode = false;
   bool OutputFileMode = false;
+  // Most bytes a body may have in string mode; a larger one fails the
+  // exchange with "Response body too large" (0: no limit).
+  size_t MaxBodySize = 0;
 
   // Published events.
   HttpNotify OnAboutToSend;
@@ -106,6 +109,12 @@ class THttpClient : public TSockClient {
   // The request header as sent: every line followed by CR LF.
   std::string RequestText() const { return m_requestLines.Text(); }
   const std::string& ResponseCookie() const { return m_responseCookie; }
+  // Whether the last reply arrived whole: its header ended with the empty
+  // line, its body has the announced length (if any), and no connection
+  // error ended it.
+  bool ReplyComplete() const { return m_replyComplete; }
+  // Whether the last exchange failed because its body passed MaxBodySize.
+  bool BodyTooLarge() const { return m_bodyTooLarge; }
   bool DecodePostData() const { return m_decodePostData; }
   void SetDecodePostData(bool decode) { m_decodePostData = decode; }
 
@@ -121,6 +130,12 @@ class THttpClient : public TSockClient {
   CmdType m_command = kCmdGet;
   std::string m_responseCookie;
   bool m_decodePostData = true;
+  bool m_locationReceived = false;
+  bool m_sentHead = false;
+  bool m_headerComplete = false;
+  bool m_lengthAnnounced = false;
+  bool m_replyComplete = false;
+  bool m_bodyTooLarge = false;
 };
 
 }  // namespace glx

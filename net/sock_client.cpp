@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -16,7 +17,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <thread>
+#include <utility>
 
 #include "platform/errors.h"
 
@@ -35,6 +38,17 @@ class SockMessage : public QEvent {
  private:
   int m_message;
 };
+
+// A large body is written once from start to end: huge pages spare the
+// system one page fault per 4 KiB, which costs more than the copy itself.
+void adviseLargeBuffer(std::string& text) {
+  constexpr uintptr_t kHugePage = 2u * 1024 * 1024;
+  const auto begin = reinterpret_cast<uintptr_t>(text.data());
+  const uintptr_t end = begin + text.capacity();
+  const uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t last = end & ~(kHugePage - 1);
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
 
 int g_winsockUsers = 0;
 std::vector<std::string> g_winsockInfo;
@@ -76,12 +90,18 @@ TSockClient::TSockClient(std::shared_ptr<HostLookup> lookup)
   InitWinsock();
 }
 
-TSockClient::~TSockClient() {
+void TSockClient::beginDestruction() {
+  if (m_destructionBegun) return;
+  m_destructionBegun = true;
   ReportStatus(8, "Destroy");
   Abort();
   // What an overriding Abort does as well: end a pending lookup wait.
   m_lookupDone = true;
   Cancel();
+}
+
+TSockClient::~TSockClient() {
+  beginDestruction();
   if (m_lookupId >= 0 && m_lookup) m_lookup->abort(m_lookupId);
   *m_alive = false;
   m_timeoutTimer.reset();
@@ -266,9 +286,14 @@ void TSockClient::dispatch(int message, int event, int errorWord) {
       default:
         break;
     }
+  } catch (const std::bad_alloc&) {
+    // Memory ran out: dropping the bytes would leave the operation waiting
+    // for ever, so it ends with the failure instead.
+    if (!m_pendingFailure) m_pendingFailure = std::current_exception();
+    stopNotifications();
   } catch (...) {
-    // Failures inside notification handling, handlers included, are dropped:
-    // the waiting operation sees the state and reports.
+    // Other failures inside notification handling, handlers included, are
+    // dropped: the waiting operation sees the state and reports.
   }
 }
 
@@ -388,11 +413,17 @@ void TSockClient::WriteFromStream() {
 void TSockClient::waitPass() {
   if (!QCoreApplication::instance()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    raisePendingFailure();
     return;
   }
   // The single-shot timer bounds the wait; any event ends it sooner.
   m_passTimer->start(2);
   QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  raisePendingFailure();
+}
+
+void TSockClient::raisePendingFailure() {
+  if (m_pendingFailure) std::rethrow_exception(std::exchange(m_pendingFailure, nullptr));
 }
 
 void TSockClient::fire(const Notify& event) {
@@ -431,9 +462,13 @@ void TSockClient::Connect() {
   }
   if (address == 0) throw ESockError("Null Remote Address");
 
+  // A port beyond 16 bits would wrap round to another one.
+  const int port = Proxy.empty() ? Port : ProxyPort;
+  checkPortNumber(port, std::to_string(port));
+
   m_remoteAddress = sockaddr_in{};
   m_remoteAddress.sin_family = AF_INET;
-  m_remoteAddress.sin_port = htons(static_cast<uint16_t>(Proxy.empty() ? Port : ProxyPort));
+  m_remoteAddress.sin_port = htons(static_cast<uint16_t>(port));
   m_remoteAddress.sin_addr.s_addr = address;
 
   // A socket can carry one connection attempt; a fresh one replaces it.
@@ -450,6 +485,7 @@ void TSockClient::Connect() {
   m_lookupDone = false;
   m_lastEventOk = true;
   m_brokenError = 0;
+  m_pendingFailure = nullptr;
   m_socketUsed = true;
   makeNotifiers();
   if (::connect(m_socketHandle, reinterpret_cast<const sockaddr*>(&m_remoteAddress),
@@ -614,10 +650,34 @@ void TSockClient::appendReceived(const char* bytes, size_t n) {
     return;
   }
   if (m_captureTarget && receivedSize() == 0) {
+    prefaultCapture(n);
     m_captureTarget->append(bytes, n);
     return;
   }
   m_recv.append(bytes, n);
+}
+
+void TSockClient::prefaultCapture(size_t incoming) {
+  // Faulting pages in a few MiB at a time, ahead of the bytes, costs one
+  // call where touching them would cost one fault per page; only memory
+  // about to be written is committed.
+  constexpr size_t kAhead = 4u * 1024 * 1024;
+  constexpr uintptr_t kPage = 4096;
+  std::string& text = *m_captureTarget;
+  const size_t need = text.size() + incoming;
+  if (need > text.capacity()) return;  // the append moves the text anyway
+  if (text.data() != m_prefaultBase) {
+    m_prefaultBase = text.data();
+    m_prefaultedTo = 0;
+  }
+  if (need <= m_prefaultedTo) return;
+  const auto base = reinterpret_cast<uintptr_t>(text.data());
+  const size_t start = std::max(m_prefaultedTo, text.size());
+  const size_t end = std::min(text.capacity(), start + kAhead);
+  const uintptr_t from = (base + start) & ~(kPage - 1);
+  const uintptr_t to = (base + end + kPage - 1) & ~(kPage - 1);
+  ::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+  m_prefaultedTo = end;
 }
 
 void TSockClient::FeedReceived(const std::string& bytes) {
@@ -708,6 +768,11 @@ void TSockClient::SendAll(const std::string& bytes) {
   waitSent("Socket send aborted");
 }
 
+void TSockClient::WriteAll(const std::string& text) {
+  ReportStatus(8, "Write");
+  SendAll(text);
+}
+
 void TSockClient::Write(const std::string& text) {
   ReportStatus(8, "Write");
   // Up to the first zero character, at most kWriteLimit characters.
@@ -781,16 +846,24 @@ void TSockClient::CaptureString(std::string& text, int size) {
   } reset{*this};
   ReportStatus(8, "Capture String");
   m_bytesRecvd = 0;
+  m_captureBoundHit = false;
   // A known length saves regrowing a large body; a hostile length only
-  // reserves address space, and no more than kReserveLimit.
-  if (size == -1 && m_bytesTotal > 0 && m_connected) {
-    text.reserve(std::min<size_t>(static_cast<size_t>(m_bytesTotal), kReserveLimit) +
-                 static_cast<size_t>(kChunk));
+  // reserves address space, and no more than kReserveLimit (or the bound).
+  const int64_t expected = size >= 0 ? size : m_bytesTotal;
+  if (expected > 0 && m_connected) {
+    size_t reserve = std::min<size_t>(static_cast<size_t>(expected), kReserveLimit);
+    if (m_captureBound > 0) reserve = std::min(reserve, m_captureBound);
+    text.reserve(reserve + static_cast<size_t>(kChunk));
+    adviseLargeBuffer(text);
   }
   if (!m_recvFile) m_captureTarget = &text;
   while (!m_canceled &&
          ((size == -1 && (m_connected || receivedSize() > 0)) ||
           (size >= 0 && text.size() < static_cast<size_t>(size)))) {
+    if (m_captureBound > 0 && text.size() > m_captureBound) {
+      m_captureBoundHit = true;
+      break;
+    }
     if (receivedSize() > 0) {
       takeReceived(receivedSize(), &text);
     } else if (!m_connected) {
@@ -831,7 +904,10 @@ void TSockClient::CaptureFile(const std::string& fileName) {
       takeReceived(queued, nullptr);
     }
     m_bytesRecvd = static_cast<uint32_t>(queued);
-    waitUntil([this] { return !m_connected || m_canceled || m_recvFileError != 0; });
+    waitUntil([this] {
+      return !m_connected || m_canceled || m_recvFileError != 0 ||
+             (m_captureFileEnd >= 0 && m_bytesRecvd >= m_captureFileEnd);
+    });
   } catch (...) {
     restore();
     if (m_canceled) {

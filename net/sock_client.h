@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -129,12 +130,26 @@ class TSockClient {
   uint64_t notificationCount() const { return m_notificationCount; }
 
  protected:
+  // The first steps of destruction: "Destroy", Abort, Cancel. A derived
+  // class calls it from its own destructor, while its Abort still runs;
+  // later calls do nothing.
+  void beginDestruction();
   void ReportStatus(int level, const std::string& text);
   // ReadLn with a bound: a line longer than maxLength raises ESockError
   // tooLongText; keeps a hostile peer from growing the queue without end.
   std::string ReadLnBounded(size_t maxLength, const std::string& tooLongText);
   // Queues all bytes (zero bytes included) and waits until they are sent.
   void SendAll(const std::string& bytes);
+  // Write without its length limit: reports "Write", then sends all bytes.
+  void WriteAll(const std::string& text);
+  // Ends CaptureString once the text holds more than bytes (0: no bound);
+  // captureBoundHit() then tells that the bound ended it.
+  void setCaptureBound(size_t bytes) { m_captureBound = bytes; }
+  bool captureBoundHit() const { return m_captureBoundHit; }
+  // Ends CaptureFile once bytes were received (-1: at the peer's close).
+  void setCaptureFileEnd(int64_t bytes) { m_captureFileEnd = bytes; }
+  // The socket error that broke the current connection, 0 if none did.
+  int brokenError() const { return m_brokenError; }
   void setBytesTotal(int32_t value) { m_bytesTotal = value; }
   void setReplyNumber(int16_t value) { m_replyNumber = value; }
   void setLookupDone() { m_lookupDone = true; }
@@ -167,7 +182,10 @@ class TSockClient {
   void replaceFailedSocket();
 
   // One pass of a wait: up to 2 ms, ended early by any event.
+  // An allocation failure met while handling a notification is kept here
+  // and raised by the next wait of the operation.
   void waitPass();
+  void raisePendingFailure();
   template <class Done>
   void waitUntil(Done done) {
     while (!done()) waitPass();
@@ -176,6 +194,7 @@ class TSockClient {
 
   // Queues.
   void appendReceived(const char* bytes, size_t n);
+  void prefaultCapture(size_t incoming);
   size_t receivedSize() const { return m_recv.size() - m_recvHead; }
   void takeReceived(size_t n, std::string* into);
   size_t findLineFeed();
@@ -212,6 +231,8 @@ class TSockClient {
   // while nothing else is queued (the order stays that of the queue).
   std::string* m_captureTarget = nullptr;
   int m_recvFileError = 0;
+  const char* m_prefaultBase = nullptr;
+  size_t m_prefaultedTo = 0;
   std::vector<char> m_chunk;
 
   bool m_connected = false;
@@ -226,6 +247,11 @@ class TSockClient {
   bool m_destroying = false;
   bool m_handlerBusy = false;
   bool m_notificationsStopped = false;
+  bool m_destructionBegun = false;
+  size_t m_captureBound = 0;
+  bool m_captureBoundHit = false;
+  int64_t m_captureFileEnd = -1;
+  std::exception_ptr m_pendingFailure;
   int m_brokenError = 0;  // the error that broke the connection, if any
 
   uint32_t m_bytesSent = 0;

@@ -36,6 +36,10 @@ inline constexpr int kWsaTryAgain = 11002;
 inline constexpr int kWsaNoRecovery = 11003;
 inline constexpr int kWsaNoData = 11004;
 
+// Raises "'text' is not a valid port number (1 to 65535)" unless port is
+// one: a larger number would wrap round to another port.
+void checkPortNumber(long long port, const std::string& text);
+
 // "10061:Connection refused"; "" for 0; "Unknown Error No. N" for a number
 // the table does not know.
 std::string socketErrorText(int number);

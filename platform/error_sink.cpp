@@ -1,6 +1,7 @@
 #include "platform/error_sink.h"
 
 #include <cstdio>
+#include <new>
 
 namespace glx {
 
@@ -25,6 +26,8 @@ ErrorSink& errorSink() { return g_sink ? *g_sink : g_stderrSink; }
 std::string exceptionMessage(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
   } catch (const std::exception& e) {
     return e.what();
   } catch (...) {

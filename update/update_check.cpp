@@ -84,6 +84,7 @@ UpdateCheck::UpdateCheck(UsageLog& usageLog, ConfigOneSetting& configOne, UserDi
   m_http.ReportLevel = 0;
   m_http.ProxyPort = 0;
   m_http.TimeOut = 0;
+  m_http.MaxBodySize = kMaxUpdateAnswer;
 }
 
 void UpdateCheck::cancel() {
@@ -94,12 +95,20 @@ void UpdateCheck::cancel() {
 
 void UpdateCheck::get(const std::string& path) {
   if (m_canceled) throw EAbortError("Operation aborted");
-  m_http.Get("http://" + m_serverHost + path);
+  try {
+    m_http.Get("http://" + m_serverHost + path);
+  } catch (const ESockError&) {
+    if (!m_http.BodyTooLarge()) throw;
+    throw Error("The update check failed: the server's answer is larger than 1 MiB.");
+  }
   m_http.Disconnect();
   if (m_canceled) throw EAbortError("Operation aborted");
-  // A connection that ended without a status line is no answer at all.
+  // A connection that ended without a status line, or a reply cut off
+  // before its end, is no answer at all.
   const int reply = m_http.ReplyNumber();
-  if (reply < 100) throw Error("The update check failed: the server did not answer.");
+  if (reply < 100 || !m_http.ReplyComplete()) {
+    throw Error("The update check failed: the server did not answer.");
+  }
   if (reply > 399) throw Error("The update check failed: the server answered " + std::to_string(reply) + ".");
 }
 
@@ -118,6 +127,7 @@ bool UpdateCheck::run(const ProxyChoice& proxy) {
     if (proxy.useProxy) {
       // A bad port is an error before anything is sent.
       const int port = strToInt(proxy.portText);
+      checkPortNumber(port, proxy.portText);
       m_http.Proxy = proxy.server;
       m_http.ProxyPort = port;
     } else {
@@ -130,9 +140,16 @@ bool UpdateCheck::run(const ProxyChoice& proxy) {
     if (body.compare(0, 4, "true") == 0 && body.size() >= 4) {
       m_dialogs.showMessage("You have the latest version of this program. No update is necessary.");
     } else {
-      m_dialogs.showMessage("An updated version is available. Please download it from the following web site.");
       const std::string address = downloadAddress(body);
-      if (!address.empty()) m_shell.open(address);
+      if (!address.empty()) {
+        m_dialogs.showMessage("An updated version is available. Please download it from the following web site.");
+        m_shell.open(address);
+      } else {
+        // Nothing opens, so no web site may be promised.
+        m_dialogs.showMessage(std::string("An updated version is available, but the server's answer held no "
+                                          "usable web address. Please look for it on ") +
+                              kMakerWebSite + ".");
+      }
     }
 
     get(std::string(kUsageReport) + usageLogValue(report.counts));

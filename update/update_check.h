@@ -5,6 +5,7 @@
 // file as they were.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,11 @@ namespace glx {
 inline constexpr const char* kVersionQuery = "/servlet/GLXUpdate?version=20";
 inline constexpr const char* kUsageReport = "/servlet/GLXLogUpdate20?log=";
 inline constexpr const char* kDefaultUpdateServer = "update.tallowbrook.example";
+// The maker's own web site, named when the server's answer is no address.
+inline constexpr const char* kMakerWebSite = "http://www.tallowbrook.example/";
+// The most an answer of the update server may hold; real ones are a few
+// bytes, and an endless one must not take the machine's memory.
+inline constexpr size_t kMaxUpdateAnswer = 1024 * 1024;
 
 // The report's log value: flag and test runs without a separator, then
 // "|" link runs, "|" target runs, "|" and every effect's count followed by

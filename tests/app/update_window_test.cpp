@@ -75,12 +75,29 @@ TEST_F(UpdateWindowTest, YesRunsTheCheckAndClosesNoJustCloses) {
 }
 
 TEST_F(UpdateWindowTest, BadPortIsShownAndTheWindowStays) {
-  auto w = makeWindow("127.0.0.1:1");
+  LoopbackServer server({reply("true"), reply("")}, /*repeatLast=*/true);
+  // A port beyond 16 bits would otherwise wrap round to the listening one.
+  const std::string wrapped = std::to_string(server.port() + 65536);
+  struct Case {
+    std::string port, error;
+  } cases[] = {
+      {"eighty", "'eighty' is not a valid integer value"},
+      {wrapped, "'" + wrapped + "' is not a valid port number (1 to 65535)"},
+      {"0", "'0' is not a valid port number (1 to 65535)"},
+      {"65536", "'65536' is not a valid port number (1 to 65535)"},
+  };
+  auto w = makeWindow("update.tallowbrook.example");
   w->cProxy->click();
-  w->eProxyPort->setText("eighty");
-  w->yesButton->click();
-  EXPECT_EQ(errors.errors, std::vector<std::string>{"'eighty' is not a valid integer value"});
-  EXPECT_TRUE(w->isVisible());
+  w->eProxyServer->setText("127.0.0.1");
+  for (const Case& c : cases) {
+    errors.errors.clear();
+    w->eProxyPort->setText(QString::fromStdString(c.port));
+    w->yesButton->click();
+    EXPECT_EQ(errors.errors, std::vector<std::string>{c.error}) << c.port;
+    EXPECT_TRUE(w->isVisible()) << c.port;
+  }
+  EXPECT_EQ(server.connections(), 0u);
+  EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(UpdateWindowTest, ClosingDuringACheckCancelsItQuietly) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <algorithm>
 #include <memory>
+#include <new>
 
 #include "net/http_client.h"
 #include "platform/errors.h"
@@ -551,6 +553,224 @@ TEST(HttpClient, FileModeFailures) {
     EXPECT_EQ(raisedText<EInOutError>([&] { http.Post("http://127.0.0.1/", dir / "none.dat"); }),
               "File not found");
   }
+}
+
+// Cancels a client after a generous limit, so that a test of a reply that
+// must end by itself fails instead of hanging.
+class Watchdog {
+ public:
+  Watchdog(TSockClient& client, int ms) {
+    m_timer.setSingleShot(true);
+    QObject::connect(&m_timer, &QTimer::timeout, [&client] { client.Cancel(); });
+    m_timer.start(ms);
+  }
+
+ private:
+  QTimer m_timer;
+};
+
+TEST(HttpClient, AnnouncedLengthEndsTheBodyWhileTheConnectionStaysOpen) {
+  test::TempDir dir;
+  struct Case {
+    const char* name;
+    std::string send;
+    std::string body;
+    bool fileMode;
+    size_t piece;
+    bool head = false;
+  } cases[] = {
+      {"four bytes", "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\ntrue", "true", false, 0},
+      {"reply to HEAD", "HTTP/1.0 200 OK\r\nContent-Length: 1234\r\n\r\n", "", false, 0, true},
+      {"no content", "HTTP/1.0 204 No Content\r\nContent-Length: 10\r\n\r\n", "", false, 0},
+      {"empty body", "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", "", false, 0},
+      {"in pieces", "HTTP/1.0 200 OK\r\nContent-Length: 12\r\n\r\nsplit answer", "split answer",
+       false, 3},
+      {"bytes beyond the length", "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\ntrueMORE", "true",
+       false, 0},
+      {"large body", "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(100000, 'b'),
+       std::string(100000, 'b'), false, 0},
+      {"file mode", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nfile body", "file body", true, 0},
+  };
+  for (const Case& c : cases) {
+    LoopbackServer::Reply r = reply(c.send, After::KeepOpen);
+    r.piece = c.piece;
+    LoopbackServer server({r});
+    THttpClient http;
+    if (c.fileMode) {
+      http.InputFileMode = true;
+      http.Body = dir / "body.htm";
+    }
+    Watchdog watchdog(http, 10000);
+    if (c.head) {
+      EXPECT_NO_THROW(http.Head(server.url("/"))) << c.name;
+    } else {
+      EXPECT_NO_THROW(http.Get(server.url("/"))) << c.name;
+    }
+    EXPECT_EQ(c.fileMode ? dir.read("body.htm") : http.Body, c.body) << c.name;
+    EXPECT_TRUE(http.ReplyComplete()) << c.name;
+    EXPECT_FALSE(http.Connected()) << c.name;
+    EXPECT_TRUE(server.waitEnded(0)) << c.name;  // the client closed the kept connection
+  }
+}
+
+TEST(HttpClient, CutOffRepliesAreIncomplete) {
+  const std::string head40 = "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n";
+  struct Case {
+    const char* name;
+    std::string send;
+    After after;
+    bool complete;
+  } cases[] = {
+      {"whole, with a length", head40 + std::string(40, 'x'), After::Close, true},
+      {"whole, closed without a length", "HTTP/1.0 200 OK\r\n\r\nbody", After::Close, true},
+      {"reset after 36 of 40", head40 + std::string(36, 'x'), After::Reset, false},
+      {"closed after 36 of 40", head40 + std::string(36, 'x'), After::Close, false},
+      {"closed inside the header", "HTTP/1.0 200 OK\r\nContent-Ty", After::Close, false},
+      {"closed before the empty line", "HTTP/1.0 200 OK\r\nA: b\r\n", After::Close, false},
+      {"reset without a length", "HTTP/1.0 200 OK\r\n\r\nbody", After::Reset, false},
+      {"nothing at all", "", After::Close, false},
+  };
+  for (const Case& c : cases) {
+    LoopbackServer server({reply(c.send, c.after)});
+    THttpClient http;
+    Watchdog watchdog(http, 10000);
+    EXPECT_NO_THROW(http.Get(server.url("/"))) << c.name;
+    EXPECT_EQ(http.ReplyComplete(), c.complete) << c.name;
+  }
+}
+
+TEST(HttpClient, StatusTextsOfAnExchangeAndOfDestruction) {
+  LoopbackServer server({reply("HTTP/1.0 200 OK\r\n\r\ntrue")});
+  std::vector<std::string> texts;
+  {
+    THttpClient http;
+    http.ReportLevel = 8;
+    http.OnStatus = [&](TSockClient&, const std::string& text) { texts.push_back(text); };
+    http.Get(server.url("/"));
+  }
+  // The request goes out through Write, which hands it on as a buffer.
+  const auto write = std::find(texts.begin(), texts.end(), "Write");
+  ASSERT_NE(write, texts.end());
+  ASSERT_NE(write + 1, texts.end());
+  EXPECT_EQ(*(write + 1), "Sending Buffer");
+  EXPECT_LT(write - texts.begin(), std::find(texts.begin(), texts.end(), "ReadLn") - texts.begin());
+  // Destruction: "Destroy", the client's Abort (which cancels), then Cancel.
+  const auto destroy = std::find(texts.begin(), texts.end(), "Destroy");
+  ASSERT_NE(destroy, texts.end());
+  EXPECT_EQ(std::vector<std::string>(destroy, texts.end()),
+            (std::vector<std::string>{"Destroy", "Canceling", "Canceling"}));
+
+  // The socket client alone: its Abort does nothing.
+  texts.clear();
+  {
+    TSockClient plain;
+    plain.ReportLevel = 8;
+    plain.OnStatus = [&](TSockClient&, const std::string& text) { texts.push_back(text); };
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"Destroy", "Canceling"}));
+}
+
+TEST(HttpClient, BodyLimitEndsTheExchange) {
+  const std::string big(3 * 1024 * 1024, 'z');
+  struct Case {
+    const char* name;
+    std::string head;
+    After after;
+  } cases[] = {
+      {"no length, closed", "HTTP/1.0 200 OK\r\n\r\n", After::Close},
+      {"no length, kept open", "HTTP/1.0 200 OK\r\n\r\n", After::KeepOpen},
+      {"announced too long", "HTTP/1.0 200 OK\r\nContent-Length: 3145728\r\n\r\n", After::KeepOpen},
+  };
+  for (const Case& c : cases) {
+    LoopbackServer::Reply r = reply(c.head, c.after);
+    r.body = std::make_shared<const std::string>(big);
+    LoopbackServer server({r, reply("HTTP/1.0 200 OK\r\n\r\nsmall")});
+    THttpClient http;
+    http.MaxBodySize = 1024 * 1024;
+    Watchdog watchdog(http, 10000);
+    EXPECT_EQ(raisedText<ESockError>([&] { http.Get(server.url("/")); }), "Response body too large")
+        << c.name;
+    EXPECT_TRUE(http.BodyTooLarge()) << c.name;
+    EXPECT_LE(http.Body.size(), 1024u * 1024) << c.name;
+    EXPECT_FALSE(http.Connected()) << c.name;
+    // A reply within the limit is read as ever.
+    http.Get(server.url("/"));
+    EXPECT_EQ(http.Body, "small") << c.name;
+    EXPECT_FALSE(http.BodyTooLarge()) << c.name;
+  }
+}
+
+TEST(HttpClient, AllocationFailureWhileReadingSurfaces) {
+  LoopbackServer server({reply("HTTP/1.0 200 OK\r\n\r\n" + std::string(200000, 'm')),
+                         reply("HTTP/1.0 200 OK\r\n\r\nafter")});
+  THttpClient http;
+  http.OnPacketRecvd = [](TSockClient&) { throw std::bad_alloc(); };
+  Watchdog watchdog(http, 10000);
+  EXPECT_THROW(http.Get(server.url("/")), std::bad_alloc);
+  EXPECT_FALSE(http.Connected());
+  http.OnPacketRecvd = nullptr;
+  http.Get(server.url("/"));
+  EXPECT_EQ(http.Body, "after");
+}
+
+TEST(HttpClient, PortsOutsideTheirRangeAreRefused) {
+  struct Case {
+    const char* url;
+    const char* error;  // empty: accepted
+    int port;
+  } cases[] = {
+      {"http://h.test:0/", "'0' is not a valid port number (1 to 65535)", 0},
+      {"http://h.test:65536/", "'65536' is not a valid port number (1 to 65535)", 0},
+      {"http://h.test:83726/", "'83726' is not a valid port number (1 to 65535)", 0},
+      {"http://h.test:-1/", "'-1' is not a valid port number (1 to 65535)", 0},
+      {"h.test:99999/x", "'99999' is not a valid port number (1 to 65535)", 0},
+      {"http://h.test:1/", "", 1},
+      {"http://h.test:65535/", "", 65535},
+  };
+  for (const Case& c : cases) {
+    THttpClient http;
+    http.SetRequestURL(c.url);
+    if (*c.error) {
+      EXPECT_EQ(raisedText<EConvertError>([&] { http.ParseURL(); }), c.error) << c.url;
+    } else {
+      EXPECT_NO_THROW(http.ParseURL()) << c.url;
+      EXPECT_EQ(http.Port, c.port) << c.url;
+    }
+  }
+  // A proxy port that would wrap round to a listening port (83726 is
+  // 18190 in 16 bits) connects nowhere.
+  LoopbackServer server({reply("HTTP/1.0 200 OK\r\n\r\nproxied")});
+  THttpClient http;
+  http.Proxy = "127.0.0.1";
+  http.ProxyPort = server.port() + 65536;
+  const std::string wrapped = std::to_string(http.ProxyPort);
+  EXPECT_EQ(raisedText<EConvertError>([&] { http.Get("http://h.test/"); }),
+            "'" + wrapped + "' is not a valid port number (1 to 65535)");
+  EXPECT_EQ(server.connections(), 0u);
+  EXPECT_FALSE(http.Connected());
+}
+
+TEST(HttpClient, LocationWithControlBytesIsRefused) {
+  for (const std::string& bad : {std::string("/next\rX-Injected: yes"), std::string("/next\x01"),
+                                std::string("/ne xt"), std::string("/next\t"),
+                                std::string("/next\x7f"), std::string(" /next")}) {
+    LoopbackServer server({reply("HTTP/1.0 302 Found\r\nLocation: " + bad + "\r\n\r\n")},
+                          /*repeatLast=*/true);
+    THttpClient http;
+    Watchdog watchdog(http, 10000);
+    EXPECT_EQ(raisedText<ESockError>([&] { http.Get(server.url("/first")); }),
+              "Redirection refused: its location holds a blank or a control character")
+        << bad;
+    EXPECT_EQ(server.connections(), 1u) << bad;
+    EXPECT_FALSE(http.Connected());
+  }
+  // A clean location is followed as before.
+  LoopbackServer server({reply("HTTP/1.0 302 Found\r\nLocation: /next?a=1&b=%20\r\n\r\n"),
+                         reply("HTTP/1.0 200 OK\r\n\r\nnext")});
+  THttpClient http;
+  http.Get(server.url("/first"));
+  EXPECT_EQ(http.Body, "next");
+  EXPECT_EQ(server.received(1).rfind("GET /next?a=1&b=%20 HTTP/1.0\r\n", 0), 0u);
 }
 
 }  // namespace

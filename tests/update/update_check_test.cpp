@@ -45,6 +45,16 @@ class UpdateCheckTest : public ::testing::Test {
     return std::make_unique<UpdateCheck>(log, configOne, dialogs, shell, host, lookup);
   }
 
+  // What a failed check must leave: its message, no version message, nothing
+  // opened, the usage log and the counters as they were.
+  void expectFailedCheck(UpdateCheck& check, const std::string& message, const std::string& file) {
+    EXPECT_EQ(test::raisedText<Error>([&] { check.run({}); }), message);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(dir.read("config.data"), file);
+    EXPECT_EQ(counters.testRunCount, 2);
+  }
+
   test::TempDir dir;
   UsageCounters counters;
   FakeConfigOne configOne;
@@ -106,8 +116,10 @@ TEST_F(UpdateCheckTest, VersionAnswers) {
     EXPECT_TRUE(check->run({}));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0],
-              c.latest ? "You have the latest version of this program. No update is necessary."
-                       : "An updated version is available. Please download it from the following web site.");
+              c.latest  ? "You have the latest version of this program. No update is necessary."
+              : c.opens ? "An updated version is available. Please download it from the following web site."
+                        : "An updated version is available, but the server's answer held no usable web address. "
+                          "Please look for it on http://www.tallowbrook.example/.");
     if (c.opens) {
       EXPECT_EQ(shell.opened, std::vector<std::string>{download});
     } else {
@@ -139,7 +151,6 @@ TEST_F(UpdateCheckTest, ErrorReplyToTheVersionQueryIsAFailedCheck) {
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(dir.read("config.data"), file);
     EXPECT_EQ(counters.testRunCount, 2);
-    EXPECT_EQ(configOne.text, "true");
   }
 }
 
@@ -365,6 +376,121 @@ TEST(UpdateRules, LogValueAndReminder) {
   }
   EXPECT_EQ(monthText(1), "1");
   EXPECT_EQ(monthText(12), "12");
+}
+
+// Cancels a check after a generous limit, so that a check that would wait
+// for ever fails its test instead of hanging it.
+class Watchdog {
+ public:
+  Watchdog(UpdateCheck& check, int ms) {
+    m_timer.setSingleShot(true);
+    QObject::connect(&m_timer, &QTimer::timeout, [&check] { check.cancel(); });
+    m_timer.start(ms);
+  }
+
+ private:
+  QTimer m_timer;
+};
+
+TEST_F(UpdateCheckTest, CutOffVersionAnswerIsNoAnswer) {
+  log.updateLogFile();
+  const std::string file = dir.read("config.data");
+  const std::string download = "http://127.0.0.1:1/glimmerax/update.html";
+  ASSERT_EQ(download.size(), 40u);
+  struct Case {
+    const char* name;
+    std::string send;
+    LoopbackServer::After after;
+  } cases[] = {
+      {"reset after 36 of 40 bytes",
+       "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n" + download.substr(0, 36),
+       LoopbackServer::After::Reset},
+      {"closed after 36 of 40 bytes",
+       "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n" + download.substr(0, 36),
+       LoopbackServer::After::Close},
+      {"closed inside the header", "HTTP/1.0 200 OK\r\nContent-Ty", LoopbackServer::After::Close},
+      {"closed before the empty line", "HTTP/1.0 200 OK\r\n", LoopbackServer::After::Close},
+      {"reset after a body without a length", "HTTP/1.0 200 OK\r\n\r\n" + download,
+       LoopbackServer::After::Reset},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopbackServer::Reply cut;
+    cut.send = c.send;
+    cut.after = c.after;
+    LoopbackServer server({cut, reply("200 OK", "")});
+    auto check = makeCheck(server.hostPort());
+    Watchdog watchdog(*check, 10000);
+    expectFailedCheck(*check, "The update check failed: the server did not answer.", file);
+    EXPECT_EQ(server.connections(), 1u);  // no report
+  }
+}
+
+TEST_F(UpdateCheckTest, AnswerWithALengthOnAConnectionKeptOpen) {
+  // A proxy that keeps connections open: each answer ends at its length.
+  LoopbackServer::Reply version;
+  version.send = "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\ntrue";
+  version.after = LoopbackServer::After::KeepOpen;
+  LoopbackServer::Reply report = version;
+  report.send = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  LoopbackServer server({version, report});
+  auto check = makeCheck("update.tallowbrook.example");
+  Watchdog watchdog(*check, 10000);
+  EXPECT_TRUE(check->run({true, "127.0.0.1", std::to_string(server.port())}));
+  EXPECT_EQ(dialogs.messages,
+            std::vector<std::string>{"You have the latest version of this program. No update is necessary."});
+  EXPECT_EQ(server.connections(), 2u);
+  EXPECT_FALSE(fileExists(log.path()));
+}
+
+TEST_F(UpdateCheckTest, OversizedAnswerFailsTheCheck) {
+  log.updateLogFile();
+  const std::string file = dir.read("config.data");
+  const auto big = std::make_shared<const std::string>(3 * 1024 * 1024, 'h');
+  struct Case {
+    const char* name;
+    std::string head;
+    LoopbackServer::After after;
+  } cases[] = {
+      {"no length, closed", "HTTP/1.0 200 OK\r\n\r\n", LoopbackServer::After::Close},
+      {"no length, kept open", "HTTP/1.0 200 OK\r\n\r\n", LoopbackServer::After::KeepOpen},
+      {"a length above the limit", "HTTP/1.0 200 OK\r\nContent-Length: 3145728\r\n\r\n",
+       LoopbackServer::After::Close},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopbackServer::Reply endless;
+    endless.send = c.head;
+    endless.body = big;
+    endless.after = c.after;
+    LoopbackServer server({endless, reply("200 OK", "")});
+    auto check = makeCheck(server.hostPort());
+    Watchdog watchdog(*check, 10000);
+    expectFailedCheck(*check, "The update check failed: the server's answer is larger than 1 MiB.", file);
+    EXPECT_EQ(server.connections(), 1u);
+  }
+}
+
+TEST_F(UpdateCheckTest, PortsOutsideTheirRangeAreRefusedBeforeAnythingIsSent) {
+  log.updateLogFile();
+  const std::string file = dir.read("config.data");
+  LoopbackServer server({reply("200 OK", "true"), reply("200 OK", "")}, true);
+  // 83726 is the listening port plus 65536 when wrapped; the check must not
+  // reach it.
+  const std::string wrapped = std::to_string(server.port() + 65536);
+  for (const std::string& port : {wrapped, std::string("0"), std::string("-80"), std::string("65536")}) {
+    auto check = makeCheck("update.tallowbrook.example");
+    EXPECT_EQ(test::raisedText<EConvertError>([&] { check->run({true, "127.0.0.1", port}); }),
+              "'" + port + "' is not a valid port number (1 to 65535)");
+  }
+  // The same for a port in the update server's address.
+  auto check = makeCheck("127.0.0.1:" + wrapped);
+  EXPECT_EQ(test::raisedText<EConvertError>([&] { check->run({}); }),
+            "'" + wrapped + "' is not a valid port number (1 to 65535)");
+  EXPECT_EQ(server.connections(), 0u);
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(dir.read("config.data"), file);
+  EXPECT_EQ(counters.testRunCount, 2);
 }
 
 }  // namespace
