@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/companion_windows.h"
+#include "app/export_animation.h"
 #include "app/main_window.h"
 #include "app/print_html.h"
 #include "app/qt_services.h"
@@ -15,7 +16,10 @@
 int main(int argc, char** argv) {
   // A command-line job: no window, no display, nothing changed.
   if (const auto rc = glx::printHtmlCommand(argc, argv)) return *rc;
+  if (const auto rc = glx::exportAnimationCommand(argc, argv)) return *rc;
 
+  // The preview's web engine, loaded later, shares its contexts with ours.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Glimmerax"));
   QApplication::setApplicationDisplayName(QStringLiteral("Glimmerax"));
