@@ -11,7 +11,7 @@
 #include "platform/errors.h"
 #include "platform/program_folders.h"
 #include "publish/animation_export.h"
-#include "publish/preview_folder.h"
+#include "publish/required_files.h"
 
 namespace glx {
 
@@ -102,7 +102,7 @@ std::optional<int> exportAnimationCommand(int argc, char** argv) {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
-  const std::string playerScript = ProgramFolders::ofExecutable().programFolder() + kPlayerScriptName;
+  const std::string playerScript = dataFilePath(ProgramFolders::ofExecutable(), kPlayerFile);
   return exportProjectAnimation(argv[2], argv[3], playerScript, std::cout, std::cerr);
 }
 

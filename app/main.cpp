@@ -8,6 +8,7 @@
 #include "app/export_animation.h"
 #include "app/main_window.h"
 #include "app/print_html.h"
+#include "app/publish_command.h"
 #include "app/qt_services.h"
 #include "app/update_window.h"
 #include "platform/program_folders.h"
@@ -16,6 +17,7 @@
 int main(int argc, char** argv) {
   // A command-line job: no window, no display, nothing changed.
   if (const auto rc = glx::printHtmlCommand(argc, argv)) return *rc;
+  if (const auto rc = glx::publishCommand(argc, argv)) return *rc;
   if (const auto rc = glx::exportAnimationCommand(argc, argv)) return *rc;
 
   // The preview's web engine, loaded later, shares its contexts with ours.

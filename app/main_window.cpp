@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDate>
 #include <QTimer>
@@ -35,7 +36,6 @@
 #include "document/effects.h"
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
-#include "publish/preview_folder.h"
 #include "settings/bound_widgets.h"
 #include "settings/settings_store.h"
 #include "update/update_check.h"
@@ -93,6 +93,8 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
       m_usageLog(m_counters, m_folders.programFolder() + "config.data", *this),
       m_testRun(m_files, m_shell, m_dialogs) {
   m_commands.setBeforeClose([this] { m_usageLog.updateLogFile(); });
+  m_files.setPlayerWanted([this] { return playInBrowsers(); });
+  m_htmlBuilder.setPlayerSource([this] { return playInBrowsers(); });
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QStringLiteral("Glimmerax"));
   // A single border with system menu and minimise button, no maximise.
@@ -152,6 +154,7 @@ void TMainWindow::buildSettings(const std::string& registryFolder) {
   m_appSettings->setRegistryRootKey(prkLocalMachine);
   m_appSettings->addRow("Config 1", "configOne.Caption", "", true);
   m_appSettings->addRow("Config 3", "monthLabel.Caption", "", true);
+  m_appSettings->addRow(kPlayInBrowsersSetting, kPlayInBrowsersProperty);
   m_appSettings->setMRUMenuItem(reopenMenu);
   m_appSettings->setMRULength(9);
   m_appSettings->setMRUDisplay(pmdFileOnly);
@@ -343,6 +346,11 @@ void TMainWindow::buildControls() {
   infoLayout->addSpacing(6);
   infoLayout->addWidget(wrappedText(
       QStringLiteral("Make sure you put ALL of these files on your site or the applet will not work."), info));
+  m_playerInfo = wrappedText(QStringLiteral("Among them is glimmerax-player.js, which plays the applet in "
+                                            "today's browsers."),
+                             info);
+  m_playerInfo->setObjectName(QStringLiteral("playerInfo"));
+  infoLayout->addWidget(m_playerInfo);
   infoLayout->addStretch(1);
 
   auto* htmlLayout = new QGridLayout(HTMLTab);
@@ -356,7 +364,7 @@ void TMainWindow::buildControls() {
   Tabs->addTab(settingsTab, QStringLiteral("Settings"));
   Tabs->addTab(HTMLTab, QStringLiteral("HTML"));
   // The live preview; its web view is made when the page is first shown.
-  previewTab = new PreviewPage(m_document, m_folders.programFolder() + kPlayerScriptName, Tabs);
+  previewTab = new PreviewPage(m_document, dataFilePath(m_folders, kPlayerFile), Tabs);
   Tabs->addTab(previewTab, QStringLiteral("Preview"));
 
   // ---- the narrow panel on the right
@@ -377,6 +385,13 @@ void TMainWindow::buildControls() {
   m_monthLabel = new GlxLabel(QStringLiteral("0"), central);
   m_monthLabel->setObjectName(QStringLiteral("monthLabel"));
   m_monthLabel->hide();
+  // The setting "Play in today's browsers", shown in the advanced options
+  // window; on by default.
+  m_playInBrowsers = new QCheckBox(central);
+  m_playInBrowsers->setObjectName(QStringLiteral("playInBrowsers"));
+  m_playInBrowsers->setChecked(true);
+  m_playInBrowsers->hide();
+  connect(m_playInBrowsers, &QCheckBox::toggled, m_playerInfo, &QLabel::setVisible);
 
   auto* layout = new QHBoxLayout(central);
   layout->setContentsMargins(6, 6, 6, 6);
@@ -585,6 +600,22 @@ void TMainWindow::setConfigOneText(const std::string& text) { m_configOne->setTe
 
 void TMainWindow::saveSettingsNow() { m_appSettings->SaveToRegistry(); }
 
+bool TMainWindow::playInBrowsers() const { return m_playInBrowsers && m_playInBrowsers->isChecked(); }
+
+void TMainWindow::setPlayInBrowsers(bool on) {
+  if (on == playInBrowsers()) return;
+  m_playInBrowsers->setChecked(on);
+  const std::string required = m_folders.requiredFilesFolder();
+  if (on) {
+    // Beside the class file, when the folder holds one.
+    if (folderExists(required)) m_files.keepPlayerFile(required);
+  } else {
+    m_files.deletePlayerFile(required);
+  }
+  saveSettingsNow();
+  if (Tabs->currentWidget() == HTMLTab) makeHTML();
+}
+
 HelpWindow& TMainWindow::helpWindow() {
   if (!m_help) m_help = new HelpWindow(m_folders.programFolder(), this);
   return *m_help;
@@ -763,7 +794,7 @@ void TMainWindow::bCopyHTMLClick() {
 
 void TMainWindow::exportMenuItemClick() {
   ExportProgressDialog progress(this);
-  exportAnimationFromWindow(m_document, m_folders.programFolder() + kPlayerScriptName, m_dialogs, progress);
+  exportAnimationFromWindow(m_document, dataFilePath(m_folders, kPlayerFile), m_dialogs, progress);
 }
 
 void TMainWindow::lImagesFolderClick() { m_files.lImagesFolderClick(); }
@@ -801,6 +832,7 @@ void TMainWindow::browserMenuItemClick() {
 
 void TMainWindow::advancedMenuItemClick() {
   auto* window = new TAdvancedWindow(m_editor, [this](int context) { helpWindow().showContext(context); }, this);
+  window->setPlayerChoice(this);
   window->show();
 }
 

@@ -45,6 +45,8 @@ AppletBuild buildAppletQuietly(const AppletDocument& document) {
   CollectingDialogs dialogs;
   NullHtmlView view;
   HtmlBuilder builder(copy, dialogs, view);
+  // The player plays it, whatever the HTML box is made for.
+  builder.setPlayerSource([] { return true; });
   try {
     build.htmlLines = builder.makeHTML();
   } catch (const std::exception& e) {

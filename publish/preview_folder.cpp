@@ -7,12 +7,12 @@
 
 #include "platform/errors.h"
 #include "platform/file_ops.h"
+#include "publish/required_files.h"
 #include "publish/test_run.h"
 
 namespace glx {
 
 const char kPreviewPageName[] = "Preview.html";
-const char kPlayerScriptName[] = "glimmerax-player.js";
 
 namespace {
 
@@ -61,22 +61,13 @@ const std::string& PreviewFolder::path() {
   return m_path;
 }
 
-std::vector<std::string> PreviewFolder::pageLines(const std::vector<std::string>& htmlLines) {
-  std::vector<std::string> lines = BrowserTestRun::testPageLines(htmlLines);
-  for (const std::string& line : htmlLines)
-    if (line.find(kPlayerScriptName) != std::string::npos) return lines;
-  const std::string script = std::string("    <SCRIPT SRC=\"") + kPlayerScriptName + "\"></SCRIPT>";
-  lines.insert(lines.end() - 2, script);  // before "  </BODY>"
-  return lines;
-}
-
 std::string PreviewFolder::writeAppletPage(const std::vector<std::string>& htmlLines,
                                            const std::vector<std::pair<std::string, std::string>>& images) {
   const std::string& folder = path();
-  copyReplacing(m_playerScript, folder + kPlayerScriptName);
+  copyReplacing(m_playerScript, folder + kPlayerFile);
   for (const auto& [source, name] : images)
     if (!name.empty() && name.find('/') == std::string::npos) copyReplacing(source, folder + name);
-  return writePage(pageLines(htmlLines));
+  return writePage(BrowserTestRun::testPageLines(htmlLines));
 }
 
 std::string PreviewFolder::writeMessagePage(const std::string& message) {

@@ -9,8 +9,7 @@
 
 namespace glx {
 
-extern const char kPreviewPageName[];   // "Preview.html"
-extern const char kPlayerScriptName[];  // "glimmerax-player.js"
+extern const char kPreviewPageName[];  // "Preview.html"
 
 class PreviewFolder {
  public:
@@ -23,19 +22,15 @@ class PreviewFolder {
   // The folder, with "/". Throws EInOutError when it cannot be made.
   const std::string& path();
 
-  // Writes the page: the test page's lines around the applet's HTML lines,
-  // with the player script; copies each image (source file, bare name)
+  // Writes the page: the test page's lines around the applet's HTML lines
+  // (made for today's browsers, so with the player's script line), with the
+  // player file beside it; copies each image (source file, bare name)
   // beside it, replacing older copies so that edited images show. Returns
   // the page's path.
   std::string writeAppletPage(const std::vector<std::string>& htmlLines,
                               const std::vector<std::pair<std::string, std::string>>& images);
   // Writes a page that shows only a message, centred, as text.
   std::string writeMessagePage(const std::string& message);
-
-  // The page's lines for the applet's HTML lines: the test page's, with the
-  // player's script line before the end of the body unless the HTML lines
-  // bring it already.
-  static std::vector<std::string> pageLines(const std::vector<std::string>& htmlLines);
 
  private:
   std::string writePage(const std::vector<std::string>& lines);

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "publish/preview_folder.h"
+#include "publish/required_files.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/app/web_test_support.h"
 #include "tests/publish/animation_decode.h"
@@ -30,7 +30,7 @@ std::vector<std::string> entriesOf(const std::string& folder) {
 class ExportTest : public MainWindowTest {
  protected:
   ExportTest() {
-    fx.dir.write(kPlayerScriptName, readFileBytes(GLX_TEST_PLAYER));
+    fx.dir.write(kPlayerFile, readFileBytes(GLX_TEST_PLAYER));
     first = writeGradientJpeg(pictures / "first.jpg", 80, 60, qRgb(255, 80, 40));
     second = writeGradientJpeg(pictures / "second.jpg", 80, 60, qRgb(40, 120, 255));
     project = writeProject(pictures / "two.glx", {first, second});

@@ -16,7 +16,7 @@ namespace {
 class PreviewTest : public MainWindowTest {
  protected:
   PreviewTest() {
-    fx.dir.write(kPlayerScriptName, readFileBytes(GLX_TEST_PLAYER));
+    fx.dir.write(kPlayerFile, readFileBytes(GLX_TEST_PLAYER));
     first = writeGradientJpeg(pictures / "first.jpg", 80, 60, qRgb(255, 80, 40));
     second = writeGradientJpeg(pictures / "second.jpg", 40, 30, qRgb(40, 120, 255));
   }
