@@ -7,6 +7,7 @@
 
 #include "app/application_setup.h"
 #include "app/companion_windows.h"
+#include "app/export_animation.h"
 #include "app/main_window.h"
 #include "app/print_html.h"
 #include "app/publish_command.h"
@@ -20,7 +21,10 @@ int main(int argc, char** argv) {
   // A command-line job: no window, no display, nothing changed.
   if (const auto rc = glx::printHtmlCommand(argc, argv)) return *rc;
   if (const auto rc = glx::publishCommand(argc, argv)) return *rc;
+  if (const auto rc = glx::exportAnimationCommand(argc, argv)) return *rc;
 
+  // The preview's web engine, loaded later, shares its contexts with ours.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   glx::setUpApplication();
   // The main window's close ends the program, whatever other windows are open.

@@ -27,9 +27,12 @@
 
 #include "app/about_window.h"
 #include "app/advanced_window.h"
+#include "app/export_animation.h"
+#include "app/export_progress_dialog.h"
 #include "app/help_window.h"
 #include "app/image_list_view.h"
 #include "app/image_order.h"
+#include "app/preview_page.h"
 #include "app/qt_services.h"
 #include "document/effects.h"
 #include "platform/error_sink.h"
@@ -131,6 +134,7 @@ TMainWindow::~TMainWindow() {
   // Child windows and the settings components refer to the document, the
   // counters and the controls, which go before QWidget frees its children.
   for (const QPointer<QWidget>& window : m_adopted) delete window.data();
+  delete previewTab;  // it reads the document
   for (TAdvancedWindow* window : findChildren<TAdvancedWindow*>(Qt::FindDirectChildrenOnly)) delete window;
   delete m_help;
   delete m_appSettings;
@@ -385,6 +389,9 @@ void TMainWindow::buildControls() {
 
   Tabs->addTab(settingsTab, QStringLiteral("Settings"));
   Tabs->addTab(HTMLTab, QStringLiteral("HTML"));
+  // The live preview; its web view is made when the page is first shown.
+  previewTab = new PreviewPage(m_document, dataFilePath(m_folders, kPlayerFile), Tabs);
+  Tabs->addTab(previewTab, QStringLiteral("Preview"));
 
   // ---- the narrow panel on the right
   auto* panel = new QWidget(central);
@@ -434,6 +441,7 @@ void TMainWindow::buildMenus() {
   reopenMenu->setObjectName(QStringLiteral("reopenMenuItem"));
   action(file, "saveMenuItem", QStringLiteral("&Save Applet"), &TMainWindow::saveMenuItemClick);
   action(file, "SaveAsMenuItem", QStringLiteral("Save Applet &As..."), &TMainWindow::SaveAsMenuItemClick);
+  action(file, "exportMenuItem", QStringLiteral("Export &Animation..."), &TMainWindow::exportMenuItemClick);
   file->addSeparator();
   action(file, "exitMenuItem", QStringLiteral("E&xit"), &TMainWindow::exitMenuItemClick);
 
@@ -815,6 +823,11 @@ void TMainWindow::bCopyHTMLClick() {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
   m_dialogs.setClipboardText(text);
+}
+
+void TMainWindow::exportMenuItemClick() {
+  ExportProgressDialog progress(this);
+  exportAnimationFromWindow(m_document, dataFilePath(m_folders, kPlayerFile), m_dialogs, progress);
 }
 
 void TMainWindow::lImagesFolderClick() { m_files.lImagesFolderClick(); }

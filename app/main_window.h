@@ -42,6 +42,7 @@ namespace glx {
 class GlxLabel;
 class HelpWindow;
 class ImageListView;
+class PreviewPage;
 class TAppSettings;
 class TFormSettings;
 
@@ -164,6 +165,7 @@ class TMainWindow : public QMainWindow,
   void AppSettingsMRUClick(const std::string& fileName);
   void saveMenuItemClick();
   void SaveAsMenuItemClick();
+  void exportMenuItemClick();
   void exitMenuItemClick();
   void browserMenuItemClick();
   void advancedMenuItemClick();
@@ -229,6 +231,7 @@ class TMainWindow : public QMainWindow,
   QTabWidget* Tabs = nullptr;
   QWidget* settingsTab = nullptr;
   QWidget* HTMLTab = nullptr;
+  PreviewPage* previewTab = nullptr;
   QComboBox* cEffects = nullptr;
   QSpinBox* eFrames = nullptr;
   QSpinBox* eIncrement = nullptr;

@@ -2,7 +2,7 @@
 # Sourced by run.sh and test.sh.
 GLX_PACKAGES="cmake ninja-build g++ qt6-base-dev libgif-dev libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth curl"
 # The HTML5 player's browser tests, the live preview and the animation export.
-GLX_PACKAGES+=" chromium qt6-webengine-dev libimagequant-dev libwebp-dev"
+GLX_PACKAGES+=" chromium qt6-webengine-dev libimagequant-dev libwebp-dev pkgconf"
 # The player's tests run under Node.
 GLX_PACKAGES+=" nodejs"
 # Installing and packaging: validators for the desktop files and the package.

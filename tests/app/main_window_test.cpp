@@ -65,6 +65,7 @@ TEST_F(MainWindowTest, CaptionsHintsAndMenus) {
   EXPECT_EQ(window->windowTitle().toStdString(), "Glimmerax");
   EXPECT_EQ(window->Tabs->tabText(0).toStdString(), "Settings");
   EXPECT_EQ(window->Tabs->tabText(1).toStdString(), "HTML");
+  EXPECT_EQ(window->Tabs->tabText(2).toStdString(), "Preview");
   struct Hint {
     QWidget* widget;
     const char* caption;
@@ -100,7 +101,8 @@ TEST_F(MainWindowTest, CaptionsHintsAndMenus) {
 
   // Menus and their items in order; separators as "-".
   const std::vector<std::pair<std::string, std::vector<std::string>>> menus = {
-      {"&File", {"&New Applet...", "&Open...", "&Reopen", "&Save Applet", "Save Applet &As...", "-", "E&xit"}},
+      {"&File", {"&New Applet...", "&Open...", "&Reopen", "&Save Applet", "Save Applet &As...", "Export &Animation...", "-",
+        "E&xit"}},
       {"&Options", {"&Browser", "&Advanced"}},
       {"&Help",
        {"&Help", "-", "&Samples", "-", "&Tallowbrook Web Site", "&Get a Cool HTML Editor", "-", "&Internet Update",

@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<QApplication> app;
   if (!GTEST_FLAG_GET(list_tests)) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // As the program does: a web view made later shares its contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     app = std::make_unique<QApplication>(argc, argv);
   }
   return RUN_ALL_TESTS();

@@ -1,0 +1,101 @@
+#include "app/preview_page.h"
+
+#include <QLabel>
+#include <QStackedLayout>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/player_applet.h"
+
+namespace glx {
+
+PreviewPage::PreviewPage(const AppletDocument& document, std::string playerScript, QWidget* parent)
+    : QWidget(parent),
+      m_document(document),
+      m_folder(std::move(playerScript)),
+      m_controller(
+          *this, [this] { return previewFingerprint(m_document); }, [this] { return buildPage(); }) {
+  setObjectName(QStringLiteral("previewTab"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* screen = new QWidget(this);
+  m_stack = new QStackedLayout(screen);
+  m_placeholder = new QLabel(screen);
+  m_placeholder->setAlignment(Qt::AlignCenter);
+  m_placeholder->setWordWrap(true);
+  m_stack->addWidget(m_placeholder);
+  layout->addWidget(screen, 1);
+  m_linkLabel = new QLabel(this);
+  m_linkLabel->setObjectName(QStringLiteral("previewLink"));
+  m_linkLabel->setTextFormat(Qt::PlainText);
+  layout->addWidget(m_linkLabel);
+}
+
+PreviewPage::~PreviewPage() { m_view.reset(); }
+
+QString PreviewPage::linkText(const std::string& url, const std::string& previewFolder) {
+  QString shown = QString::fromStdString(url);
+  const QUrl parsed(shown);
+  // A link to a page beside the applet's page: named as the user typed it.
+  if (parsed.isLocalFile()) {
+    const QString file = parsed.toLocalFile();
+    const QString folder = QString::fromStdString(previewFolder);
+    shown = !folder.isEmpty() && file.startsWith(folder) ? file.mid(folder.size()) : file;
+  }
+  return QStringLiteral("The link goes to: %1").arg(shown);
+}
+
+bool PreviewPage::ensureView() {
+  if (m_view) return true;
+  if (m_viewFailed) return false;
+  try {
+    const WebEngineModule& module = webEngineModule();
+    m_view.reset(module.createPlayerView(this, m_folder.path()));
+  } catch (const std::exception& e) {
+    m_viewFailed = true;
+    m_placeholder->setText(QString::fromStdString(e.what()));
+    return false;
+  }
+  m_view->onLinkRefused = [this](const std::string& url) { m_linkLabel->setText(linkText(url, m_folder.path())); };
+  m_view->onLoaded = [this](bool ok) { emit pageLoaded(ok); };
+  m_stack->addWidget(m_view->widget());
+  m_stack->setCurrentWidget(m_view->widget());
+  return true;
+}
+
+std::string PreviewPage::buildPage() {
+  try {
+    const AppletBuild build = buildAppletQuietly(m_document);
+    if (!build.message.empty()) return m_folder.writeMessagePage(build.message);
+    return m_folder.writeAppletPage(build.htmlLines, build.images);
+  } catch (const std::exception& e) {
+    // The preview folder itself could not be written: nothing to show.
+    m_placeholder->setText(QString::fromStdString(e.what()));
+    if (m_stack) m_stack->setCurrentWidget(m_placeholder);
+    return std::string();
+  }
+}
+
+void PreviewPage::showPreviewPage(const std::string& pagePath) {
+  if (pagePath.empty() || !ensureView()) return;
+  m_stack->setCurrentWidget(m_view->widget());
+  m_pagePath = pagePath;
+  m_linkLabel->clear();
+  m_view->showPage(pagePath);
+}
+
+void PreviewPage::setPreviewPlaying(bool playing) {
+  if (m_view) m_view->setPlaying(playing);
+}
+
+void PreviewPage::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  m_controller.setShown(true);
+}
+
+void PreviewPage::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  m_controller.setShown(false);
+}
+
+}  // namespace glx

@@ -1,0 +1,226 @@
+#include "publish/animation_encoder.h"
+
+#include <gif_lib.h>
+#include <libimagequant.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include <cstring>
+#include <vector>
+
+namespace glx {
+
+namespace {
+
+std::string gifErrorText(int code) {
+  const char* text = GifErrorString(code);  // NULL for codes it does not know
+  return text ? text : "GIF error " + std::to_string(code);
+}
+
+int appendToString(GifFileType* gif, const GifByteType* data, int length) {
+  static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), length);
+  return length;
+}
+
+class GifEncoder : public AnimationEncoder {
+ public:
+  GifEncoder(int width, int height, int frameMs)
+      : m_width(width), m_height(height), m_delay(gifDelayUnits(frameMs)) {
+    int error = 0;
+    m_gif = EGifOpen(&m_bytes, appendToString, &error);
+    if (!m_gif) throw EAnimationError(gifErrorText(error));
+    EGifSetGifVersion(m_gif, true);
+    if (EGifPutScreenDesc(m_gif, width, height, 8, 0, nullptr) == GIF_ERROR) fail();
+    // The application extension that makes viewers loop: count 0 = forever.
+    static const GifByteType kNetscape[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    static const GifByteType kLoopForever[] = {1, 0, 0};
+    if (EGifPutExtensionLeader(m_gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
+        EGifPutExtensionBlock(m_gif, sizeof kNetscape, kNetscape) == GIF_ERROR ||
+        EGifPutExtensionBlock(m_gif, sizeof kLoopForever, kLoopForever) == GIF_ERROR ||
+        EGifPutExtensionTrailer(m_gif) == GIF_ERROR)
+      fail();
+
+    m_attr = liq_attr_create();
+    if (!m_attr) throw EAnimationError("Out of memory");
+    liq_set_max_colors(m_attr, 256);
+    // Speed 8 keeps the palette's quality close to the default at a
+    // fraction of its time; a cycle has dozens of frames.
+    liq_set_speed(m_attr, 8);
+    m_opaque.resize(static_cast<size_t>(width) * height * 4);
+    m_indices.resize(static_cast<size_t>(width) * height);
+  }
+
+  ~GifEncoder() override {
+    if (m_gif) EGifCloseFile(m_gif, nullptr);
+    if (m_attr) liq_attr_destroy(m_attr);
+  }
+
+  void addFrame(const unsigned char* rgba) override {
+    const size_t pixels = static_cast<size_t>(m_width) * m_height;
+    std::memcpy(m_opaque.data(), rgba, pixels * 4);
+    for (size_t i = 0; i < pixels; ++i) m_opaque[i * 4 + 3] = 255;
+
+    liq_image* image = liq_image_create_rgba(m_attr, m_opaque.data(), m_width, m_height, 0);
+    if (!image) throw EAnimationError("Out of memory");
+    liq_result* result = nullptr;
+    if (liq_image_quantize(image, m_attr, &result) != LIQ_OK) {
+      liq_image_destroy(image);
+      throw EAnimationError("The frame's colours could not be reduced");
+    }
+    liq_set_dithering_level(result, 1.0f);
+    const liq_error remapped = liq_write_remapped_image(result, image, m_indices.data(), m_indices.size());
+    const liq_palette* palette = liq_get_palette(result);
+    std::vector<GifColorType> colors(256);
+    for (unsigned i = 0; i < palette->count; ++i)
+      colors[i] = {palette->entries[i].r, palette->entries[i].g, palette->entries[i].b};
+    const unsigned colorCount = palette->count ? palette->count : 1;
+    liq_result_destroy(result);
+    liq_image_destroy(image);
+    if (remapped != LIQ_OK) throw EAnimationError("The frame's colours could not be reduced");
+
+    // A colour table's size is a power of two.
+    int bits = 1;
+    while ((1u << bits) < colorCount) ++bits;
+    ColorMapObject* map = GifMakeMapObject(1 << bits, colors.data());
+    if (!map) throw EAnimationError("Out of memory");
+
+    GraphicsControlBlock control{};
+    control.DisposalMode = DISPOSE_DO_NOT;
+    control.UserInputFlag = false;
+    control.DelayTime = m_delay;
+    control.TransparentColor = NO_TRANSPARENT_COLOR;
+    GifByteType extension[4];
+    const size_t length = EGifGCBToExtension(&control, extension);
+    bool ok = EGifPutExtension(m_gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) != GIF_ERROR &&
+              EGifPutImageDesc(m_gif, 0, 0, m_width, m_height, false, map) != GIF_ERROR;
+    for (int y = 0; ok && y < m_height; ++y)
+      ok = EGifPutLine(m_gif, m_indices.data() + static_cast<size_t>(y) * m_width, m_width) != GIF_ERROR;
+    GifFreeMapObject(map);
+    if (!ok) fail();
+  }
+
+  std::string finish() override {
+    int error = 0;
+    GifFileType* gif = m_gif;
+    m_gif = nullptr;
+    if (EGifCloseFile(gif, &error) == GIF_ERROR) throw EAnimationError(gifErrorText(error));
+    return std::move(m_bytes);
+  }
+
+ private:
+  [[noreturn]] void fail() { throw EAnimationError(gifErrorText(m_gif->Error)); }
+
+  int m_width;
+  int m_height;
+  int m_delay;
+  std::string m_bytes;
+  GifFileType* m_gif = nullptr;
+  liq_attr* m_attr = nullptr;
+  std::vector<unsigned char> m_opaque;
+  std::vector<unsigned char> m_indices;
+};
+
+// Each step is encoded on its own and the frames are put together with
+// libwebp's mux: its animation encoder folds identical neighbouring steps
+// into one frame, and writes a still image without loop when all steps are
+// alike, so a cycle would not keep one frame per step.
+class WebpEncoder : public AnimationEncoder {
+ public:
+  WebpEncoder(int width, int height, int frameMs) : m_width(width), m_height(height), m_frameMs(frameMs) {
+    if (!WebPConfigInit(&m_config)) throw EAnimationError("The WebP library does not match");
+    m_config.lossless = 0;
+    m_config.quality = 90;
+    m_config.method = 2;
+    m_mux = WebPMuxNew();
+    if (!m_mux) throw EAnimationError("Out of memory");
+    m_rgb.resize(static_cast<size_t>(width) * height * 3);
+  }
+
+  ~WebpEncoder() override {
+    if (m_mux) WebPMuxDelete(m_mux);
+  }
+
+  void addFrame(const unsigned char* rgba) override {
+    // Frames are opaque: importing RGB leaves alpha out of the file.
+    for (size_t i = 0, n = static_cast<size_t>(m_width) * m_height; i < n; ++i) {
+      m_rgb[i * 3] = rgba[i * 4];
+      m_rgb[i * 3 + 1] = rgba[i * 4 + 1];
+      m_rgb[i * 3 + 2] = rgba[i * 4 + 2];
+    }
+    WebPPicture picture;
+    if (!WebPPictureInit(&picture)) throw EAnimationError("The WebP library does not match");
+    picture.width = m_width;
+    picture.height = m_height;
+    picture.use_argb = 1;
+    WebPMemoryWriter writer;
+    WebPMemoryWriterInit(&writer);
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &writer;
+    const bool encoded = WebPPictureImportRGB(&picture, m_rgb.data(), m_width * 3) &&
+                         WebPEncode(&m_config, &picture);
+    const int error = picture.error_code;
+    WebPPictureFree(&picture);
+    if (!encoded) {
+      WebPMemoryWriterClear(&writer);
+      throw EAnimationError("The WebP frame could not be encoded (error " + std::to_string(error) + ")");
+    }
+    WebPMuxFrameInfo frame{};
+    frame.bitstream.bytes = writer.mem;
+    frame.bitstream.size = writer.size;
+    frame.x_offset = 0;
+    frame.y_offset = 0;
+    frame.duration = m_frameMs;
+    frame.id = WEBP_CHUNK_ANMF;
+    frame.dispose_method = WEBP_MUX_DISPOSE_NONE;
+    frame.blend_method = WEBP_MUX_NO_BLEND;
+    const WebPMuxError pushed = WebPMuxPushFrame(m_mux, &frame, 1);
+    WebPMemoryWriterClear(&writer);
+    if (pushed != WEBP_MUX_OK) throw EAnimationError(muxError(pushed));
+  }
+
+  std::string finish() override {
+    WebPMuxAnimParams params;
+    params.bgcolor = 0xFF000000;
+    params.loop_count = 0;  // forever
+    WebPMuxError result = WebPMuxSetAnimationParams(m_mux, &params);
+    if (result == WEBP_MUX_OK) result = WebPMuxSetCanvasSize(m_mux, m_width, m_height);
+    WebPData data;
+    WebPDataInit(&data);
+    if (result == WEBP_MUX_OK) result = WebPMuxAssemble(m_mux, &data);
+    if (result != WEBP_MUX_OK) throw EAnimationError(muxError(result));
+    std::string bytes(reinterpret_cast<const char*>(data.bytes), data.size);
+    WebPDataClear(&data);
+    return bytes;
+  }
+
+ private:
+  static std::string muxError(WebPMuxError error) {
+    return error == WEBP_MUX_MEMORY_ERROR ? "Out of memory"
+                                          : "The WebP animation could not be assembled (error " +
+                                                std::to_string(static_cast<int>(error)) + ")";
+  }
+
+  int m_width;
+  int m_height;
+  int m_frameMs;
+  WebPConfig m_config;
+  WebPMux* m_mux = nullptr;
+  std::vector<unsigned char> m_rgb;
+};
+
+}  // namespace
+
+int gifDelayUnits(int frameMs) {
+  const int units = (frameMs + 5) / 10;
+  return units < 1 ? 1 : units;
+}
+
+std::unique_ptr<AnimationEncoder> makeAnimationEncoder(AnimationFormat format, int width, int height,
+                                                       int frameMs) {
+  if (width < 1 || height < 1 || width > 65535 || height > 65535)
+    throw EAnimationError("The animation's size must be between 1 and 65535 pixels");
+  if (format == AnimationFormat::Gif) return std::make_unique<GifEncoder>(width, height, frameMs);
+  return std::make_unique<WebpEncoder>(width, height, frameMs);
+}
+
+}  // namespace glx

@@ -1,0 +1,213 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTest>
+
+#include "app/preview_page.h"
+#include "tests/app/main_window_fixture.h"
+#include "tests/app/web_test_support.h"
+
+namespace glx::test {
+namespace {
+
+class PreviewTest : public MainWindowTest {
+ protected:
+  PreviewTest() {
+    fx.dir.write(kPlayerFile, readFileBytes(GLX_TEST_PLAYER));
+    first = writeGradientJpeg(pictures / "first.jpg", 80, 60, qRgb(255, 80, 40));
+    second = writeGradientJpeg(pictures / "second.jpg", 40, 30, qRgb(40, 120, 255));
+  }
+
+  PreviewPage& page() { return *window->previewTab; }
+  PlayerView& view() { return *page().playerView(); }
+
+  // Shows the Preview page and waits for its page to load.
+  void showPreview() {
+    QSignalSpy loaded(&page(), &PreviewPage::pageLoaded);
+    window->Tabs->setCurrentWidget(window->previewTab);
+    ASSERT_NE(page().playerView(), nullptr);
+    ASSERT_TRUE(loaded.wait(20000));
+    EXPECT_TRUE(loaded.first().first().toBool());
+  }
+
+  QString scriptText(const std::string& script) { return runScript(view(), script).toString(); }
+
+  // Waits until the canvas has drawn, and returns its pixels.
+  QByteArray drawnCanvas() {
+    QByteArray pixels;
+    const bool drawn = QTest::qWaitFor([&] {
+      pixels = canvasPixels(view());
+      return !pixels.isEmpty() && pixels.count('\0') < pixels.size();
+    }, 10000);
+    EXPECT_TRUE(drawn);
+    return pixels;
+  }
+
+  std::string first;
+  std::string second;
+};
+
+TEST_F(PreviewTest, PlaysTheTestPageAndFollowsEdits) {
+  start();
+  addImages({first, second});
+  showPreview();
+
+  // The page is the test run's page with the player, in a folder of its own.
+  const std::string pagePath = page().pagePath();
+  EXPECT_EQ(pagePath.find(fx.required()), std::string::npos);
+  EXPECT_EQ(pagePath.find(fx.temp()), std::string::npos);
+  const std::string text = readFileBytes(pagePath);
+  EXPECT_NE(text.find("<HTML>\r\n  <BODY BGCOLOR=\"#000000\">\r\n    <P ALIGN=\"CENTER\">\r\n"
+                      "      <APPLET CODE=\"fade.class\" WIDTH=80 HEIGHT=60>\r\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("<SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>"), std::string::npos);
+  EXPECT_TRUE(fileExists(folderOf(pagePath) + "first.jpg"));
+  EXPECT_TRUE(fileExists(folderOf(pagePath) + "second.jpg"));
+
+  // It plays: two reads of the canvas differ.
+  const QByteArray before = drawnCanvas();
+  ASSERT_EQ(before.size(), 80 * 60 * 4);
+  QByteArray later;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return (later = canvasPixels(view())) != before; }, 5000));
+
+  // An edit: nothing at once, the page once the edits pause, well within
+  // half a second of the last one.
+  const int refreshes = page().controller().refreshCount();
+  QSignalSpy loaded(&page(), &PreviewPage::pageLoaded);
+  window->eLink->setText(QStringLiteral("next.html"));
+  QTest::qWait(50);
+  EXPECT_EQ(page().controller().refreshCount(), refreshes);
+  QTest::qWait(PreviewController::kDebounceMs + PreviewController::kPollMs + 100);
+  EXPECT_EQ(page().controller().refreshCount(), refreshes + 1);
+  ASSERT_TRUE(loaded.wait(10000) || !loaded.isEmpty());
+  EXPECT_NE(readFileBytes(page().pagePath()).find("<PARAM NAME=\"LINK\" VALUE=\"next.html| | |\">"),
+            std::string::npos);
+
+  // Reordering the images changes the applet's size on screen.
+  loaded.clear();
+  doc().imageNames = {"second.jpg", "first.jpg"};
+  doc().imagePaths = {second, first};
+  ASSERT_TRUE(loaded.wait(10000));
+  EXPECT_EQ(drawnCanvas().size(), 40 * 30 * 4);
+
+  // Nothing the user did showed a message box.
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(PreviewTest, ALinkClickSaysWhereItGoesAndKeepsThePreview) {
+  struct Case {
+    const char* frame;
+    const char* shown;
+  } cases[] = {{"", "The link goes to: pages/next.html"},
+               {"_top", "The link goes to: pages/next.html"},
+               {"_blank", "The link goes to: pages/next.html"}};
+  start();
+  addImages({first, second});
+  window->eLink->setText(QStringLiteral("pages/next.html"));
+  showPreview();
+  for (const Case& c : cases) {
+    QSignalSpy loaded(&page(), &PreviewPage::pageLoaded);
+    window->eFrame->setEditText(QString::fromLatin1(c.frame));
+    if (*c.frame) ASSERT_TRUE(loaded.wait(10000)) << c.frame;
+    drawnCanvas();
+    page().linkLabel()->clear();
+    runScript(view(), "document.querySelector('canvas').click()");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !page().linkLabel()->text().isEmpty(); }, 5000)) << c.frame;
+    EXPECT_EQ(page().linkLabel()->text().toStdString(), c.shown) << c.frame;
+    QTest::qWait(200);
+    const QString location = scriptText("window.location.href");
+    EXPECT_TRUE(location.endsWith(QStringLiteral("/Preview.html"))) << location.toStdString();
+    EXPECT_FALSE(canvasPixels(view()).isEmpty()) << c.frame;
+  }
+}
+
+TEST_F(PreviewTest, AFirstImageThatCannotBeShownIsSaidInThePage) {
+  struct Case {
+    std::string image;
+    std::string message;
+  } cases[] = {
+      {pictures / "gone.jpg", "ERROR: I can not find the image \"gone.jpg\" The applet may not work properly."},
+      {picture("broken.gif", "GIF89a"), ""},  // the decoder's own words
+  };
+  start();
+  bool shown = false;
+  for (const Case& c : cases) {
+    doc().imageNames = {bareFileName(c.image), "second.jpg"};
+    doc().imagePaths = {c.image, second};
+    if (!shown) {
+      showPreview();
+      shown = true;
+    } else {
+      QSignalSpy loaded(&page(), &PreviewPage::pageLoaded);
+      ASSERT_TRUE(loaded.wait(10000));
+    }
+    const QString message = scriptText("(document.getElementById('message')||{}).textContent||''");
+    if (c.message.empty())
+      EXPECT_FALSE(message.isEmpty()) << c.image;
+    else
+      EXPECT_EQ(message.toStdString(), c.message);
+    EXPECT_EQ(scriptText("String(document.querySelectorAll('canvas').length)"), QStringLiteral("0"));
+  }
+  // No images at all: the test run's own words.
+  QSignalSpy loaded(&page(), &PreviewPage::pageLoaded);
+  doc().imageNames.clear();
+  doc().imagePaths.clear();
+  ASSERT_TRUE(loaded.wait(10000));
+  EXPECT_TRUE(scriptText("document.getElementById('message').textContent").startsWith(QStringLiteral("This applet will not work")));
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(PreviewTest, NothingPlaysOrRebuildsWhileThePageIsHidden) {
+  start();
+  addImages({first, second});
+  showPreview();
+  drawnCanvas();
+  EXPECT_TRUE(view().isPlaying());
+
+  window->Tabs->setCurrentWidget(window->settingsTab);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !view().isPlaying(); }, 2000));
+  const int refreshes = page().controller().refreshCount();
+  window->eLink->setText(QStringLiteral("later.html"));
+  QTest::qWait(PreviewController::kDebounceMs + 3 * PreviewController::kPollMs);
+  EXPECT_EQ(page().controller().refreshCount(), refreshes);
+
+  // Shown again: rebuilt at once, and playing.
+  QSignalSpy loaded(&page(), &PreviewPage::pageLoaded);
+  window->Tabs->setCurrentWidget(window->previewTab);
+  EXPECT_EQ(page().controller().refreshCount(), refreshes + 1);
+  ASSERT_TRUE(loaded.wait(10000));
+  EXPECT_TRUE(view().isPlaying());
+  const QByteArray before = drawnCanvas();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return canvasPixels(view()) != before; }, 5000));
+}
+
+TEST_F(PreviewTest, NeverReachesTheNetwork) {
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.serverPort()) + "/x.gif";
+  start();
+  addImages({first, second});
+  window->eLink->setText(QString::fromStdString(url));
+  showPreview();
+  drawnCanvas();
+  runScript(view(), "fetch('" + url + "').catch(function(){});"
+                    "var i=new Image();i.src='" + url + "?image';document.body.appendChild(i);"
+                    "document.querySelector('canvas').click();");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !page().linkLabel()->text().isEmpty(); }, 5000));
+  EXPECT_EQ(page().linkLabel()->text().toStdString(), "The link goes to: " + url);
+  QTest::qWait(500);
+  EXPECT_FALSE(server.hasPendingConnections());
+  // A local file outside the preview's folder is refused as well.
+  const QString outside = QString::fromStdString(
+      "fetch('" + QUrl::fromLocalFile(QString::fromStdString(first)).toString().toStdString() +
+      "').then(function(){window.fetched='yes';},function(){window.fetched='no';});");
+  runScript(view(), outside.toStdString());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !scriptText("window.fetched||''").isEmpty(); }, 5000));
+  EXPECT_EQ(scriptText("window.fetched"), QStringLiteral("no"));
+}
+
+}  // namespace
+}  // namespace glx::test

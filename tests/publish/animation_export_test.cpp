@@ -1,0 +1,189 @@
+#include "publish/animation_export.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/file_ops.h"
+#include "tests/publish/animation_decode.h"
+#include "tests/support/temp_dir.h"
+
+namespace glx {
+namespace {
+
+using test::DecodedAnimation;
+using test::TempDir;
+
+// Steps of a smooth gradient whose blue channel moves with the step, so
+// every frame differs from its neighbours; `still` draws step 0 every time.
+class GradientSource : public FrameSource {
+ public:
+  GradientSource(int width, int height, int cycle, int stepMs, bool still = false)
+      : m_width(width), m_height(height), m_cycle(cycle), m_stepMs(stepMs), m_still(still) {}
+  int width() const override { return m_width; }
+  int height() const override { return m_height; }
+  int cycleLength() const override { return m_cycle; }
+  int stepMs() const override { return m_stepMs; }
+  void renderStep(int step, unsigned char* rgba) override {
+    rendered.push_back(step);
+    if (step == failAt) throw Error("The player stopped");
+    std::vector<unsigned char> f = frame(m_still ? 0 : step);
+    std::copy(f.begin(), f.end(), rgba);
+  }
+  std::vector<unsigned char> frame(int step) const {
+    std::vector<unsigned char> out(static_cast<size_t>(m_width) * m_height * 4);
+    for (int y = 0; y < m_height; ++y)
+      for (int x = 0; x < m_width; ++x) {
+        unsigned char* p = &out[(static_cast<size_t>(y) * m_width + x) * 4];
+        p[0] = static_cast<unsigned char>(x * 255 / m_width);
+        p[1] = static_cast<unsigned char>(y * 255 / m_height);
+        p[2] = static_cast<unsigned char>((step * 40 + x) % 256);
+        p[3] = 255;
+      }
+    return out;
+  }
+
+  std::vector<int> rendered;
+  int failAt = -1;
+
+ private:
+  int m_width, m_height, m_cycle, m_stepMs;
+  bool m_still;
+};
+
+DecodedAnimation decode(const std::string& path) {
+  if (*animationFormatOf(path) == AnimationFormat::Gif) return test::decodeGifAnimation(path);
+  return test::decodeWebpAnimation(readFileBytes(path));
+}
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  return names;
+}
+
+struct FormatCase {
+  const char* name;
+  int stepMs;
+  int expectedDelayMs;
+};
+
+TEST(AnimationExport, WritesOneLoopingFramePerStepWithTheStepTime) {
+  const FormatCase cases[] = {
+      {"fade.gif", 33, 30}, {"flip.GIF", 50, 50}, {"warp.gif", 70, 70},
+      {"fade.webp", 33, 33}, {"flip.WebP", 50, 50}, {"warp.webp", 70, 70},
+  };
+  for (const FormatCase& c : cases) {
+    TempDir dir;
+    GradientSource source(64, 48, 12, c.stepMs);
+    ASSERT_EQ(exportAnimation(source, dir / c.name), ExportResult::Written) << c.name;
+    const DecodedAnimation animation = decode(dir / c.name);
+    EXPECT_EQ(animation.width, 64) << c.name;
+    EXPECT_EQ(animation.height, 48) << c.name;
+    ASSERT_EQ(animation.frames.size(), 12u) << c.name;
+    EXPECT_TRUE(animation.loopsForever) << c.name;
+    for (int delay : animation.delaysMs) EXPECT_EQ(delay, c.expectedDelayMs) << c.name;
+    for (int step : {0, 5, 11})
+      EXPECT_LT(test::meanDifference(animation.frames[step], source.frame(step)), 6.0) << c.name << " step " << step;
+    EXPECT_GT(test::meanDifference(animation.frames[0], animation.frames[1]), 10.0) << c.name;
+    EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{bareFileName(dir / c.name)}) << c.name;
+  }
+}
+
+TEST(AnimationExport, KeepsEveryStepOfAStillEffect) {
+  for (const char* name : {"still.gif", "still.webp"}) {
+    TempDir dir;
+    GradientSource source(32, 32, 5, 50, /*still=*/true);
+    ASSERT_EQ(exportAnimation(source, dir / name), ExportResult::Written);
+    const DecodedAnimation animation = decode(dir / name);
+    EXPECT_EQ(animation.frames.size(), 5u) << name;
+    EXPECT_EQ(animation.delaysMs, std::vector<int>(5, 50)) << name;
+    EXPECT_TRUE(animation.loopsForever) << name;
+  }
+}
+
+TEST(AnimationExport, GifDelaysRoundToTenMilliseconds) {
+  const std::pair<int, int> cases[] = {{33, 3}, {50, 5}, {70, 7}, {34, 3}, {35, 4}, {4, 1}, {0, 1}};
+  for (const auto& [ms, units] : cases) EXPECT_EQ(gifDelayUnits(ms), units) << ms;
+}
+
+TEST(AnimationExport, CancelLeavesNoFileAndKeepsAnOldOne) {
+  for (const char* name : {"out.gif", "out.webp"}) {
+    TempDir dir;
+    GradientSource source(32, 24, 10, 50);
+    int calls = 0;
+    EXPECT_EQ(exportAnimation(source, dir / name, [&](int done, int total) {
+                ++calls;
+                EXPECT_EQ(total, 10);
+                return done < 3;
+              }),
+              ExportResult::Cancelled);
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(source.rendered.size(), 3u);
+    EXPECT_TRUE(folderEntries(dir.path()).empty()) << name;
+
+    dir.write(name, "old");
+    GradientSource again(32, 24, 10, 50);
+    exportAnimation(again, dir / name, [](int, int) { return false; });
+    EXPECT_EQ(dir.read(name), "old") << name;
+    EXPECT_EQ(folderEntries(dir.path()).size(), 1u) << name;
+  }
+}
+
+TEST(AnimationExport, FailuresNameTheTargetAndLeaveNothing) {
+  TempDir dir;
+  dir.write("old.gif", "old");
+  dir.mkdir("folder.gif");
+  struct Case {
+    std::string target;
+    int failAt;
+    std::string message;
+  } cases[] = {
+      {dir / "missing/out.gif", -1,
+       "The animation \"" + dir / "missing/out.gif" + "\" could not be written: The folder does not exist"},
+      {dir / "folder.gif", -1, "The animation \"" + dir / "folder.gif" + "\" could not be written: It is a folder"},
+      {dir / "old.gif", 4, "The animation \"" + dir / "old.gif" + "\" could not be written: The player stopped"},
+      {dir / "new.webp", 0, "The animation \"" + dir / "new.webp" + "\" could not be written: The player stopped"},
+      {dir / "out.png", -1, kAnimationTypeMessage},
+      {dir / "gif", -1, kAnimationTypeMessage},
+  };
+  for (const Case& c : cases) {
+    GradientSource source(16, 16, 8, 50);
+    source.failAt = c.failAt;
+    try {
+      exportAnimation(source, c.target);
+      ADD_FAILURE() << c.target;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
+  }
+  EXPECT_EQ(dir.read("old.gif"), "old");
+  auto entries = folderEntries(dir.path());
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, (std::vector<std::string>{"folder.gif", "old.gif"}));
+}
+
+TEST(AnimationExport, ReadsTheAppletAsThePlayerDoes) {
+  const std::vector<std::string> lines = {
+      "<APPLET CODE=\"pageflip.class\" WIDTH=320 HEIGHT=240>",
+      "<PARAM NAME=\"GENERATOR\" VALUE=\"CREATED WITH THE GLIMMERAX HTTP://WWW.TALLOWBROOK.EXAMPLE/\">",
+      "<PARAM NAME=\"GENERAL\" VALUE=\"2|7|0080FF|50|40|0|1|\">",
+      "<PARAM NAME=\"IMAGES\" VALUE=\"a b.gif|c.jpg|\">",
+      "<PARAM NAME=\"LINK\" VALUE=\"say \"hi\".html| | |\">",
+      "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF| |\">",
+      "</APPLET>",
+  };
+  const PlayerApplet applet = playerAppletOf(lines);
+  EXPECT_EQ(applet.code, "pageflip.class");
+  EXPECT_EQ(applet.width, 320);
+  EXPECT_EQ(applet.height, 240);
+  EXPECT_EQ(applet.params.size(), 5u);
+  EXPECT_EQ(applet.param("GENERAL"), "2|7|0080FF|50|40|0|1|");
+  EXPECT_EQ(applet.param("IMAGES"), "a b.gif|c.jpg|");
+  EXPECT_EQ(applet.param("LINK"), "say \"hi\".html| | |");
+  EXPECT_EQ(applet.param("LOAD MESSAGE"), "000000|FFFFFF| |");
+  EXPECT_EQ(applet.param("ALT"), "");
+}
+
+}  // namespace
+}  // namespace glx
