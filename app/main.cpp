@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
   int rc = 0;
   {
     glx::QtUserDialogs dialogs;
-    glx::QtLauncher launcher;
+    // What the desktop cannot open is said in a message box.
+    glx::QtLauncher launcher([&dialogs](const std::string& text) { dialogs.showMessage(text); });
     glx::DesktopShell shell(launcher);
     glx::setRegistryNotice([&dialogs](const std::string& text) { dialogs.showMessage(text); });
 
