@@ -41,11 +41,6 @@ bool spinUntil(const std::function<bool()>& done) {
   return true;
 }
 
-std::string noSlash(std::string path) {
-  while (!path.empty() && path.back() == '/') path.pop_back();
-  return path;
-}
-
 std::vector<std::string> itemsOf(const GlxListBox* list) {
   std::vector<std::string> items;
   for (const QString& s : list->items()) items.push_back(s.toStdString());

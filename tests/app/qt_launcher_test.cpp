@@ -68,7 +68,8 @@ TEST(QtLauncher, WithoutAnOpenerTheUserIsToldWhatCouldNotBeOpened) {
 TEST(QtLauncher, TheDesktopsOpenerComesFirst) {
   TempDir dir;
   Desktop desktop(dir);
-  const std::string opener = dir.write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + dir.path() + "opened\"\n");
+  const std::string opener = dir.write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + dir.path() + "seen\" && /bin/mv \"" +
+                                          dir.path() + "seen\" \"" + dir.path() + "opened\"\n");
   ::chmod(opener.c_str(), 0755);
   std::vector<std::string> messages;
   QtLauncher launcher([&](const std::string& text) { messages.push_back(text); });
