@@ -5,6 +5,7 @@ set -euo pipefail
 GLX_ROOT="$(cd "$(dirname "$0")" && pwd)"
 . "$GLX_ROOT/tools/deps.sh"
 glx_install_deps
+glx_install_node_deps
 BUILD_DIR="${GLX_BUILD_DIR:-$GLX_ROOT/build}"
 glx_build "$BUILD_DIR" "$@"
 cd "$BUILD_DIR"

@@ -1,5 +1,6 @@
 #include "app/advanced_window.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -82,6 +83,10 @@ TAdvancedWindow::TAdvancedWindow(AppletEditor& editor, std::function<void(int)> 
   colourRow->addWidget(font);
   loadLayout->addLayout(colourRow);
 
+  m_playInBrowsers = new QCheckBox(QStringLiteral("Play in today's browsers"), this);
+  m_playInBrowsers->setObjectName(QStringLiteral("cbPlayInBrowsers"));
+  m_playInBrowsers->setEnabled(false);
+
   auto* helpButton = new QToolButton(this);
   helpButton->setObjectName(QStringLiteral("bHelp"));
   helpButton->setIcon(style()->standardIcon(QStyle::SP_TitleBarContextHelpButton));
@@ -95,6 +100,7 @@ TAdvancedWindow::TAdvancedWindow(AppletEditor& editor, std::function<void(int)> 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(altGroup, 1);
   layout->addWidget(loadGroup);
+  layout->addWidget(m_playInBrowsers);
   layout->addLayout(bottomRow);
 
   connect(m_altHtml, &QPlainTextEdit::textChanged, this, [this] { runGuarded([this] { mAltHTMLChange(); }); });
@@ -102,10 +108,17 @@ TAdvancedWindow::TAdvancedWindow(AppletEditor& editor, std::function<void(int)> 
           [this] { runGuarded([this] { eLoadingMessageChange(); }); });
   connect(background, &QPushButton::clicked, this, [this] { runGuarded([this] { bBackgroundColorClick(); }); });
   connect(font, &QPushButton::clicked, this, [this] { runGuarded([this] { bFontColorClick(); }); });
+  connect(m_playInBrowsers, &QCheckBox::toggled, this,
+          [this] { runGuarded([this] { cbPlayInBrowsersClick(); }); });
   connect(helpButton, &QToolButton::clicked, this, [this] { runGuarded([this] { bHelpClick(); }); });
   connect(closeButton, &QPushButton::clicked, this, [this] { runGuarded([this] { bCloseClick(); }); });
 
   resize(QSize(291, 300).expandedTo(sizeHint()));
+}
+
+void TAdvancedWindow::setPlayerChoice(PlayerChoice* choice) {
+  m_playerChoice = choice;
+  m_playInBrowsers->setEnabled(choice != nullptr);
 }
 
 void TAdvancedWindow::showEvent(QShowEvent* event) {
@@ -118,6 +131,7 @@ void TAdvancedWindow::FormShow() {
   d.updatingControls = true;
   m_altHtml->setPlainText(qs(d.alternativeHtml));
   m_loadingMessage->setText(qs(d.loadingMessage));
+  if (m_playerChoice) m_playInBrowsers->setChecked(m_playerChoice->playInBrowsers());
   d.updatingControls = false;
 }
 
@@ -145,6 +159,12 @@ void TAdvancedWindow::bFontColorClick() {
   AppletDocument& d = document();
   d.modified = true;
   d.loadingFontColor = m_editor.getColor(d.loadingFontColor);
+}
+
+void TAdvancedWindow::cbPlayInBrowsersClick() {
+  // A program setting, not part of the document: modified stays as it is.
+  if (document().updatingControls || !m_playerChoice) return;
+  m_playerChoice->setPlayInBrowsers(m_playInBrowsers->isChecked());
 }
 
 void TAdvancedWindow::bHelpClick() {

@@ -7,8 +7,10 @@
 #include <QPlainTextEdit>
 #include <functional>
 
+#include "app/player_setting.h"
 #include "document/applet_editor.h"
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -31,11 +33,16 @@ class TAdvancedWindow : public QDialog {
   // help shows a help context of the application's help file.
   TAdvancedWindow(AppletEditor& editor, std::function<void(int)> help, QWidget* parent = nullptr);
 
+  // The owner of the setting "Play in today's browsers"; without one the
+  // check box is disabled.
+  void setPlayerChoice(PlayerChoice* choice);
+
   void FormShow();
   void mAltHTMLChange();
   void eLoadingMessageChange();
   void bBackgroundColorClick();
   void bFontColorClick();
+  void cbPlayInBrowsersClick();
   void bHelpClick();
   void bCloseClick();
 
@@ -51,6 +58,8 @@ class TAdvancedWindow : public QDialog {
   std::function<void(int)> m_help;
   AltHtmlEdit* m_altHtml;
   QLineEdit* m_loadingMessage;
+  QCheckBox* m_playInBrowsers;
+  PlayerChoice* m_playerChoice = nullptr;
 };
 
 }  // namespace glx

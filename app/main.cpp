@@ -1,13 +1,16 @@
 // Start-up: the application, the main window, the windows created hidden
 // after it, then the event loop until the main window has closed.
 #include <QApplication>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/companion_windows.h"
 #include "app/main_window.h"
 #include "app/print_html.h"
+#include "app/publish_command.h"
 #include "app/qt_services.h"
+#include "app/quit_when_shown.h"
 #include "app/update_window.h"
 #include "platform/program_folders.h"
 #include "platform/registry.h"
@@ -15,6 +18,7 @@
 int main(int argc, char** argv) {
   // A command-line job: no window, no display, nothing changed.
   if (const auto rc = glx::printHtmlCommand(argc, argv)) return *rc;
+  if (const auto rc = glx::publishCommand(argc, argv)) return *rc;
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Glimmerax"));
@@ -37,8 +41,13 @@ int main(int argc, char** argv) {
 
     // While the main window is built its settings restore and its counters
     // start at zero.
-    glx::TMainWindow window({glx::ProgramFolders::ofExecutable(), dialogs, shell});
+    const glx::ProgramFolders folders = glx::ProgramFolders::ofExecutable();
+    folders.makeWorkFolder();
+    glx::TMainWindow window({folders, dialogs, shell});
     dialogs.setParent(&window);
+    // For the start-up benchmark only: quit once the window is up.
+    std::unique_ptr<glx::QuitWhenShown> quitWhenShown;
+    if (glx::quitWhenShownRequested()) quitWhenShown = std::make_unique<glx::QuitWhenShown>(window);
     window.show();
 
     // Then the browser selection window and the update window, hidden.

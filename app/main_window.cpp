@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDate>
 #include <QTimer>
@@ -46,6 +47,8 @@ namespace {
 
 constexpr int kClientWidth = 563;
 constexpr int kClientHeight = 317;
+// More than the nesting of the window's layouts.
+constexpr int kLayoutDepth = 12;
 
 constexpr int kEffectsHelp = 56;
 constexpr int kImagesHelp = 57;
@@ -89,6 +92,8 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
       m_usageLog(m_counters, m_folders.usageLogPath(), *this),
       m_testRun(m_files, m_shell, m_dialogs) {
   m_commands.setBeforeClose([this] { m_usageLog.updateLogFile(); });
+  m_files.setPlayerWanted([this] { return playInBrowsers(); });
+  m_htmlBuilder.setPlayerSource([this] { return playInBrowsers(); });
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QStringLiteral("Glimmerax"));
   // A single border with system menu and minimise button, no maximise.
@@ -147,6 +152,7 @@ void TMainWindow::buildSettings(const std::string& registryFolder) {
   m_appSettings->setRegistryRootKey(prkLocalMachine);
   m_appSettings->addRow("Config 1", "configOne.Caption", "", true);
   m_appSettings->addRow("Config 3", "monthLabel.Caption", "", true);
+  m_appSettings->addRow(kPlayInBrowsersSetting, kPlayInBrowsersProperty);
   m_appSettings->setMRUMenuItem(reopenMenu);
   m_appSettings->setMRULength(9);
   m_appSettings->setMRUDisplay(pmdFileOnly);
@@ -164,7 +170,9 @@ void TMainWindow::buildSettings(const std::string& registryFolder) {
 QToolButton* TMainWindow::helpButton(int context, QWidget* parent) {
   auto* b = new QToolButton(parent);
   b->setObjectName(QStringLiteral("helpButton%1").arg(context));
-  b->setIcon(style()->standardIcon(QStyle::SP_TitleBarContextHelpButton));
+  // Loaded once: the style reads the icon's pictures on every call.
+  if (m_helpIcon.isNull()) m_helpIcon = style()->standardIcon(QStyle::SP_TitleBarContextHelpButton);
+  b->setIcon(m_helpIcon);
   b->setToolTip(QStringLiteral("Press me for help"));
   b->setProperty("helpContext", context);
   connect(b, &QToolButton::clicked, this, [this, context] { handle([this, context] { helpButtonClick(context); }); });
@@ -338,6 +346,11 @@ void TMainWindow::buildControls() {
   infoLayout->addSpacing(6);
   infoLayout->addWidget(wrappedText(
       QStringLiteral("Make sure you put ALL of these files on your site or the applet will not work."), info));
+  m_playerInfo = wrappedText(QStringLiteral("Among them is glimmerax-player.js, which plays the applet in "
+                                            "today's browsers."),
+                             info);
+  m_playerInfo->setObjectName(QStringLiteral("playerInfo"));
+  infoLayout->addWidget(m_playerInfo);
   infoLayout->addStretch(1);
 
   auto* htmlLayout = new QGridLayout(HTMLTab);
@@ -369,6 +382,13 @@ void TMainWindow::buildControls() {
   m_monthLabel = new GlxLabel(QStringLiteral("0"), central);
   m_monthLabel->setObjectName(QStringLiteral("monthLabel"));
   m_monthLabel->hide();
+  // The setting "Play in today's browsers", shown in the advanced options
+  // window; on by default.
+  m_playInBrowsers = new QCheckBox(central);
+  m_playInBrowsers->setObjectName(QStringLiteral("playInBrowsers"));
+  m_playInBrowsers->setChecked(true);
+  m_playInBrowsers->hide();
+  connect(m_playInBrowsers, &QCheckBox::toggled, m_playerInfo, &QLabel::setVisible);
 
   auto* layout = new QHBoxLayout(central);
   layout->setContentsMargins(6, 6, 6, 6);
@@ -576,6 +596,22 @@ void TMainWindow::setConfigOneText(const std::string& text) { m_configOne->setTe
 
 void TMainWindow::saveSettingsNow() { m_appSettings->SaveToRegistry(); }
 
+bool TMainWindow::playInBrowsers() const { return m_playInBrowsers && m_playInBrowsers->isChecked(); }
+
+void TMainWindow::setPlayInBrowsers(bool on) {
+  if (on == playInBrowsers()) return;
+  m_playInBrowsers->setChecked(on);
+  const std::string required = m_folders.requiredFilesFolder();
+  if (on) {
+    // Beside the class file, when the folder holds one.
+    if (folderExists(required)) m_files.keepPlayerFile(required);
+  } else {
+    m_files.deletePlayerFile(required);
+  }
+  saveSettingsNow();
+  if (Tabs->currentWidget() == HTMLTab) makeHTML();
+}
+
 HelpWindow& TMainWindow::helpWindow() {
   if (!m_help) m_help = new HelpWindow(m_folders.programFolder(), this);
   return *m_help;
@@ -600,6 +636,14 @@ void TMainWindow::startUp(const std::vector<std::string>& arguments) {
   }
   handle([this] { m_usageLog.takeFirstReportFlag(); });
   handle([this] { monthlyReminder(); });
+  // The fresh document changed the controls. Polish them and settle their
+  // layouts now, before the first paint: left to the event loop, each
+  // round of layout requests repaints the whole window once more.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::PolishRequest);
+  // A layout that changes asks its parent's in a new request, which one
+  // pass leaves for the next; the window's layouts are a few levels deep.
+  for (int level = 0; level < kLayoutDepth; ++level)
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
 void TMainWindow::monthlyReminder() {
@@ -787,6 +831,7 @@ void TMainWindow::browserMenuItemClick() {
 
 void TMainWindow::advancedMenuItemClick() {
   auto* window = new TAdvancedWindow(m_editor, [this](int context) { helpWindow().showContext(context); }, this);
+  window->setPlayerChoice(this);
   window->show();
 }
 

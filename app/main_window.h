@@ -3,6 +3,7 @@
 // call them, each one guarded so that no exception leaves a Qt handler.
 #pragma once
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/player_setting.h"
 #include "app/startup_rules.h"
 #include "document/applet_editor.h"
 #include "document/document_commands.h"
@@ -23,6 +25,7 @@
 #include "update/usage_log.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -56,7 +59,8 @@ class TMainWindow : public QMainWindow,
                     public HtmlView,
                     public ProjectView,
                     public RecentFilesList,
-                    public ConfigOneSetting {
+                    public ConfigOneSetting,
+                    public PlayerChoice {
   Q_OBJECT
  public:
   explicit TMainWindow(MainWindowServices services, QWidget* parent = nullptr);
@@ -118,6 +122,14 @@ class TMainWindow : public QMainWindow,
   std::string configOneText() const override;
   void setConfigOneText(const std::string& text) override;
   void saveSettingsNow() override;
+
+  // PlayerChoice: the setting "Play in today's browsers". Setting it keeps
+  // or removes the player in the required-files folder, stores the setting
+  // and, when the "HTML" page is shown, rebuilds its box.
+  bool playInBrowsers() const override;
+  void setPlayInBrowsers(bool on) override;
+  // The hidden check box the settings store binds the setting to.
+  QCheckBox* playInBrowsersBox() const { return m_playInBrowsers; }
 
   // Rebuilds the list view from imageNames; the selection is lost.
   void updateListbox();
@@ -209,6 +221,7 @@ class TMainWindow : public QMainWindow,
   std::function<void()> m_showUpdateWindow;
   std::function<std::string()> m_currentBrowser;
   HelpWindow* m_help = nullptr;
+  QIcon m_helpIcon;
 
  public:
   // Controls, named as the user-interface tables name them.
@@ -238,6 +251,8 @@ class TMainWindow : public QMainWindow,
  private:
   GlxLabel* m_configOne = nullptr;
   GlxLabel* m_monthLabel = nullptr;
+  QCheckBox* m_playInBrowsers = nullptr;
+  QLabel* m_playerInfo = nullptr;
   TAppSettings* m_appLevelSettings = nullptr;
   TFormSettings* m_appSettings = nullptr;
   std::vector<QPointer<QWidget>> m_adopted;

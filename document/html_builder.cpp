@@ -9,6 +9,25 @@ namespace glx {
 const char kGeneratorLine[] =
     "<PARAM NAME=\"GENERATOR\" VALUE=\"CREATED WITH THE GLIMMERAX HTTP://WWW.TALLOWBROOK.EXAMPLE/\">";
 
+const char kPlayerScriptLine[] = "<SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>";
+
+std::vector<std::string> alternativeHtmlLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      lines.push_back(std::move(line));
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
 namespace {
 
 // The limits of the hidden width and height fields.
@@ -56,7 +75,11 @@ std::vector<std::string> HtmlBuilder::makeHTML() {
   lines.push_back(getImageTag());
   lines.push_back(getLinkTag());
   lines.push_back(getLoadTag());
+  const bool player = m_playInBrowsers && m_playInBrowsers();
+  if (player)
+    for (std::string& line : alternativeHtmlLines(m_document.alternativeHtml)) lines.push_back(std::move(line));
   lines.push_back("</APPLET>");
+  if (player) lines.push_back(kPlayerScriptLine);
   for (const std::string& line : lines) m_view.appendHtmlLine(line);
   return lines;
 }
@@ -67,7 +90,7 @@ std::string HtmlBuilder::makeAppletTag() {
     d.probeImage.reset();
   } else {
     const std::string path = d.imagePaths.empty() ? std::string() : d.imagePaths[0];
-    LoadImage(d.probeImage, "", d.imageNames[0], path);
+    m_probe.LoadImage(d.probeImage, "", d.imageNames[0], path);
   }
   if (d.probeImage) {
     d.appletWidth = d.probeImage->width;

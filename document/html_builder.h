@@ -3,11 +3,14 @@
 // never break the "|"-separated PARAM values.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/applet_document.h"
 #include "platform/user_dialogs.h"
+#include "publish/image_probe.h"
 
 namespace glx {
 
@@ -39,15 +42,32 @@ class NullHtmlView : public HtmlView {
 // Line 2, naming the maker's web address in capitals.
 extern const char kGeneratorLine[];
 
+// The line after the applet that loads the player, which plays it in
+// browsers without Java.
+extern const char kPlayerScriptLine[];
+
+// The lines of an alternative HTML text: split at CR LF, CR or LF; a final
+// line break ends the last line rather than starting an empty one.
+std::vector<std::string> alternativeHtmlLines(const std::string& text);
+
 class HtmlBuilder {
  public:
-  HtmlBuilder(AppletDocument& document, UserDialogs& dialogs, HtmlView& view)
-      : m_document(document), m_dialogs(dialogs), m_view(view) {}
+  // The probe keeps the first image's size between builds while the file
+  // stays unchanged.
+  HtmlBuilder(AppletDocument& document, UserDialogs& dialogs, HtmlView& view, ImageProbe probe = ImageProbe())
+      : m_document(document), m_dialogs(dialogs), m_view(view), m_probe(std::move(probe)) {}
+
+  // Whether the HTML is made for today's browsers; none: never. Then a
+  // non-empty alternative HTML goes before "</APPLET>" (a browser without
+  // scripts shows it, the player removes it) and the player's script line
+  // follows the applet.
+  void setPlayerSource(std::function<bool()> playInBrowsers) { m_playInBrowsers = std::move(playInBrowsers); }
 
   // Probes the first image, rebuilds the view's HTML box and returns the
-  // seven lines. A decoder failure propagates with the box left empty (and
-  // unlocked); a missing image shows the not-found message and gives a
-  // 150 x 150 applet. Does not change modified.
+  // seven lines (more for today's browsers, above). A decoder failure
+  // propagates with the box left empty (and unlocked); a missing image shows
+  // the not-found message and gives a 150 x 150 applet. Does not change
+  // modified.
   std::vector<std::string> makeHTML();
 
   // Line 1. Runs the image probe and sets appletWidth and appletHeight.
@@ -77,6 +97,8 @@ class HtmlBuilder {
   AppletDocument& m_document;
   UserDialogs& m_dialogs;
   HtmlView& m_view;
+  std::function<bool()> m_playInBrowsers;
+  ImageProbe m_probe;
 };
 
 }  // namespace glx

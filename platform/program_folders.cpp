@@ -68,14 +68,12 @@ ProgramFolders ProgramFolders::locate(const std::string& executableFolder, const
 }
 
 ProgramFolders ProgramFolders::ofExecutable() {
-  const Probe probe = systemProbe();
-  ProgramFolders folders = locate(QCoreApplication::applicationDirPath().toStdString(), probe);
-  if (folders.workFolder() == probe.xdgDataFolder) {
-    // Failures show later, where the folders are used, with their messages.
-    std::error_code ec;
-    std::filesystem::create_directories(folders.workFolder(), ec);
-  }
-  return folders;
+  return locate(QCoreApplication::applicationDirPath().toStdString(), systemProbe());
+}
+
+void ProgramFolders::makeWorkFolder() const {
+  std::error_code ec;
+  std::filesystem::create_directories(m_workFolder, ec);
 }
 
 }  // namespace glx

@@ -38,9 +38,11 @@ class ProgramFolders {
 
   // The decision for an executable in executableFolder.
   static ProgramFolders locate(const std::string& executableFolder, const Probe& probe);
-  // The decision for the running executable (QCoreApplication's folder);
-  // makes the working folder, with its parents, when it lies elsewhere.
+  // The decision for the running executable (QCoreApplication's folder).
   static ProgramFolders ofExecutable();
+  // Makes the working folder with its parents (it may lie in a data folder
+  // not made yet); failures show later, where the folders are used.
+  void makeWorkFolder() const;
 
   // $XDG_DATA_HOME/glimmerax/ when XDG_DATA_HOME is an absolute path, else
   // $HOME/.local/share/glimmerax/.

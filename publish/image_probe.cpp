@@ -6,9 +6,12 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include <sys/stat.h>
 
 // libjpeg's headers need FILE and size_t declared first.
 #include <jpeglib.h>
@@ -55,9 +58,10 @@ extern "C" void jpegEmitMessage(j_common_ptr cinfo, int level) {
   jpegErrorExit(cinfo);
 }
 
-// Decodes at 1/8 scale into one small row buffer: every coefficient is still
-// entropy-decoded (which is what finds damage), but the inverse transform
-// shrinks to the DC term, and for YCbCr only luminance is transformed at all.
+// Decodes at 1/8 scale into one small row buffer, skipping all rows but the
+// last: every coefficient is still entropy-decoded (which is what finds
+// damage), but the inverse transform runs for one row only, and for YCbCr
+// only on luminance.
 // Returns false with err->message set when libjpeg failed.
 bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FILE* file,
                    const unsigned char* data, unsigned long size, ImageSize* result) {
@@ -86,6 +90,10 @@ bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FI
   const int rows = cinfo->rec_outbuf_height > 0 ? cinfo->rec_outbuf_height : 1;
   JSAMPARRAY buffer = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                  rowBytes > 0 ? rowBytes : 1, static_cast<JDIMENSION>(rows));
+  // Skipped rows are still entropy-decoded, coefficient by coefficient, so
+  // damage is found in them as in decoded ones; only their inverse
+  // transform is left out. The last row is decoded in full.
+  if (cinfo->output_height > 1) jpeg_skip_scanlines(cinfo, cinfo->output_height - 1);
   while (cinfo->output_scanline < cinfo->output_height)
     jpeg_read_scanlines(cinfo, buffer, static_cast<JDIMENSION>(rows));
   jpeg_finish_decompress(cinfo);
@@ -251,21 +259,75 @@ std::string chooseImageFile(const std::string& folder, const std::string& name, 
   return {};
 }
 
-void LoadImage(std::optional<ImageSize>& probeImage, const std::string& folder, const std::string& name,
-               const std::string& path) {
+std::chrono::system_clock::time_point FileIdentity::lastChange() const {
+  using namespace std::chrono;
+  const auto at = [](std::int64_t s, std::int64_t ns) {
+    return system_clock::time_point(duration_cast<system_clock::duration>(seconds(s) + nanoseconds(ns)));
+  };
+  return std::max(at(modifiedSeconds, modifiedNanoseconds), at(changedSeconds, changedNanoseconds));
+}
+
+std::optional<FileIdentity> identifyFile(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+  if (!resolved) return std::nullopt;
+  struct stat st {};
+  if (::stat(resolved.get(), &st) != 0) return std::nullopt;
+  FileIdentity id;
+  id.resolvedPath = resolved.get();
+  id.device = static_cast<std::uint64_t>(st.st_dev);
+  id.inode = static_cast<std::uint64_t>(st.st_ino);
+  id.size = static_cast<std::int64_t>(st.st_size);
+  id.modifiedSeconds = st.st_mtim.tv_sec;
+  id.modifiedNanoseconds = st.st_mtim.tv_nsec;
+  id.changedSeconds = st.st_ctim.tv_sec;
+  id.changedNanoseconds = st.st_ctim.tv_nsec;
+  return id;
+}
+
+namespace {
+
+class LibraryDecoders : public ImageDecoders {
+ public:
+  ImageSize decodeGif(const std::string& path) override { return decodeGifFile(path); }
+  ImageSize decodeJpeg(const std::string& path) override { return decodeJpegFile(path); }
+};
+
+}  // namespace
+
+ImageDecoders& libraryDecoders() {
+  static LibraryDecoders decoders;
+  return decoders;
+}
+
+ImageProbe::ImageProbe(ImageDecoders& decoders, Clock now)
+    : m_decoders(&decoders), m_now(now ? std::move(now) : Clock([] { return std::chrono::system_clock::now(); })) {}
+
+void ImageProbe::LoadImage(std::optional<ImageSize>& probeImage, const std::string& folder, const std::string& name,
+                           const std::string& path) {
   probeImage.reset();
   const std::string file = chooseImageFile(folder, name, path);
   if (file.empty()) return;
-  switch (imageFormatOf(file)) {
-    case ImageFormat::Gif:
-      probeImage = decodeGifFile(file);
-      break;
-    case ImageFormat::Jpeg:
-      probeImage = decodeJpegFile(file);
-      break;
-    case ImageFormat::None:
-      break;
+  const ImageFormat format = imageFormatOf(file);
+  if (format == ImageFormat::None) return;
+
+  // The clock is read before the file is examined, so a change made after
+  // the examination is always later than the time compared against.
+  const auto now = m_now();
+  const std::optional<FileIdentity> identity = identifyFile(file);
+  if (identity && m_last && m_last->format == format && m_last->identity == *identity) {
+    probeImage = m_last->size;
+    return;
   }
+  m_last.reset();
+  const ImageSize size = format == ImageFormat::Gif ? m_decoders->decodeGif(file) : m_decoders->decodeJpeg(file);
+  probeImage = size;
+  if (identity && identity->lastChange() + kSettleTime <= now) m_last = Remembered{*identity, format, size};
+}
+
+void LoadImage(std::optional<ImageSize>& probeImage, const std::string& folder, const std::string& name,
+               const std::string& path) {
+  ImageProbe probe;
+  probe.LoadImage(probeImage, folder, name, path);
 }
 
 }  // namespace glx

@@ -3,7 +3,10 @@
 // report a size or fail; they take a file or a byte buffer.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -49,9 +52,76 @@ ImageFormat imageFormatOf(const std::string& fileName);
 std::string chooseImageFile(const std::string& folder, const std::string& name,
                             const std::string& path);
 
-// Replaces probeImage on every call: the size of the chosen file, or none
-// when no file exists or its extension is not accepted. A decoder failure
-// leaves probeImage none and propagates the decoder's exception.
+// What tells one state of a file from another without reading it: where it
+// really is (links and "." resolved), which file it is on which device, its
+// size, and its modification and status-change times to the nanosecond. The
+// status-change time cannot be set back by a program, so a rewrite that
+// restores the old modification time still shows.
+struct FileIdentity {
+  std::string resolvedPath;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
+  std::int64_t changedSeconds = 0, changedNanoseconds = 0;
+
+  bool operator==(const FileIdentity&) const = default;
+  // The later of the two times.
+  std::chrono::system_clock::time_point lastChange() const;
+};
+
+// None when the file cannot be examined.
+std::optional<FileIdentity> identifyFile(const std::string& path);
+
+// The decoders the probe calls, behind an interface so that a test can
+// count the decodes.
+class ImageDecoders {
+ public:
+  virtual ~ImageDecoders() = default;
+  virtual ImageSize decodeGif(const std::string& path) = 0;
+  virtual ImageSize decodeJpeg(const std::string& path) = 0;
+};
+
+// decodeGifFile and decodeJpegFile.
+ImageDecoders& libraryDecoders();
+
+// The image probe with a memory of its last result. A camera photo takes a
+// tenth of a second to check, and the probe runs on every HTML build, so an
+// unchanged first image is not decoded again: the size is reused while the
+// file's identity is what it was. Any change, or another file, decodes
+// afresh, so a file damaged since is still reported. Failures are never
+// remembered.
+//
+// File times tick coarsely (a few milliseconds here, two seconds on FAT), so
+// a file rewritten within one tick of the last decode could keep its times.
+// A result is therefore only remembered for a file whose last change is at
+// least kSettleTime old when it is decoded.
+class ImageProbe {
+ public:
+  using Clock = std::function<std::chrono::system_clock::time_point()>;
+  static constexpr std::chrono::seconds kSettleTime{3};
+
+  explicit ImageProbe(ImageDecoders& decoders = libraryDecoders(), Clock now = {});
+
+  // Replaces probeImage on every call: the size of the chosen file, or none
+  // when no file exists or its extension is not accepted. A decoder failure
+  // leaves probeImage none and propagates the decoder's exception.
+  void LoadImage(std::optional<ImageSize>& probeImage, const std::string& folder, const std::string& name,
+                 const std::string& path);
+
+ private:
+  struct Remembered {
+    FileIdentity identity;
+    ImageFormat format;
+    ImageSize size;
+  };
+
+  ImageDecoders* m_decoders;
+  Clock m_now;
+  std::optional<Remembered> m_last;
+};
+
+// The probe without memory: decodes the chosen file on every call.
 void LoadImage(std::optional<ImageSize>& probeImage, const std::string& folder,
                const std::string& name, const std::string& path);
 

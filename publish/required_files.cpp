@@ -1,5 +1,6 @@
 #include "publish/required_files.h"
 
+#include "platform/errors.h"
 #include "platform/file_ops.h"
 
 namespace glx {
@@ -7,22 +8,53 @@ namespace glx {
 const std::vector<std::string> kClassFiles = {"warp.class",    "fade.class",     "huecycle.class",
                                               "colorwarp.class", "pageflip.class", "underwater.class"};
 
-void RequiredFiles::copyClassFile(const std::string& className, const std::string& folder) {
+const char kPlayerFile[] = "glimmerax-player.js";
+
+std::string dataFilePath(const ProgramFolders& folders, const std::string& name) {
+  return folders.programFolder() + name;
+}
+
+void RequiredFiles::copyOneClassFile(const std::string& className, const std::string& folder) {
   if (!folderExists(folder)) createFolder(folder);
-  copyFileNoOverwrite(m_folders.programFolder() + className, folder + className);
+  copyFileNoOverwrite(dataFilePath(m_folders, className), folder + className);
+}
+
+void RequiredFiles::copyClassFile(const std::string& className, const std::string& folder) {
+  copyOneClassFile(className, folder);
+  if (playerWanted()) keepPlayerFile(folder);
 }
 
 void RequiredFiles::deleteClassFile(const std::string& path) { deleteFileQuiet(path); }
 
 void RequiredFiles::copyClassFiles(const std::string& folder) {
   for (const auto& name : kClassFiles)
-    if (!fileExists(folder + name)) copyClassFile(name, folder);
+    if (!fileExists(folder + name)) copyOneClassFile(name, folder);
+  if (playerWanted()) keepPlayerFile(folder);
 }
 
 void RequiredFiles::deleteAllClassFiles(const std::string& folder) {
   for (const auto& name : kClassFiles)
     if (fileExists(folder + name)) deleteFileQuiet(folder + name);
+  deletePlayerFile(folder);
 }
+
+void RequiredFiles::keepPlayerFile(const std::string& folder) {
+  if (!folderExists(folder)) createFolder(folder);
+  const std::string source = dataFilePath(m_folders, kPlayerFile);
+  const std::string target = folder + kPlayerFile;
+  try {
+    if (!fileExists(source)) return;
+    const std::string bytes = readFileBytes(source);
+    // A folder or anything else standing there is not ours to replace.
+    if (pathExists(target) && !fileExists(target)) return;
+    if (fileExists(target) && readFileBytes(target) == bytes) return;
+    writeFileAtomic(target, bytes);
+  } catch (const EInOutError&) {
+    // As with the class files: the applet then fails in the browser.
+  }
+}
+
+void RequiredFiles::deletePlayerFile(const std::string& folder) { deleteFileQuiet(folder + kPlayerFile); }
 
 void RequiredFiles::copyImage(const std::string& sourcePath) {
   const std::string required = m_folders.requiredFilesFolder();

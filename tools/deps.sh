@@ -3,6 +3,8 @@
 GLX_PACKAGES="cmake ninja-build g++ qt6-base-dev libgif-dev libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth curl"
 # The HTML5 player's browser tests, the live preview and the animation export.
 GLX_PACKAGES+=" chromium qt6-webengine-dev libimagequant-dev libwebp-dev"
+# The player's tests run under Node.
+GLX_PACKAGES+=" nodejs"
 # Installing and packaging: validators for the desktop files and the package.
 GLX_PACKAGES+=" desktop-file-utils appstream lintian dpkg-dev fakeroot file"
 # The install tests read the manual page and build the project file type.
@@ -33,4 +35,16 @@ glx_build() {
   [ -f "$dir/CMakeCache.txt" ] || generator=(-G Ninja)
   cmake -S "$GLX_ROOT" -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$dir" -j "$(nproc)"
+}
+
+# Installs the player's test packages (puppeteer-core, pinned by its lock file)
+# when they are missing or older than the lock file; it downloads no browser.
+glx_install_node_deps() {
+  local dir="$GLX_ROOT/player"
+  [ -f "$dir/package-lock.json" ] || return 0
+  command -v npm >/dev/null || glx_install_deps npm
+  if [ ! -d "$dir/node_modules" ] || [ "$dir/package-lock.json" -nt "$dir/node_modules" ]; then
+    echo "Installing the player's test packages"
+    (cd "$dir" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund) && touch "$dir/node_modules"
+  fi
 }

@@ -210,6 +210,19 @@ TEST_F(InstalledProgram, PrintHtmlGivesWhatTheBuildTreeGives) {
   EXPECT_FALSE(pathExists(home.path() + "data")) << "the command changes nothing";
 }
 
+TEST_F(InstalledProgram, PublishTakesClassFileAndPlayerFromTheInstalledDataFolder) {
+  TempDir work, home;
+  for (const char* f : {"sun.glx", "sun.gif"}) std::filesystem::copy_file(kFixtures + f, work.path() + f);
+  QProcessEnvironment env = homeEnvironment(home.path(), home.path() + "data");
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  const ProcessResult r = run(usr("bin/glimmerax"), {"--publish", "sun.glx", "site"}, env, work.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(work.read("site/pageflip.class"), readFileBytes(usr("share/glimmerax/pageflip.class")));
+  if (fileExists(usr("share/glimmerax/glimmerax-player.js")))
+    EXPECT_EQ(work.read("site/glimmerax-player.js"), readFileBytes(usr("share/glimmerax/glimmerax-player.js")));
+  EXPECT_FALSE(pathExists(home.path() + "data")) << "the command makes no working folder";
+}
+
 TEST_F(InstalledProgram, RunsFromTheInstallationWithItsWorkingFoldersInTheXdgDataFolder) {
   struct Case {
     const char* name;

@@ -39,6 +39,15 @@ class PrintHtmlTest : public ::testing::Test {
       std::filesystem::copy_file(entry.path(), work.path() + entry.path().filename().string());
   }
 
+  // The setting "Play in today's browsers" as the program stores it.
+  void storeSetting(bool on) {
+    home.write(".config/glimmerax/HKLM.reg",
+               std::string("REGEDIT4\r\n\r\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\Tallowbrook Software\\Glimmerax\\1.0\\MainWindow]\r\n"
+                           "\"Play in today's browsers\"=\"") +
+                   (on ? "True" : "False") + "\"\r\n");
+  }
+
   ProcessResult run(const QStringList& arguments) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -65,9 +74,12 @@ class PrintHtmlTest : public ::testing::Test {
 };
 
 TEST_F(PrintHtmlTest, PrintsTheSevenLines) {
+  storeSetting(false);
+  const std::string settings = home.read(".config/glimmerax/HKLM.reg");
   const std::string executableFolder = std::filesystem::path(kExecutable).parent_path().string();
   const auto workBefore = listing(work.path());
   const auto binBefore = listing(executableFolder);
+  const auto homeBefore = listing(home.path());
   const ProcessResult r = run({"sun.glx"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
@@ -81,7 +93,34 @@ TEST_F(PrintHtmlTest, PrintsTheSevenLines) {
             "</APPLET>\r\n");
   EXPECT_EQ(listing(work.path()), workBefore) << "no folder or file made beside the project";
   EXPECT_EQ(listing(executableFolder), binBefore) << "no folder or usage log beside the program";
+  EXPECT_EQ(listing(home.path()), homeBefore) << "no settings written";
+  EXPECT_EQ(home.read(".config/glimmerax/HKLM.reg"), settings);
+}
+
+TEST_F(PrintHtmlTest, ForTodaysBrowsersByDefault) {
+  const std::string executableFolder = std::filesystem::path(kExecutable).parent_path().string();
+  const auto binBefore = listing(executableFolder);
+  const std::string lines =
+      "<APPLET CODE=\"pageflip.class\" WIDTH=120 HEIGHT=80>\r\n"
+      "<PARAM NAME=\"GENERATOR\" VALUE=\"CREATED WITH THE GLIMMERAX HTTP://WWW.TALLOWBROOK.EXAMPLE/\">\r\n"
+      "<PARAM NAME=\"GENERAL\" VALUE=\"2|7|0080FF|50|40|0|1|\">\r\n"
+      "<PARAM NAME=\"IMAGES\" VALUE=\"sun.gif|moon.jpg|\">\r\n"
+      "<PARAM NAME=\"LINK\" VALUE=\"pages/a.html|_top| |\">\r\n"
+      "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|Wait...\">\r\n";
+  const std::string forTodaysBrowsers =
+      lines + "no java\r\n</APPLET>\r\n<SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>\r\n";
+  // No settings at all: on.
+  ProcessResult r = run({"sun.glx"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, forTodaysBrowsers);
   EXPECT_TRUE(listing(home.path()).empty()) << "no settings written";
+  // Stored on, and stored off.
+  storeSetting(true);
+  EXPECT_EQ(run({"sun.glx"}).out, forTodaysBrowsers);
+  storeSetting(false);
+  EXPECT_EQ(run({"sun.glx"}).out, lines + "</APPLET>\r\n");
+  EXPECT_EQ(listing(executableFolder), binBefore) << "no player copied anywhere";
 }
 
 TEST_F(PrintHtmlTest, MessagesAndFailures) {
@@ -94,6 +133,7 @@ TEST_F(PrintHtmlTest, MessagesAndFailures) {
   }
   ASSERT_FALSE(decoderMessage.empty());
   std::filesystem::copy_file(work / "sun.glx", work / "my project.glx");
+  storeSetting(false);
   struct Case {
     const char* name;
     QStringList arguments;

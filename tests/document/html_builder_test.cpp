@@ -273,6 +273,23 @@ TEST_F(HtmlBuilderTest, NotFoundMessageComesOnEveryBuild) {
   EXPECT_EQ(dialogs.messages.size(), 2u);
 }
 
+TEST_F(HtmlBuilderTest, UnchangedFirstImageIsDecodedOnceAcrossBuilds) {
+  test::CountingDecoders decoders;
+  HtmlBuilder remembering(document, dialogs, view, ImageProbe(decoders, test::anHourLater()));
+  addImage("sun.gif", picture("sun.gif", encodeGif(120, 80)));
+  const std::vector<std::string> first = remembering.makeHTML();
+  EXPECT_EQ(first[0], "<APPLET CODE=\"fade.class\" WIDTH=120 HEIGHT=80>");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(remembering.makeHTML(), first);
+  EXPECT_EQ(decoders.decodes, 1);
+
+  // A new first image is measured afresh.
+  document.imageNames.insert(document.imageNames.begin(), "moon.jpg");
+  document.imagePaths.insert(document.imagePaths.begin(), picture("moon.jpg", encodeJpeg(30, 20)));
+  EXPECT_EQ(remembering.makeHTML()[0], "<APPLET CODE=\"fade.class\" WIDTH=30 HEIGHT=20>");
+  EXPECT_EQ(decoders.decodes, 2);
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_F(HtmlBuilderTest, SameNamedFileInCurrentFolderWinsOverThePath) {
   addImage("sun.gif", picture("sun.gif", encodeGif(120, 80)));
   emptyCurrentFolder.write("sun.gif", encodeGif(9, 9));
@@ -387,6 +404,63 @@ TEST_F(HtmlBuilderTest, WorksWithoutAWindow) {
   NullHtmlView none;
   HtmlBuilder printer(document, dialogs, none);
   EXPECT_EQ(printer.makeHTML().front(), "<APPLET CODE=\"fade.class\" WIDTH=120 HEIGHT=80>");
+}
+
+// The lines for today's browsers, by setting and alternative HTML: the
+// seven lines stay as they are, the alternative HTML goes before the end
+// tag, the player's script line after it.
+TEST_F(HtmlBuilderTest, PlayerLinesFollowTheSetting) {
+  addImage("sun.gif", picture("sun.gif", encodeGif(120, 80)));
+  const std::vector<std::string> seven = builder.makeHTML();
+  ASSERT_EQ(seven.size(), 7u);
+  const std::vector<std::string> params(seven.begin(), seven.end() - 1);
+  auto joined = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const std::string script = "<SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>";
+  struct Case {
+    const char* name;
+    bool on;
+    std::string alternativeHtml;
+    std::vector<std::string> tail;  // after the six lines up to the last PARAM
+  };
+  const Case cases[] = {
+      {"off, no alternative", false, "", {"</APPLET>"}},
+      {"off, alternative not written", false, "<B>No Java</B>", {"</APPLET>"}},
+      {"on, no alternative", true, "", {"</APPLET>", script}},
+      {"on, one line", true, "<B>No Java</B>", {"<B>No Java</B>", "</APPLET>", script}},
+      {"on, CR LF, LF and CR breaks", true, "one\r\ntwo\nthree\rfour", {"one", "two", "three", "four", "</APPLET>", script}},
+      {"on, final break ends the last line", true, "one\n", {"one", "</APPLET>", script}},
+      {"on, empty line inside kept", true, "one\n\nthree", {"one", "", "three", "</APPLET>", script}},
+      {"on, bars and quotes as they are", true, "a|\"b\"", {"a|\"b\"", "</APPLET>", script}},
+  };
+  for (const Case& c : cases) {
+    document.alternativeHtml = c.alternativeHtml;
+    const bool on = c.on;
+    builder.setPlayerSource([on] { return on; });
+    view.events.clear();
+    const std::vector<std::string> lines = builder.makeHTML();
+    EXPECT_EQ(lines, joined(params, c.tail)) << c.name;
+    // The box gets the same lines.
+    std::vector<std::string> events = {"begin"};
+    for (const std::string& line : lines) events.push_back("line " + line);
+    events.push_back("end");
+    EXPECT_EQ(view.events, events) << c.name;
+  }
+  EXPECT_FALSE(document.modified);
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(HtmlBuilderTest, PlayerScriptNamesTheShippedPlayer) {
+  EXPECT_EQ(std::string(kPlayerScriptLine), std::string("<SCRIPT SRC=\"") + kPlayerFile + "\"></SCRIPT>");
+}
+
+TEST_F(HtmlBuilderTest, UndecodableImageGivesNoPlayerLineEither) {
+  addImage("broken.gif", picture("broken.gif", "GIF89a and nothing more"));
+  builder.setPlayerSource([] { return true; });
+  EXPECT_THROW(builder.makeHTML(), Error);
+  EXPECT_EQ(view.events, (std::vector<std::string>{"begin", "end"}));
 }
 
 }  // namespace

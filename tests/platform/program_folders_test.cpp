@@ -80,6 +80,8 @@ TEST(ProgramFolders, SystemProbeLooksAtRealFolders) {
   EXPECT_EQ(ProgramFolders::locate(dir / "fake", probe).dataFolder(), dir / "fake/");
   EXPECT_EQ(ProgramFolders::locate(dir / "bare", probe).workFolder(), dir / "bare/");
   EXPECT_FALSE(probe.writable(dir / "missing/")) << "a missing folder cannot be written";
+  installed.makeWorkFolder();
+  EXPECT_TRUE(probe.writable(dir / "xdg/glimmerax/")) << "made with its parents";
 }
 
 TEST(ProgramFolders, XdgDataFolderFollowsTheEnvironment) {

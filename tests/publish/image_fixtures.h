@@ -4,6 +4,7 @@
 
 #include <gif_lib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include <jpeglib.h>
+
+#include "publish/image_probe.h"
 
 namespace glx::test {
 
@@ -120,5 +123,24 @@ inline size_t findMarker(const std::string& jpeg, unsigned char marker) {
 }
 
 inline const unsigned char* bytesOf(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+// Counts the decodes and passes them on to the real decoders.
+class CountingDecoders : public ImageDecoders {
+ public:
+  ImageSize decodeGif(const std::string& path) override {
+    ++decodes;
+    return decodeGifFile(path);
+  }
+  ImageSize decodeJpeg(const std::string& path) override {
+    ++decodes;
+    return decodeJpegFile(path);
+  }
+  int decodes = 0;
+};
+
+// A clock an hour ahead: every file the test writes looks settled.
+inline ImageProbe::Clock anHourLater() {
+  return [] { return std::chrono::system_clock::now() + std::chrono::hours(1); };
+}
 
 }  // namespace glx::test

@@ -3,15 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <stdexcept>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include "platform/file_ops.h"
 #include "tests/publish/image_fixtures.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
 namespace {
 
+using test::anHourLater;
 using test::bytesOf;
+using test::CountingDecoders;
 using test::encodeGif;
 using test::encodeJpeg;
 using test::TempDir;
@@ -343,6 +352,233 @@ TEST(ImageProbe, FolderNamedLikeAnImageIsNotFound) {
   std::optional<ImageSize> probe = ImageSize{3, 3};
   LoadImage(probe, dir.path(), "sun.gif", dir / "sun.gif");
   EXPECT_FALSE(probe);
+}
+
+// --- the probe's memory ---------------------------------------------------------
+
+// A GIF of the given size padded to a fixed length; the decoder stops at the
+// trailer, so two such files differ in content but not in size.
+constexpr size_t kPaddedGifSize = 4096;
+std::string paddedGif(int width, int height) {
+  std::string gif = encodeGif(width, height);
+  if (gif.size() > kPaddedGifSize) throw std::runtime_error("GIF larger than its padding");
+  gif.resize(kPaddedGifSize, '\0');
+  return gif;
+}
+
+// Overwrites a file's bytes without making a new file (same inode).
+void rewriteInPlace(const std::string& path, const std::string& bytes) {
+  std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+  ASSERT_TRUE(out) << path;
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void setModified(const std::string& path, const timespec& when) {
+  const timespec times[2] = {when, when};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+timespec modifiedOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) throw std::runtime_error("cannot stat " + path);
+  return st.st_mtim;
+}
+
+// File times come from a clock that ticks every few milliseconds. A change
+// made within the tick of the previous one could carry the same times, and
+// the test would then measure luck; wait for the tick to pass first.
+void waitForTheFileClockToPass(const std::string& path) {
+  const auto last = identifyFile(path)->lastChange();
+  for (;;) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    const auto at = std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+        std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec)));
+    if (at > last) return;
+  }
+}
+
+TEST(ImageProbeMemory, ReusesTheSizeOnlyWhileTheFileIsUnchanged) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& path, const TempDir& dir)> change;
+    int decodes;                 // in all, over the two probes
+    std::optional<ImageSize> size;  // after the change; none: a decoder failure
+    const char* message = "";
+  };
+  const std::string other = paddedGif(50, 20);
+  const Case cases[] = {
+      {"unchanged", [](const std::string&, const TempDir&) {}, 1, ImageSize{40, 30}},
+      {"rewritten with the same size and a new time",
+       [&](const std::string& path, const TempDir&) {
+         const timespec before = modifiedOf(path);
+         rewriteInPlace(path, other);
+         setModified(path, {before.tv_sec + 1, before.tv_nsec});
+       },
+       2, ImageSize{50, 20}},
+      {"rewritten with the same size and its old time put back",
+       [&](const std::string& path, const TempDir&) {
+         const timespec before = modifiedOf(path);
+         rewriteInPlace(path, other);
+         setModified(path, before);
+       },
+       2, ImageSize{50, 20}},
+      {"replaced by another file of the same size and time",
+       [&](const std::string& path, const TempDir& dir) {
+         const std::string replacement = dir.write("replacement.gif", other);
+         setModified(replacement, modifiedOf(path));
+         std::filesystem::rename(replacement, path);
+       },
+       2, ImageSize{50, 20}},
+      {"only its time changed",
+       [](const std::string& path, const TempDir&) {
+         const timespec before = modifiedOf(path);
+         setModified(path, {before.tv_sec, before.tv_nsec == 0 ? 1 : 0});
+       },
+       2, ImageSize{40, 30}},
+      {"damaged in place", [](const std::string& path, const TempDir&) { rewriteInPlace(path, "\x89PNG"); }, 2,
+       std::nullopt, "Data is not in GIF format"},
+  };
+  for (const Case& c : cases) {
+    TempDir cwd, dir;
+    CurrentFolder inCwd(cwd.path());
+    const std::string path = dir.write("sun.gif", paddedGif(40, 30));
+    CountingDecoders decoders;
+    ImageProbe probe(decoders, anHourLater());
+    std::optional<ImageSize> size;
+    probe.LoadImage(size, "", "sun.gif", path);
+    ASSERT_TRUE(size) << c.name;
+    ASSERT_EQ(size->width, 40) << c.name;
+
+    waitForTheFileClockToPass(path);
+    c.change(path, dir);
+    size = ImageSize{1, 1};
+    try {
+      probe.LoadImage(size, "", "sun.gif", path);
+      if (!c.size) ADD_FAILURE() << c.name << ": decoded as " << describe(size);
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_FALSE(c.size) << c.name << ": " << e.what();
+      EXPECT_STREQ(e.what(), c.message) << c.name;
+    }
+    EXPECT_EQ(decoders.decodes, c.decodes) << c.name;
+    EXPECT_EQ(describe(size), describe(c.size)) << c.name;
+  }
+}
+
+TEST(ImageProbeMemory, DamageIsReportedOnEveryBuildUntilRepaired) {
+  TempDir cwd, dir;
+  CurrentFolder inCwd(cwd.path());
+  const std::string jpeg = encodeJpeg(64, 48);
+  const std::string path = dir.write("photo.jpg", jpeg);
+  CountingDecoders decoders;
+  ImageProbe probe(decoders, anHourLater());
+  std::optional<ImageSize> size;
+  probe.LoadImage(size, "", "photo.jpg", path);
+  ASSERT_TRUE(size);
+
+  // Restart markers written over the middle of the entropy-coded data.
+  std::string damaged = jpeg;
+  for (size_t i = jpeg.size() / 2; i < jpeg.size() / 2 + 16; i += 2) {
+    damaged[i] = '\xff';
+    damaged[i + 1] = '\xd5';
+  }
+  waitForTheFileClockToPass(path);
+  rewriteInPlace(path, damaged);
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    size = ImageSize{1, 1};
+    try {
+      probe.LoadImage(size, "", "photo.jpg", path);
+      ADD_FAILURE() << "attempt " << attempt << ": the damaged file was not reported";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("Corrupt JPEG data: ", 0), 0u) << e.what();
+    }
+    EXPECT_FALSE(size) << "attempt " << attempt;
+  }
+  EXPECT_EQ(decoders.decodes, 3);
+
+  waitForTheFileClockToPass(path);
+  rewriteInPlace(path, jpeg);
+  probe.LoadImage(size, "", "photo.jpg", path);
+  ASSERT_TRUE(size);
+  EXPECT_EQ(size->width, 64);
+  EXPECT_EQ(decoders.decodes, 4);
+}
+
+TEST(ImageProbeMemory, AnotherFirstImageIsDecodedAfresh) {
+  TempDir cwd, dir;
+  CurrentFolder inCwd(cwd.path());
+  const std::string first = dir.write("a.gif", paddedGif(11, 12));
+  const std::string second = dir.write("b.gif", paddedGif(21, 22));
+  CountingDecoders decoders;
+  ImageProbe probe(decoders, anHourLater());
+  std::optional<ImageSize> size;
+  const std::pair<const std::string*, int> order[] = {{&first, 11}, {&second, 21}, {&first, 11}, {&first, 11}};
+  int expectedDecodes = 0;
+  const std::string* previous = nullptr;
+  for (const auto& [path, width] : order) {
+    probe.LoadImage(size, "", bareFileName(*path), *path);
+    if (path != previous) ++expectedDecodes;
+    previous = path;
+    ASSERT_TRUE(size) << *path;
+    EXPECT_EQ(size->width, width) << *path;
+    EXPECT_EQ(decoders.decodes, expectedDecodes) << *path;
+  }
+}
+
+TEST(ImageProbeMemory, SameFileUnderANameOfAnotherTypeIsDecodedByThatType) {
+  TempDir cwd, dir;
+  CurrentFolder inCwd(cwd.path());
+  const std::string gif = dir.write("sun.gif", paddedGif(40, 30));
+  const std::string asJpeg = dir / "sun.jpg";
+  std::filesystem::create_symlink(gif, asJpeg);
+  CountingDecoders decoders;
+  ImageProbe probe(decoders, anHourLater());
+  std::optional<ImageSize> size;
+  probe.LoadImage(size, "", "sun.gif", gif);
+  ASSERT_TRUE(size);
+  EXPECT_THROW(probe.LoadImage(size, "", "sun.jpg", asJpeg), EInvalidGraphic);
+  EXPECT_FALSE(size);
+  EXPECT_EQ(decoders.decodes, 2);
+}
+
+TEST(ImageProbeMemory, FileChangedMomentsAgoIsDecodedEveryTime) {
+  // With the real clock a file written just now is never remembered: a
+  // rewrite within the same tick of the file clock keeps its times, and
+  // must still be seen.
+  TempDir cwd, dir;
+  CurrentFolder inCwd(cwd.path());
+  const std::string path = dir.write("sun.gif", paddedGif(40, 30));
+  CountingDecoders decoders;
+  ImageProbe probe(decoders);
+  std::optional<ImageSize> size;
+  probe.LoadImage(size, "", "sun.gif", path);
+  probe.LoadImage(size, "", "sun.gif", path);
+  EXPECT_EQ(decoders.decodes, 2);
+
+  const timespec before = modifiedOf(path);
+  rewriteInPlace(path, paddedGif(50, 20));
+  setModified(path, before);
+  probe.LoadImage(size, "", "sun.gif", path);
+  ASSERT_TRUE(size);
+  EXPECT_EQ(size->width, 50);
+  EXPECT_EQ(decoders.decodes, 3);
+}
+
+TEST(ImageProbeMemory, IdentityResolvesLinksAndRelativeNames) {
+  TempDir dir;
+  const std::string path = dir.write("sun.gif", paddedGif(4, 4));
+  std::filesystem::create_symlink(path, dir / "link.gif");
+  CurrentFolder inDir(dir.path());
+  const auto direct = identifyFile(path);
+  ASSERT_TRUE(direct);
+  EXPECT_EQ(direct->resolvedPath, std::filesystem::canonical(path).string());
+  EXPECT_EQ(direct->size, static_cast<std::int64_t>(kPaddedGifSize));
+  for (const std::string& other : {std::string("sun.gif"), std::string("./link.gif"), dir / "link.gif"}) {
+    const auto id = identifyFile(other);
+    ASSERT_TRUE(id) << other;
+    EXPECT_TRUE(*id == *direct) << other;
+  }
+  EXPECT_FALSE(identifyFile(dir / "missing.gif"));
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "platform/errors.h"
 #include "platform/file_ops.h"
 #include "tests/support/program_folder_fixture.h"
@@ -96,6 +100,105 @@ TEST_F(RequiredFilesTest, RequiredFilesLinkMakesAndOpensTheFolder) {
   EXPECT_EQ(shell.executed[0].parameters, fx.required());
   EXPECT_EQ(shell.executed[0].defaultFolder, fx.required());
   EXPECT_EQ(shell.executed[0].showCommand, 5);
+}
+
+// The player beside the class files, while it is wanted.
+class PlayerFileTest : public RequiredFilesTest {
+ protected:
+  PlayerFileTest() {
+    fx.dir.write(kPlayerFile, kPlayer);
+    files.setPlayerWanted([this] { return wanted; });
+  }
+  static ino_t inode(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+  }
+  // Anything in the folder that is not a whole file of ours.
+  static std::vector<std::string> leftovers(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(".tmp") != std::string::npos) names.push_back(name);
+    }
+    return names;
+  }
+  const std::string kPlayer = "// the program's player\n";
+  bool wanted = true;
+};
+
+TEST_F(PlayerFileTest, KeptBesideTheClassFilesInBothFolders) {
+  files.copyClassFile("fade.class", fx.required());
+  EXPECT_EQ(fx.dir.read(std::string("Required Files/") + kPlayerFile), kPlayer);
+  files.copyClassFiles(fx.temp());
+  EXPECT_EQ(fx.dir.read(std::string("Applet Temp/") + kPlayerFile), kPlayer);
+  // Also when every class file is there already.
+  std::filesystem::remove(fx.temp() + kPlayerFile);
+  files.copyClassFiles(fx.temp());
+  EXPECT_EQ(fx.dir.read(std::string("Applet Temp/") + kPlayerFile), kPlayer);
+  EXPECT_TRUE(leftovers(fx.required()).empty());
+  EXPECT_TRUE(leftovers(fx.temp()).empty());
+}
+
+TEST_F(PlayerFileTest, ReplacedWhenTheProgramsCopyDiffersLeftAloneWhenEqual) {
+  files.copyClassFiles(fx.temp());
+  const std::string target = fx.temp() + kPlayerFile;
+  const ino_t first = inode(target);
+  files.copyClassFiles(fx.temp());
+  EXPECT_EQ(inode(target), first) << "an equal copy is not written again";
+
+  // A newer program copy replaces the old one through a new file, so a
+  // reader never sees half of it.
+  fx.dir.write(kPlayerFile, "// a newer player\n");
+  files.copyClassFiles(fx.temp());
+  EXPECT_EQ(readFileBytes(target), "// a newer player\n");
+  EXPECT_NE(inode(target), first);
+  // So does an edited or truncated copy in the folder.
+  writeFileAtomic(target, "// a newer");
+  files.copyClassFile("fade.class", fx.temp());
+  EXPECT_EQ(readFileBytes(target), "// a newer player\n");
+  EXPECT_TRUE(leftovers(fx.temp()).empty());
+}
+
+TEST_F(PlayerFileTest, NotWantedMeansExactlyTheClassFiles) {
+  wanted = false;
+  files.copyClassFile("fade.class", fx.required());
+  files.copyClassFiles(fx.temp());
+  EXPECT_FALSE(pathExists(fx.required() + kPlayerFile));
+  EXPECT_FALSE(pathExists(fx.temp() + kPlayerFile));
+}
+
+TEST_F(PlayerFileTest, RemovedWithTheClassFiles) {
+  files.copyClassFile("fade.class", fx.required());
+  ASSERT_TRUE(fileExists(fx.required() + kPlayerFile));
+  // The start-up clearing takes the player too; an image stays.
+  const std::string a = images.write("a.gif", "a");
+  files.copyImage(a);
+  files.deleteAllClassFiles(fx.required());
+  EXPECT_FALSE(pathExists(fx.required() + kPlayerFile));
+  EXPECT_TRUE(fileExists(fx.required() + "a.gif"));
+  // Choosing another effect deletes only the old class file.
+  files.copyClassFile("fade.class", fx.required());
+  files.deleteClassFile(fx.required() + "fade.class");
+  EXPECT_TRUE(fileExists(fx.required() + kPlayerFile));
+}
+
+TEST_F(PlayerFileTest, MissingProgramCopyOrAFolderInTheWayChangeNothing) {
+  std::filesystem::remove(fx.dir / kPlayerFile);
+  EXPECT_NO_THROW(files.copyClassFiles(fx.temp()));
+  EXPECT_FALSE(pathExists(fx.temp() + kPlayerFile));
+  EXPECT_EQ(classFilesIn(fx.temp()).size(), 6u);
+
+  fx.dir.write(kPlayerFile, kPlayer);
+  fx.dir.mkdir(std::string("Required Files/") + kPlayerFile);
+  EXPECT_NO_THROW(files.copyClassFile("fade.class", fx.required()));
+  EXPECT_TRUE(folderExists(fx.required() + kPlayerFile));
+  EXPECT_TRUE(fileExists(fx.required() + "fade.class"));
+  EXPECT_TRUE(leftovers(fx.required()).empty());
+}
+
+TEST_F(PlayerFileTest, ReadFromWhereTheClassFilesAreRead) {
+  EXPECT_EQ(dataFilePath(fx.folders, kPlayerFile), fx.dir / kPlayerFile);
+  EXPECT_EQ(dataFilePath(fx.folders, "fade.class"), fx.dir / "fade.class");
 }
 
 }  // namespace

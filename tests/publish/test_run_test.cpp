@@ -278,5 +278,22 @@ TEST(BrowserTestRun, MissingProgramFolderLeavesTheClassFilesOutQuietly) {
   EXPECT_FALSE(fileExists(folders.appletTempFolder() + "fade.class"));
 }
 
+TEST(BrowserTestRun, PutsThePlayerBesideThePageWhileItIsWanted) {
+  for (const bool wanted : {true, false}) {
+    Bench b;
+    b.dir.write(kPlayerFile, "// player");
+    b.requiredFiles.setPlayerWanted([wanted] { return wanted; });
+    std::vector<std::string> lines = kSevenLines;
+    if (wanted) lines.push_back(kPlayerScriptLine);
+    TestRunRequest request = b.request({"a.gif"}, kHueRotator);
+    request.makeHTML = [lines] { return lines; };
+    b.run.bTestClick(request);
+    EXPECT_EQ(fileExists(b.folders.appletTempFolder() + kPlayerFile), wanted);
+    const std::string page = readFileBytes(b.page());
+    EXPECT_EQ(page.find("      <SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>\r\n    </P>\r\n") != std::string::npos,
+              wanted);
+  }
+}
+
 }  // namespace
 }  // namespace glx

@@ -1,0 +1,279 @@
+// "glimmerax --publish": run as a process, with no display, from a copy of
+// the program in a temporary folder with data files of the test's own.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "publish/image_probe.h"
+#include "tests/publish/image_fixtures.h"
+#include "tests/support/temp_dir.h"
+
+namespace glx {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kFixtures = GLX_PRINT_FIXTURES;
+const std::string kExecutable = GLX_EXECUTABLE;
+const std::string kPlayer = "// the player of this test\n";
+const char* const kClassFiles[] = {"warp.class", "fade.class", "huecycle.class",
+                                   "colorwarp.class", "pageflip.class", "underwater.class"};
+
+struct ProcessResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+// Every path below a folder with the bytes of each file, so that a run can
+// be shown to change nothing.
+std::map<std::string, std::string> snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(folder, ec); it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    std::string bytes = "(folder)";
+    if (it->is_regular_file()) {
+      std::ifstream in(it->path(), std::ios::binary);
+      bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    files[fs::relative(it->path(), folder).string()] = bytes;
+  }
+  return files;
+}
+
+// A project file as the program writes one.
+std::string project(int effect, const std::vector<std::pair<std::string, std::string>>& images,
+                    const std::string& alternativeHtml = "no java") {
+  std::string text =
+      "Glimmerax File\r\nIf you alter the values below this file may not open properly.\r\n1\r\n" +
+      std::to_string(effect) + "\r\n40\r\n1\r\npages/a.html\r\n_top\r\n$00FF8000\r\n" +
+      std::to_string(images.size()) + "\r\nclBlack\r\nclWhite\r\nWait...\r\n" + alternativeHtml + "\r\n";
+  for (const auto& [path, name] : images) text += path + "\r\n" + name + "\r\n";
+  return text;
+}
+
+class PublishTest : public ::testing::Test {
+ protected:
+  // One copy of the program for all tests: it is large.
+  static void SetUpTestSuite() {
+    program = std::make_unique<test::TempDir>();
+    fs::copy_file(kExecutable, program->path() + "glimmerax");
+    for (const char* name : kClassFiles) program->write(name, std::string("class file ") + name);
+    program->write("glimmerax-player.js", kPlayer);
+  }
+  static void TearDownTestSuite() { program.reset(); }
+
+  PublishTest() {
+    work.write("sun.gif", sun);
+    work.write("pictures/moon.gif", moon);
+    work.write("broken.gif", readFixture("broken.gif"));
+    work.write("sun.glx", project(3, {{"sun.gif", "sun.gif"}, {work / "pictures/moon.gif", "moon.gif"}}));
+  }
+
+  static std::string readFixture(const std::string& name) {
+    std::ifstream in(kFixtures + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  void storeSetting(bool on) {
+    home.write(".config/glimmerax/HKLM.reg",
+               std::string("REGEDIT4\r\n\r\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\Tallowbrook Software\\Glimmerax\\1.0\\MainWindow]\r\n"
+                           "\"Play in today's browsers\"=\"") +
+                   (on ? "True" : "False") + "\"\r\n");
+  }
+
+  ProcessResult run(const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // No display of any kind: the command must not need one.
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    env.insert("HOME", QString::fromStdString(home.path()));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path() + ".config"));
+    env.insert("XDG_DATA_HOME", QString::fromStdString(home.path() + ".local/share"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(QString::fromStdString(work.path()));
+    process.start(QString::fromStdString(program->path() + "glimmerax"), arguments);
+    EXPECT_TRUE(process.waitForFinished(60000)) << "the command did not end";
+    ProcessResult r;
+    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = process.readAllStandardOutput().toStdString();
+    r.err = process.readAllStandardError().toStdString();
+    return r;
+  }
+  ProcessResult publish(const std::string& projectFile, const std::string& folder, bool force = false) {
+    QStringList arguments{"--publish", QString::fromStdString(projectFile), QString::fromStdString(folder)};
+    if (force) arguments << "--force";
+    return run(arguments);
+  }
+
+  // The page: the test run's layout around the --print-html lines.
+  std::string expectedPage(const std::string& projectFile) {
+    const ProcessResult printed = run({"--print-html", QString::fromStdString(projectFile)});
+    EXPECT_EQ(printed.exitCode, 0) << printed.err;
+    std::string page = "<HTML>\r\n  <BODY BGCOLOR=\"#000000\">\r\n    <P ALIGN=\"CENTER\">\r\n";
+    for (size_t at = 0, end; (end = printed.out.find("\r\n", at)) != std::string::npos; at = end + 2)
+      page += "      " + printed.out.substr(at, end - at) + "\r\n";
+    return page + "    </P>\r\n  </BODY>\r\n</HTML>\r\n";
+  }
+
+  static std::unique_ptr<test::TempDir> program;
+  test::TempDir work;
+  test::TempDir home;
+  const std::string sun = test::encodeGif(120, 80);
+  const std::string moon = test::encodeGif(60, 40);
+};
+
+std::unique_ptr<test::TempDir> PublishTest::program;
+
+TEST_F(PublishTest, WritesAFolderReadyToUpload) {
+  const auto programBefore = snapshot(program->path());
+  const auto homeBefore = snapshot(home.path());
+  const ProcessResult r = publish("sun.glx", "site/www");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "site/www/sun.gif\nsite/www/moon.gif\nsite/www/pageflip.class\nsite/www/glimmerax-player.js\n"
+            "site/www/index.html\n");
+  const std::map<std::string, std::string> expected = {
+      {"sun.gif", sun},
+      {"moon.gif", moon},
+      {"pageflip.class", "class file pageflip.class"},
+      {"glimmerax-player.js", kPlayer},
+      {"index.html", expectedPage("sun.glx")},
+  };
+  EXPECT_EQ(snapshot(work / "site/www"), expected);
+  EXPECT_NE(expected.at("index.html").find("      no java\r\n      </APPLET>\r\n"
+                                           "      <SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>\r\n    </P>"),
+            std::string::npos);
+  EXPECT_EQ(snapshot(program->path()), programBefore) << "no working folder or usage log beside the program";
+  EXPECT_EQ(snapshot(home.path()), homeBefore) << "no settings written";
+}
+
+TEST_F(PublishTest, WithTheSettingOffThePageIsTheTestRunsPage) {
+  storeSetting(false);
+  const auto homeBefore = snapshot(home.path());
+  const ProcessResult r = publish("sun.glx", work / "site");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, work / "site/sun.gif\n" + work / "site/moon.gif\n" + work / "site/pageflip.class\n" +
+                       work / "site/index.html\n");
+  const std::string page = work.read("site/index.html");
+  EXPECT_EQ(page, expectedPage("sun.glx"));
+  EXPECT_EQ(page.find("SCRIPT"), std::string::npos);
+  EXPECT_EQ(page.find("no java"), std::string::npos);
+  EXPECT_EQ(snapshot(home.path()), homeBefore);
+}
+
+TEST_F(PublishTest, NeverReplacesADifferingFileUnlessForced) {
+  ASSERT_EQ(publish("sun.glx", "site").exitCode, 0);
+  // Published again unchanged: nothing to write, no conflict.
+  ProcessResult r = publish("sun.glx", "site");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+
+  // Someone's own page and a changed image stand in the way.
+  work.write("site/index.html", "my own page");
+  work.write("pictures/moon.gif", test::encodeGif(61, 40));
+  const auto before = snapshot(work / "site");
+  r = publish("sun.glx", "site");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "The file \"site/moon.gif\" already exists and differs from the one to be published\n"
+            "The file \"site/index.html\" already exists and differs from the one to be published\n"
+            "Nothing was written. Give --force to replace what differs.\n");
+  EXPECT_EQ(snapshot(work / "site"), before);
+
+  r = publish("sun.glx", "site", true);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "site/moon.gif\nsite/index.html\n");
+  EXPECT_EQ(work.read("site/index.html"), expectedPage("sun.glx"));
+  EXPECT_EQ(work.read("site/moon.gif"), test::encodeGif(61, 40));
+  // --force may come anywhere after --publish.
+  work.write("site/index.html", "again my own page");
+  r = run({"--publish", "--force", "sun.glx", "site"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "site/index.html\n");
+}
+
+TEST_F(PublishTest, EveryFailureSaysWhyAndLeavesNothingBehind) {
+  std::string decoderMessage;
+  try {
+    std::optional<ImageSize> probe;
+    LoadImage(probe, "", "broken.gif", kFixtures + "broken.gif");
+  } catch (const Error& e) {
+    decoderMessage = e.what();
+  }
+  ASSERT_FALSE(decoderMessage.empty());
+  work.write("missing.glx", project(3, {{"sun.gif", "sun.gif"}, {work / "gone/moon.gif", "moon.gif"}}));
+  work.write("broken.glx", project(1, {{"broken.gif", "broken.gif"}}));
+  work.write("png.glx", project(1, {{work / "pictures/sun.png", "sun.png"}}));
+  work.write("pictures/sun.png", "\x89PNG");
+  work.write("noimages.glx", project(1, {}));
+  work.write("onefade.glx", project(0, {{"sun.gif", "sun.gif"}}));
+  work.write("escape.glx", project(1, {{"sun.gif", "../sun.gif"}}));
+  work.write("page.glx", project(1, {{"sun.gif", "sun.gif"}, {"sun.gif", "index.html"}}));
+  work.write("a file", "not a folder");
+  struct Case {
+    const char* name;
+    QStringList arguments;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"no such project", {"--publish", "absent.glx", "site"}, "File not found\n"},
+      {"a folder for a project", {"--publish", ".", "site"}, "File access denied\n"},
+      {"an image that is gone", {"--publish", "missing.glx", "site"},
+       "Cannot find the image \"moon.gif\" (nor \"" + work / "gone/moon.gif" + "\")\n"},
+      {"first image cannot be decoded", {"--publish", "broken.glx", "site"}, decoderMessage + "\n"},
+      {"first image of no accepted kind", {"--publish", "png.glx", "site"},
+       "The first image \"sun.png\" cannot give the applet its size: it must be named .gif, .GIF, .jpg or .JPG\n"},
+      {"no images", {"--publish", "noimages.glx", "site"},
+       "This applet will not work because it does not contain any images.\n"
+       "          Press the \"Add Image\" to add an image to the applet.\n"},
+      {"one image where two are needed", {"--publish", "onefade.glx", "site"},
+       "          This applet must contain more than one image.\n"
+       "Press the \"Add Image\" to add another image to the applet.\n"},
+      {"an image name leading out of the folder", {"--publish", "escape.glx", "site"},
+       "The image name \"../sun.gif\" is not a plain file name, so no page can use it\n"},
+      {"an image named like the page", {"--publish", "page.glx", "site"},
+       "The image name \"index.html\" is needed for the published page itself\n"},
+      {"a file where the folder goes", {"--publish", "sun.glx", "a file"},
+       "Cannot publish into \"a file\": it is not a folder\n"},
+      {"a file where a parent folder goes", {"--publish", "sun.glx", "a file/site/www"},
+       "Cannot create the folder \"a file/site\": Not a directory\n"},
+      {"no folder named", {"--publish", "sun.glx"}, "Usage: glimmerax --publish PROJECT.glx FOLDER [--force]\n"},
+      {"too much named", {"--publish", "sun.glx", "site", "more"},
+       "Usage: glimmerax --publish PROJECT.glx FOLDER [--force]\n"},
+  };
+  const auto programBefore = snapshot(program->path());
+  const auto workBefore = snapshot(work.path());
+  const auto homeBefore = snapshot(home.path());
+  for (const Case& c : cases) {
+    const ProcessResult r = run(c.arguments);
+    EXPECT_EQ(r.exitCode, 1) << c.name;
+    EXPECT_EQ(r.err, c.err) << c.name;
+    EXPECT_EQ(r.out, "") << c.name;
+    EXPECT_EQ(snapshot(work.path()), workBefore) << c.name;
+  }
+  EXPECT_EQ(snapshot(program->path()), programBefore);
+  EXPECT_EQ(snapshot(home.path()), homeBefore);
+}
+
+TEST_F(PublishTest, AMissingDataFileIsAFailure) {
+  const std::string classFile = program->path() + "pageflip.class";
+  fs::rename(classFile, classFile + ".away");
+  const ProcessResult r = publish("sun.glx", "site");
+  fs::rename(classFile + ".away", classFile);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "Cannot read the class file \"" + classFile + "\": File not found\n");
+  EXPECT_FALSE(fs::exists(work / "site"));
+}
+
+}  // namespace
+}  // namespace glx
