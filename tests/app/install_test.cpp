@@ -123,8 +123,9 @@ TEST_F(InstalledProgram, LaysOutProgramDataAndDesktopFilesUnderThePrefix) {
   EXPECT_EQ(::access(usr("bin/glimmerax").c_str(), X_OK), 0);
   // The build copies the player beside the executable; it is installed with
   // the other data files.
-  if (fileExists(std::filesystem::path(kBuiltExecutable).parent_path() / "glimmerax-player.js"))
+  if (fileExists(std::filesystem::path(kBuiltExecutable).parent_path() / "glimmerax-player.js")) {
     EXPECT_TRUE(fileExists(usr("share/glimmerax/glimmerax-player.js")));
+  }
   // Nothing of the build's own (tests, libraries, headers) comes along.
   std::error_code ec;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(s_root->path() + "usr", ec)) {
@@ -212,14 +213,20 @@ TEST_F(InstalledProgram, PrintHtmlGivesWhatTheBuildTreeGives) {
 
 TEST_F(InstalledProgram, PublishTakesClassFileAndPlayerFromTheInstalledDataFolder) {
   TempDir work, home;
-  for (const char* f : {"sun.glx", "sun.gif"}) std::filesystem::copy_file(kFixtures + f, work.path() + f);
+  // The page flip of the fixture, with a second copy of its first image.
+  std::string project = readFileBytes(kFixtures + "sun.glx");
+  for (size_t at; (at = project.find("moon.jpg")) != std::string::npos;) project.replace(at, 8, "sun2.gif");
+  work.write("two.glx", project);
+  std::filesystem::copy_file(kFixtures + "sun.gif", work / "sun.gif");
+  std::filesystem::copy_file(kFixtures + "sun.gif", work / "sun2.gif");
   QProcessEnvironment env = homeEnvironment(home.path(), home.path() + "data");
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-  const ProcessResult r = run(usr("bin/glimmerax"), {"--publish", "sun.glx", "site"}, env, work.path());
+  const ProcessResult r = run(usr("bin/glimmerax"), {"--publish", "two.glx", "site"}, env, work.path());
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(work.read("site/pageflip.class"), readFileBytes(usr("share/glimmerax/pageflip.class")));
-  if (fileExists(usr("share/glimmerax/glimmerax-player.js")))
+  if (fileExists(usr("share/glimmerax/glimmerax-player.js"))) {
     EXPECT_EQ(work.read("site/glimmerax-player.js"), readFileBytes(usr("share/glimmerax/glimmerax-player.js")));
+  }
   EXPECT_FALSE(pathExists(home.path() + "data")) << "the command makes no working folder";
 }
 
