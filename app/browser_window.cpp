@@ -23,7 +23,7 @@ QString qs(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
 TBrowserWindow::TBrowserWindow(const BrowserWindowOptions& options, QWidget* parent)
-    : QDialog(parent), m_showHelp(options.showHelp) {
+    : QDialog(parent), m_showHelp(options.showHelp), m_showMessage(options.showMessage) {
   setObjectName(QStringLiteral("BrowserWindow"));
   setWindowTitle(QStringLiteral("Browser"));
 
@@ -71,8 +71,14 @@ TBrowserWindow::TBrowserWindow(const BrowserWindowOptions& options, QWidget* par
   }
   layout->addLayout(buttons);
 
-  FileFinder1.setFileMask(kNetscapeMask);
-  FileFinder2.setFileMask(kInternetExplorerMask);
+  // The first finder looks for the browsers' program files on the whole
+  // drive, the second for their Flatpak launchers, which lie in folders a
+  // walk of the drive does not reach (the user's is hidden).
+  FileFinder1.setFileMask("*");
+  FileFinder1.setFiles(browserProgramNames());
+  FileFinder2.setFileMask("*");
+  FileFinder2.setFiles(browserFlatpakNames());
+  FileFinder2.setDirectories(flatpakExportFolders());
   for (TFileFinder* finder : {&FileFinder1, &FileFinder2}) {
     finder->setDrives("C");
     finder->setCaseSensitive(false);
@@ -85,6 +91,8 @@ TBrowserWindow::TBrowserWindow(const BrowserWindowOptions& options, QWidget* par
   FileFinder2.OnFileFound = [this](TFindThread& sender, const std::string& directory, const SearchRecord& info) {
     FileFinder2FileFound(sender, directory, info);
   };
+  for (TFileFinder* finder : {&FileFinder1, &FileFinder2})
+    finder->OnCompleted = [this](TFindThread&) { FileFinderCompleted(); };
 
   connect(SpeedButton1, &QPushButton::clicked, this, [this] { runGuarded([this] { SpeedButton1Click(); }); });
   connect(SpeedButton2, &QPushButton::clicked, this, [this] { runGuarded([this] { SpeedButton2Click(); }); });
@@ -139,31 +147,34 @@ void TBrowserWindow::FormShow() {
 void TBrowserWindow::SpeedButton1Click() {
   BrowserNames->clear();
   BrowserPaths->clear();
+  m_tally.begin(2);
   FileFinder1.setDrives(FileFinder1.GetFixedDrives());
   FileFinder1.Start();
   FileFinder2.setDrives(FileFinder2.GetFixedDrives());
   FileFinder2.Start();
 }
 
-void TBrowserWindow::addFind(const std::string& prefix, const std::string& directory, const SearchRecord& fileinfo) {
-  // The name as found: on Linux the letter case of a file name counts.
-  const std::string path = directory + "/" + fileinfo.name;
-  // The list and the saved choice hold text: a path that is not valid UTF-8
-  // would come back altered and could never be started.
-  if (qs(path).toStdString() != path) return;
-  const auto name = browserDisplayName(prefix, path);
-  if (!name) return;
-  // The version reader gives Latin-1 text.
-  BrowserNames->addItem(QString::fromLatin1(name->data(), static_cast<qsizetype>(name->size())));
-  BrowserPaths->addItem(qs(path));
+void TBrowserWindow::addFind(const std::string& directory, const SearchRecord& fileinfo) {
+  std::vector<std::string> listed;
+  for (const QString& path : BrowserPaths->items()) listed.push_back(path.toStdString());
+  const auto find = browserListEntry(FileFinder1.driveTable(), directory, fileinfo.name,
+                                     (fileinfo.attr & faDirectory) != 0, listed);
+  if (!find) return;
+  BrowserNames->addItem(qs(find->displayName));
+  BrowserPaths->addItem(qs(find->path));
+  m_tally.listed();
 }
 
 void TBrowserWindow::FileFinder1FileFound(TFindThread&, const std::string& directory, const SearchRecord& fileinfo) {
-  addFind(kNetscapePrefix, directory, fileinfo);
+  addFind(directory, fileinfo);
 }
 
 void TBrowserWindow::FileFinder2FileFound(TFindThread&, const std::string& directory, const SearchRecord& fileinfo) {
-  addFind(kInternetExplorerPrefix, directory, fileinfo);
+  addFind(directory, fileinfo);
+}
+
+void TBrowserWindow::FileFinderCompleted() {
+  if (m_tally.completed() && m_showMessage) m_showMessage(kNoBrowserFound);
 }
 
 void TBrowserWindow::BrowserNamesClick() {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/drives.h"
+#include "search/browser_names.h"
 #include "search/file_finder.h"
 
 class QCheckBox;
@@ -31,6 +32,8 @@ struct BrowserWindowOptions {
   std::optional<DriveTable> driveTable;
   // Opens the help at a context number.
   std::function<void(int context)> showHelp;
+  // Tells the user something, as a message box would.
+  std::function<void(const std::string& text)> showMessage;
 };
 
 class TBrowserWindow : public QDialog {
@@ -52,6 +55,8 @@ class TBrowserWindow : public QDialog {
   void SpeedButton1Click();
   void FileFinder1FileFound(TFindThread& sender, const std::string& directory, const SearchRecord& fileinfo);
   void FileFinder2FileFound(TFindThread& sender, const std::string& directory, const SearchRecord& fileinfo);
+  // Either finder's search ended; after both, says so when none was found.
+  void FileFinderCompleted();
   void BrowserNamesClick();
   void BrowserNamesDblClick();
   void DefaultBrowserCheckClick();
@@ -73,9 +78,11 @@ class TBrowserWindow : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void addFind(const std::string& prefix, const std::string& directory, const SearchRecord& fileinfo);
+  void addFind(const std::string& directory, const SearchRecord& fileinfo);
 
   std::function<void(int)> m_showHelp;
+  std::function<void(const std::string&)> m_showMessage;
+  BrowserSearchTally m_tally;
 };
 
 }  // namespace glx

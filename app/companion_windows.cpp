@@ -13,6 +13,7 @@ CompanionWindows createCompanionWindows(TMainWindow& window, UserDialogs& dialog
   browserOptions.registryFolder = registryFolder;
   browserOptions.appSettings = window.AppLevelSettings();
   browserOptions.showHelp = [&window](int context) { window.helpWindow().showContext(context); };
+  browserOptions.showMessage = [&dialogs](const std::string& text) { dialogs.showMessage(text); };
   windows.browser = new TBrowserWindow(browserOptions, &window);
   window.adoptWindow(windows.browser);
   TBrowserWindow* browser = windows.browser;

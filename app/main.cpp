@@ -38,13 +38,16 @@ int main(int argc, char** argv) {
   int rc = 0;
   {
     glx::QtUserDialogs dialogs;
-    glx::QtLauncher launcher;
+    // What the desktop cannot open is said in a message box.
+    glx::QtLauncher launcher([&dialogs](const std::string& text) { dialogs.showMessage(text); });
     glx::DesktopShell shell(launcher);
     glx::setRegistryNotice([&dialogs](const std::string& text) { dialogs.showMessage(text); });
 
     // While the main window is built its settings restore and its counters
     // start at zero.
-    glx::TMainWindow window({glx::ProgramFolders::ofExecutable(), dialogs, shell});
+    const glx::ProgramFolders folders = glx::ProgramFolders::ofExecutable();
+    folders.makeWorkFolder();
+    glx::TMainWindow window({folders, dialogs, shell});
     dialogs.setParent(&window);
     // For the start-up benchmark only: quit once the window is up.
     std::unique_ptr<glx::QuitWhenShown> quitWhenShown;

@@ -103,7 +103,7 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
       m_htmlBuilder(m_document, m_dialogs, *this),
       m_projectFile(m_editor, *this, *this),
       m_commands(m_editor, m_projectFile, m_dialogs),
-      m_usageLog(m_counters, m_folders.programFolder() + "config.data", *this),
+      m_usageLog(m_counters, m_folders.usageLogPath(), *this),
       m_testRun(m_files, m_shell, m_dialogs) {
   m_commands.setBeforeClose([this] { m_usageLog.updateLogFile(); });
   m_files.setPlayerWanted([this] { return playInBrowsers(); });

@@ -92,18 +92,23 @@ void QtUserDialogs::setClipboardText(const std::string& text) {
   QApplication::clipboard()->setText(qs(text));
 }
 
+QtLauncher::QtLauncher(std::function<void(const std::string&)> report)
+    : m_report(report),
+      m_opener(std::move(report), [](const std::string& target) {
+        const QString t = qs(target);
+        const QUrl url = t.contains(QStringLiteral("://")) ? QUrl(t) : QUrl::fromLocalFile(t);
+        return QDesktopServices::openUrl(url);
+      }) {}
+
 void QtLauncher::startDetached(const std::string& program, const std::vector<std::string>& arguments,
                                const std::string& workingFolder) {
   QStringList args;
   for (const auto& a : arguments) args << qs(a);
-  QProcess::startDetached(qs(program), args, qs(workingFolder));
+  if (!QProcess::startDetached(qs(program), args, qs(workingFolder)) && m_report)
+    m_report("The program\n" + program + "\ncould not be started.");
 }
 
-void QtLauncher::openWithDesktop(const std::string& target) {
-  const QString t = qs(target);
-  const QUrl url = t.contains(QStringLiteral("://")) ? QUrl(t) : QUrl::fromLocalFile(t);
-  QDesktopServices::openUrl(url);
-}
+void QtLauncher::openWithDesktop(const std::string& target) { m_opener.open(target); }
 
 void MessageBoxErrorSink::showError(const std::string& message) {
   QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Glimmerax"), qs(message), QMessageBox::Ok);

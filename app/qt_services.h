@@ -4,6 +4,9 @@
 #include <QWidget>
 #include <QPointer>
 
+#include <functional>
+
+#include "platform/desktop_opener.h"
 #include "platform/error_sink.h"
 #include "platform/shell.h"
 #include "platform/user_dialogs.h"
@@ -27,12 +30,19 @@ class QtUserDialogs : public UserDialogs {
   QPointer<QWidget> m_parent;
 };
 
-// QProcess::startDetached and QDesktopServices::openUrl.
+// QProcess::startDetached, and the desktop's opener with the toolkit's
+// as a second choice; report tells the user what could not be opened or
+// started.
 class QtLauncher : public Launcher {
  public:
+  explicit QtLauncher(std::function<void(const std::string&)> report = {});
   void startDetached(const std::string& program, const std::vector<std::string>& arguments,
                      const std::string& workingFolder) override;
   void openWithDesktop(const std::string& target) override;
+
+ private:
+  std::function<void(const std::string&)> m_report;
+  DesktopOpener m_opener;
 };
 
 // The application's standard error box: a message box titled "Glimmerax".

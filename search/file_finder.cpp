@@ -321,8 +321,15 @@ void TFindThread::walkFolder(const std::string& folder) {
     const bool isFolder = type == DT_DIR;
     const size_t length = std::strlen(name);
     const auto* n = reinterpret_cast<const unsigned char*>(name);
-    if (m_matchAll || matchFrom(n, n + length, m_maskBegin, m_maskEnd))
-      hits.push_back({std::string(name, length), isFolder});
+    if (m_matchAll || matchFrom(n, n + length, m_maskBegin, m_maskEnd)) {
+      // A link to a folder is reported as the folder it stands for.
+      bool folderHit = isFolder;
+      if (type == DT_LNK) {
+        struct stat target;
+        folderHit = ::fstatat(fd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+      }
+      hits.push_back({std::string(name, length), folderHit});
+    }
     // Hidden folders are not entered; links are never followed.
     if (isFolder && name[0] != '.') subfolders.emplace_back(name, length);
   }

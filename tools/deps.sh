@@ -7,6 +7,8 @@ GLX_PACKAGES+=" chromium qt6-webengine-dev libimagequant-dev libwebp-dev pkgconf
 GLX_PACKAGES+=" nodejs"
 # Installing and packaging: validators for the desktop files and the package.
 GLX_PACKAGES+=" desktop-file-utils appstream lintian dpkg-dev fakeroot file"
+# The install tests read the manual page and build the project file type.
+GLX_PACKAGES+=" man-db shared-mime-info"
 
 glx_install_deps() {
   local missing=()

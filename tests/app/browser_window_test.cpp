@@ -14,11 +14,14 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "platform/registry.h"
 #include "settings/bound_widgets.h"
 #include "settings/settings_store.h"
+#include "search/browser_names.h"
 #include "tests/platform/pe_fixture.h"
+#include "tests/search/browser_trees.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
@@ -38,34 +41,43 @@ bool spinUntil(const std::function<bool()>& done) {
   return true;
 }
 
-std::string noSlash(std::string path) {
-  while (!path.empty() && path.back() == '/') path.pop_back();
-  return path;
-}
-
 std::vector<std::string> itemsOf(const GlxListBox* list) {
   std::vector<std::string> items;
   for (const QString& s : list->items()) items.push_back(s.toStdString());
   return items;
 }
 
-// A machine: drives in temporary folders and a settings folder of its own.
+// A machine: drives in temporary folders, a settings folder of its own,
+// and a user whose home is /home/tester (on each drive, for the user's own
+// Flatpak folder).
 struct Machine {
   TempDir settings, c, d, e;
   DriveTable table;
   std::vector<int> helpContexts;
+  std::vector<std::string> messages;
+  std::string savedHome;
+  std::optional<std::string> savedDataHome;
 
   Machine() {
     table.clear();
     table.set('C', DriveType::Fixed, c.path());
     table.set('D', DriveType::CdRom, d.path());
     table.set('E', DriveType::Fixed, e.path());
+    if (const char* home = std::getenv("HOME")) savedHome = home;
+    if (const char* data = std::getenv("XDG_DATA_HOME")) savedDataHome = data;
+    ::setenv("HOME", "/home/tester", 1);
+    ::unsetenv("XDG_DATA_HOME");
+  }
+  ~Machine() {
+    ::setenv("HOME", savedHome.c_str(), 1);
+    if (savedDataHome) ::setenv("XDG_DATA_HOME", savedDataHome->c_str(), 1);
   }
   BrowserWindowOptions options() {
     BrowserWindowOptions o;
     o.registryFolder = settings.path();
     o.driveTable = table;
     o.showHelp = [this](int context) { helpContexts.push_back(context); };
+    o.showMessage = [this](const std::string& text) { messages.push_back(text); };
     return o;
   }
 };
@@ -93,25 +105,37 @@ TEST(BrowserWindow, StartsWithTheDefaultBrowserAndTheDesignedControls) {
   EXPECT_EQ(window.DefaultBrowserCheck->text(), "Use Default Browser");
   EXPECT_EQ(window.SpeedButton1->text(), "&Search for Browsers");
   EXPECT_EQ(window.SpeedButton2->text(), "&Close");
-  EXPECT_EQ(window.FileFinder1.fileMask(), "netscape.exe");
-  EXPECT_EQ(window.FileFinder2.fileMask(), "Iexplore.exe");
+  // The first finder looks for the browsers' program files, the second for
+  // their Flatpak launchers in the export folders.
+  EXPECT_EQ(window.FileFinder1.fileMask(), "*");
+  EXPECT_EQ(window.FileFinder1.files(), browserProgramNames());
+  EXPECT_TRUE(window.FileFinder1.directories().empty());
+  EXPECT_EQ(window.FileFinder2.fileMask(), "*");
+  EXPECT_EQ(window.FileFinder2.files(), browserFlatpakNames());
+  EXPECT_EQ(window.FileFinder2.directories(), (std::vector<std::string>{"home/tester/.local/share/flatpak/exports/bin",
+                                                                        "var/lib/flatpak/exports/bin"}));
   EXPECT_EQ(window.FileFinder1.drives(), "C");
   EXPECT_FALSE(window.isVisible());
 }
 
 TEST(BrowserWindow, SearchNamesBrowsersByProductAndVersion) {
   Machine m;
+  test::installFirefoxEsr(m.c, "115.5.0esr");
+  test::installChromium(m.c, "120.0.6099.224");
+  test::installGoogleChrome(m.c, "121.0.6167.85");
+  test::installFirefoxSnap(m.c, "121.0-1");
+  test::installFlatpak(m.c, "var/lib/flatpak", "org.gnome.Epiphany", "Web", "45.1", "epiphany");
+  test::installFlatpak(m.c, "home/tester/.local/share/flatpak", "org.mozilla.firefox", "Firefox", "122.0", "firefox");
+  test::writeProgram(m.c, "usr/bin/falkon");
+  test::writeProgram(m.c, "Not UTF-8 \xff/opera");  // could not be started again
+  m.c.mkdir("usr/share/doc/konqueror");              // a folder of the name
   m.c.write("Program Files/Netscape/Program/netscape.exe", test::peWithVersion(U"4.75"));
-  m.c.write("Program Files/Internet Explorer/IEXPLORE.EXE", test::peWithVersion(U"5.00.2314.1003"));
-  m.c.write("Beta/netscape.exe", test::peWithVersion(U"6.0 \u00dfeta"));
-  m.c.write("Not UTF-8 \xff/netscape.exe", test::peWithVersion(U"4.0"));  // could not be started again
-  m.e.write("Old/Netscape.EXE", test::peWithVersion(U"3.04"));
-  m.e.write("NoVersion/netscape.exe", "MZ but nothing more");
-  m.d.write("CD/netscape.exe", test::peWithVersion(U"9.9"));  // a CD-ROM: not searched
-  test::VersionFixture bare;
-  bare.withTranslation = false;
-  const std::string bareBlock = test::versionBlock(bare);
-  m.e.write("Bare/iexplore.exe", test::peFile(&bareBlock));
+  test::writeProgram(m.e, "usr/bin/konqueror");
+  m.e.write("usr/share/applications/org.kde.konqueror.desktop", test::desktopEntry("Konqueror"));
+  m.e.write("usr/share/metainfo/org.kde.konqueror.metainfo.xml", test::appStream("org.kde.konqueror", "23.08.1"));
+  test::writeProgram(m.e, "opt/falkon-beta/falkon");
+  m.e.write("usr/share/applications/org.kde.falkon.desktop", test::desktopEntry("Falkon \u00dfeta"));
+  test::writeProgram(m.d, "usr/bin/vivaldi");  // a CD-ROM: not searched
   TBrowserWindow window(m.options());
   search(window);
   EXPECT_EQ(window.FileFinder1.drives(), "CE");
@@ -121,31 +145,63 @@ TEST(BrowserWindow, SearchNamesBrowsersByProductAndVersion) {
   const auto paths = itemsOf(window.BrowserPaths);
   ASSERT_EQ(names.size(), paths.size());
   for (size_t i = 0; i < names.size(); ++i) found[paths[i]] = names[i];
+  // A link and the program it leads to are listed once, by whichever the
+  // search met first.
+  for (const auto& [name, a, b] : {std::tuple<std::string, std::string, std::string>{
+                                       "Firefox ESR 115.5.0esr", "usr/bin/firefox-esr", "usr/lib/firefox-esr/firefox-esr"},
+                                   {"Google Chrome 121.0.6167.85", "usr/bin/google-chrome-stable",
+                                    "opt/google/chrome/google-chrome"}}) {
+    const bool first = found.count(m.c / a) > 0;
+    const bool second = found.count(m.c / b) > 0;
+    EXPECT_NE(first, second) << name;
+    EXPECT_EQ(found[m.c / (first ? a : b)], name);
+    found.erase(m.c / a);
+    found.erase(m.c / b);
+  }
   const std::map<std::string, std::string> expected = {
-      {m.c.path() + "Program Files/Netscape/Program/netscape.exe", "Netscape 4.75"},
-      {m.c.path() + "Program Files/Internet Explorer/IEXPLORE.EXE", "Internet Explorer 5.00.2314.1003"},
-      {m.e.path() + "Old/Netscape.EXE", "Netscape 3.04"},
-      {m.e.path() + "Bare/iexplore.exe", "Internet Explorer "},
-      {m.c.path() + "Beta/netscape.exe", "Netscape 6.0 \u00dfeta"},  // shown as the letter, not a stray byte
+      {m.c / "usr/bin/chromium", "Chromium 120.0.6099.224"},
+      {m.c / "snap/bin/firefox", "Firefox 121.0-1"},
+      {m.c / "var/lib/flatpak/exports/bin/org.gnome.Epiphany", "Web 45.1"},
+      {m.c / "home/tester/.local/share/flatpak/exports/bin/org.mozilla.firefox", "Firefox 122.0"},
+      {m.c / "usr/bin/falkon", "Falkon"},
+      {m.e / "usr/bin/konqueror", "Konqueror 23.08.1"},
+      {m.e / "opt/falkon-beta/falkon", "Falkon \u00dfeta"},  // shown as the letter, not stray bytes
   };
   EXPECT_EQ(found, expected);
+  EXPECT_TRUE(m.messages.empty());
+}
+
+TEST(BrowserWindow, SearchThatFindsNothingSaysSoPlainly) {
+  Machine m;
+  m.c.write("Program Files/Netscape/Program/netscape.exe", test::peWithVersion(U"4.75"));
+  test::writeProgram(m.d, "usr/bin/firefox");  // a CD-ROM: not searched
+  TBrowserWindow window(m.options());
+  search(window);
+  EXPECT_EQ(window.BrowserNames->count(), 0);
+  EXPECT_EQ(m.messages, std::vector<std::string>{kNoBrowserFound});
+  search(window);
+  EXPECT_EQ(m.messages.size(), 2u) << "each search that finds nothing says so";
+  test::writeProgram(m.e, "usr/bin/firefox");
+  search(window);
+  EXPECT_EQ(m.messages.size(), 2u) << "a search that found a browser says nothing";
+  EXPECT_EQ(window.BrowserNames->count(), 1);
 }
 
 TEST(BrowserWindow, TwoCopiesOfOneBrowserGiveTwoEntries) {
   Machine m;
-  m.c.write("A/netscape.exe", test::peWithVersion(U"4.75"));
-  m.c.write("B/netscape.exe", test::peWithVersion(U"4.75"));
+  test::installChromium(m.c, "120");
+  test::writeProgram(m.c, "opt/chromium-copy/chromium");
   TBrowserWindow window(m.options());
   search(window);
-  EXPECT_EQ(itemsOf(window.BrowserNames), (std::vector<std::string>{"Netscape 4.75", "Netscape 4.75"}));
+  EXPECT_EQ(itemsOf(window.BrowserNames), (std::vector<std::string>{"Chromium 120", "Chromium 120"}));
   auto paths = itemsOf(window.BrowserPaths);
   std::sort(paths.begin(), paths.end());
-  EXPECT_EQ(paths, (std::vector<std::string>{m.c.path() + "A/netscape.exe", m.c.path() + "B/netscape.exe"}));
+  EXPECT_EQ(paths, (std::vector<std::string>{m.c.path() + "opt/chromium-copy/chromium", m.c.path() + "usr/bin/chromium"}));
 }
 
 TEST(BrowserWindow, ANewSearchEmptiesTheLists) {
   Machine m;
-  m.c.write("A/netscape.exe", test::peWithVersion(U"4.75"));
+  test::writeProgram(m.c, "A/falkon");
   TBrowserWindow window(m.options());
   search(window);
   search(window);
@@ -155,8 +211,8 @@ TEST(BrowserWindow, ANewSearchEmptiesTheLists) {
 
 TEST(BrowserWindow, ChoosingAnEntryAndTheDefaultCheckBox) {
   Machine m;
-  m.c.write("A/netscape.exe", test::peWithVersion(U"4.75"));
-  m.c.write("B/Iexplore.exe", test::peWithVersion(U"5.5"));
+  test::writeProgram(m.c, "A/falkon");
+  test::writeProgram(m.c, "B/opera");
   TBrowserWindow window(m.options());
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -191,17 +247,17 @@ TEST(BrowserWindow, ChoosingAnEntryAndTheDefaultCheckBox) {
 TEST(BrowserWindow, ShowingWithASavedPathLeavesTheBoxUnticked) {
   Machine m;
   TBrowserWindow window(m.options());
-  window.browser->setText(QStringLiteral("/opt/browser/netscape.exe"));
+  window.browser->setText(QStringLiteral("/usr/bin/firefox"));
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   EXPECT_FALSE(window.DefaultBrowserCheck->isChecked());
-  EXPECT_EQ(window.currentBrowser(), "/opt/browser/netscape.exe");
+  EXPECT_EQ(window.currentBrowser(), "/usr/bin/firefox");
   window.close();
 }
 
 TEST(BrowserWindow, DoubleClickChoosesAndCloses) {
   Machine m;
-  m.c.write("A/netscape.exe", test::peWithVersion(U"4.75"));
+  test::writeProgram(m.c, "A/falkon");
   TBrowserWindow window(m.options());
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -210,7 +266,7 @@ TEST(BrowserWindow, DoubleClickChoosesAndCloses) {
   // A double click begins with a press and release on the same entry.
   QTest::mouseClick(window.BrowserNames->viewport(), Qt::LeftButton, {}, first.center());
   QTest::mouseDClick(window.BrowserNames->viewport(), Qt::LeftButton, {}, first.center());
-  EXPECT_EQ(window.currentBrowser(), m.c.path() + "A/netscape.exe");
+  EXPECT_EQ(window.currentBrowser(), m.c.path() + "A/falkon");
   EXPECT_FALSE(window.isVisible());
 }
 
@@ -249,8 +305,8 @@ TEST(BrowserWindow, ShownModallyFromTheMenu) {
 
 TEST(BrowserWindow, SavedRowsAreRestoredAfterARestart) {
   Machine m;
-  m.c.write("A/netscape.exe", test::peWithVersion(U"4.75"));
-  m.c.write("B/Iexplore.exe", test::peWithVersion(U"5.5"));
+  test::writeProgram(m.c, "A/falkon");
+  test::writeProgram(m.c, "B/opera");
   std::vector<std::string> names, paths;
   {
     TBrowserWindow window(m.options());
@@ -287,7 +343,7 @@ TEST(BrowserWindow, SavedRowsAreRestoredAfterARestart) {
 
 TEST(BrowserWindow, DestroyedWhileSearchingWithoutDeadlock) {
   Machine m;
-  for (int i = 0; i < 100; ++i) m.c.write("d" + std::to_string(i) + "/netscape.exe", test::peWithVersion(U"1"));
+  for (int i = 0; i < 100; ++i) test::writeProgram(m.c, "d" + std::to_string(i) + "/falkon");
   auto window = std::make_unique<TBrowserWindow>(m.options());
   window->SpeedButton1Click();
   while (!window->FileFinder1.thread()->waitingForDelivery()) QThread::usleep(100);

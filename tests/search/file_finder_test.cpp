@@ -8,6 +8,7 @@
 #include <QThread>
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
 
 #include "platform/drives.h"
@@ -272,6 +273,42 @@ TEST(FileFinder, SymbolicLinkLoopIsNotFollowed) {
   rec.attach(finder);
   runToCompletion(finder, rec);
   EXPECT_EQ(rec.hits, std::vector<std::string>{noSlash(dir.path()) + "/a|hit.exe"});
+}
+
+TEST(FileFinder, LinkToAFolderMatchingTheMaskIsAFolderHitAndIsNotFollowed) {
+  TempDir dir;
+  dir.write("real/inside.app", std::string(5000, 'x'));
+  dir.write("real/filler.bin", std::string(70000, 'y'));
+  ASSERT_EQ(::symlink((dir / "real").c_str(), (dir / "linked.app").c_str()), 0);
+  dir.write("plain.app", std::string(77, 'z'));
+  ASSERT_EQ(::symlink((dir / "plain.app").c_str(), (dir / "filelink.app").c_str()), 0);
+  TFileFinder finder;
+  finder.setDriveTable(tableOf({{'C', dir.path()}}));
+  finder.setFileMask("*.app");
+  std::map<std::string, SearchRecord> records;  // folder + "|" + name
+  bool done = false;
+  finder.OnFileFound = [&](TFindThread&, const std::string& folder, const SearchRecord& r) {
+    records[folder + "|" + r.name] = r;
+  };
+  finder.OnCompleted = [&](TFindThread&) { done = true; };
+  finder.Start();
+  ASSERT_TRUE(spinUntil([&] { return done; }));
+  const std::string root = noSlash(dir.path());
+  // The link is not entered: the file inside the target is found once, under
+  // the real folder only.
+  ASSERT_EQ(records.size(), 4u);
+  ASSERT_TRUE(records.count(root + "|linked.app"));
+  const SearchRecord& link = records[root + "|linked.app"];
+  EXPECT_NE(link.attr & faDirectory, 0u) << "a link to a folder is reported as a folder";
+  EXPECT_EQ(link.size, 0);
+  EXPECT_EQ(link.fullSize, 0u);
+  EXPECT_EQ(link.attr & faArchive, 0u);
+  // A link to a file still reads as that file.
+  const SearchRecord& fileLink = records[root + "|filelink.app"];
+  EXPECT_EQ(fileLink.attr & faDirectory, 0u);
+  EXPECT_EQ(fileLink.size, 77);
+  EXPECT_TRUE(records.count(root + "/real|inside.app"));
+  EXPECT_TRUE(records.count(root + "|plain.app"));
 }
 
 TEST(FileFinder, HiddenFoldersAreNotEnteredButHiddenFilesMatch) {

@@ -1,0 +1,91 @@
+// The launcher the program uses: the desktop's opener first, and a plain
+// message naming what could not be opened or started.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+
+#include "app/qt_services.h"
+#include "platform/file_ops.h"
+#include "tests/support/temp_dir.h"
+
+namespace glx {
+namespace {
+
+using test::TempDir;
+
+// A guard against a hang, not a timing assertion.
+bool spinUntil(const std::function<bool()>& done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > 60000) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::usleep(500);
+  }
+  return true;
+}
+
+// A desktop whose PATH is a folder of the test's, with no browser setting.
+class Desktop {
+ public:
+  explicit Desktop(const TempDir& dir) {
+    for (const char* name : {"PATH", "BROWSER", "DEFAULT_BROWSER"})
+      if (const char* value = std::getenv(name)) m_saved.emplace_back(name, value);
+    dir.mkdir("bin");
+    ::setenv("PATH", (dir / "bin").c_str(), 1);
+    ::unsetenv("BROWSER");
+    ::unsetenv("DEFAULT_BROWSER");
+  }
+  ~Desktop() {
+    ::unsetenv("PATH");
+    for (const auto& [name, value] : m_saved) ::setenv(name.c_str(), value.c_str(), 1);
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> m_saved;
+};
+
+TEST(QtLauncher, WithoutAnOpenerTheUserIsToldWhatCouldNotBeOpened) {
+  TempDir dir;
+  Desktop desktop(dir);
+  std::vector<std::string> messages;
+  QtLauncher launcher([&](const std::string& text) { messages.push_back(text); });
+  DesktopShell shell(launcher);
+  const std::string folder = dir.mkdir("Required Files");
+  // The required-files link opens the folder through the shell's default action.
+  shell.executeFile(folder, folder, folder, 5);
+  shell.open("http://www.tallowbrook.example/");
+  EXPECT_EQ(messages, (std::vector<std::string>{cannotOpenMessage(folder),
+                                                cannotOpenMessage("http://www.tallowbrook.example/")}));
+}
+
+TEST(QtLauncher, TheDesktopsOpenerComesFirst) {
+  TempDir dir;
+  Desktop desktop(dir);
+  const std::string opener = dir.write("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + dir.path() + "seen\" && /bin/mv \"" +
+                                          dir.path() + "seen\" \"" + dir.path() + "opened\"\n");
+  ::chmod(opener.c_str(), 0755);
+  std::vector<std::string> messages;
+  QtLauncher launcher([&](const std::string& text) { messages.push_back(text); });
+  launcher.openWithDesktop(dir / "Applet Temp/Applet Temp.html");
+  ASSERT_TRUE(spinUntil([&] { return fileExists(dir / "opened"); }));
+  EXPECT_EQ(dir.read("opened"), dir / "Applet Temp/Applet Temp.html");
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST(QtLauncher, AProgramThatCannotBeStartedIsNamed) {
+  TempDir dir;
+  std::vector<std::string> messages;
+  QtLauncher launcher([&](const std::string& text) { messages.push_back(text); });
+  launcher.startDetached(dir / "gone/firefox", {"page.html"}, dir.path());
+  EXPECT_EQ(messages, std::vector<std::string>{"The program\n" + dir / "gone/firefox" + "\ncould not be started."});
+}
+
+}  // namespace
+}  // namespace glx
