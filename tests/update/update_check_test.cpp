@@ -48,11 +48,12 @@ class UpdateCheckTest : public ::testing::Test {
   // What a failed check must leave: its message, no version message, nothing
   // opened, the usage log and the counters as they were.
   void expectFailedCheck(UpdateCheck& check, const std::string& message, const std::string& file) {
+    const int runsBefore = counters.testRunCount;  // 0 once a close has written them to the file
     EXPECT_EQ(test::raisedText<Error>([&] { check.run({}); }), message);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(shell.opened.empty());
     EXPECT_EQ(dir.read("config.data"), file);
-    EXPECT_EQ(counters.testRunCount, 2);
+    EXPECT_EQ(counters.testRunCount, runsBefore);
   }
 
   test::TempDir dir;
@@ -490,7 +491,7 @@ TEST_F(UpdateCheckTest, PortsOutsideTheirRangeAreRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(server.connections(), 0u);
   EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(dir.read("config.data"), file);
-  EXPECT_EQ(counters.testRunCount, 2);
+  EXPECT_EQ(counters.testRunCount, 0);  // the close above wrote them to the file
 }
 
 }  // namespace
