@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/xdg_folders.h"
+
 namespace glx {
 
 namespace {
@@ -33,17 +35,7 @@ ProgramFolders::ProgramFolders(std::string programFolder)
 ProgramFolders::ProgramFolders(std::string dataFolder, std::string workFolder)
     : m_dataFolder(withSlash(std::move(dataFolder))), m_workFolder(withSlash(std::move(workFolder))) {}
 
-std::string ProgramFolders::xdgDataFolder() {
-  std::string base;
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') {
-    base = data;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home ? home : "") + "/.local/share";
-  }
-  return withSlash(base) + "glimmerax/";
-}
+std::string ProgramFolders::xdgDataFolder() { return xdgDataHome() + "glimmerax/"; }
 
 ProgramFolders::Probe ProgramFolders::systemProbe() {
   Probe probe;

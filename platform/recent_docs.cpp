@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/file_ops.h"
+#include "platform/xdg_folders.h"
 
 namespace glx {
 
@@ -98,18 +99,7 @@ QByteArray updatedList(const QByteArray& old, const QString& href, const QString
 
 }  // namespace
 
-std::string XbelRecentDocs::defaultFile() {
-  std::string base;
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') {
-    base = data;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home ? home : "") + "/.local/share";
-  }
-  if (!base.empty() && base.back() != '/') base += '/';
-  return base + "recently-used.xbel";
-}
+std::string XbelRecentDocs::defaultFile() { return xdgDataHome() + "recently-used.xbel"; }
 
 void XbelRecentDocs::add(const std::string& path) {
   try {

@@ -14,6 +14,7 @@
 
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
+#include "platform/xdg_folders.h"
 
 namespace glx {
 
@@ -598,16 +599,7 @@ Registry::Registry(std::string folder) : m_folder(std::move(folder)) {
 }
 
 std::string Registry::defaultFolder() {
-  std::string base;
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config && config[0] == '/') {
-    base = config;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home ? home : "") + "/.config";
-  }
-  if (!base.empty() && base.back() != '/') base += '/';
-  return base + "glimmerax/";
+  return xdgConfigHome() + "glimmerax/";
 }
 
 std::string Registry::folder() const { return m_folder.empty() ? defaultFolder() : m_folder; }

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/xdg_folders.h"
+
 namespace glx {
 
 const char kNoBrowserFound[] =
@@ -140,13 +142,9 @@ std::vector<std::string> browserFlatpakNames() {
 
 std::vector<std::string> flatpakExportFolders() {
   std::vector<std::string> folders = {"var/lib/flatpak/exports/bin"};
-  std::string data;
+  // Only a real folder of the user's: no default under a missing $HOME.
   const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && xdg[0] == '/') {
-    data = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
-    data = std::string(home) + "/.local/share";
-  }
+  std::string data = (xdg && xdg[0] == '/') || homeIsAbsolute() ? xdgDataHome() : std::string();
   while (!data.empty() && data.front() == '/') data.erase(0, 1);
   while (!data.empty() && data.back() == '/') data.pop_back();
   if (!data.empty()) folders.push_back(data + "/flatpak/exports/bin");
