@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 #include <libimagequant.h>
+#include <omp.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
 
@@ -17,6 +18,20 @@ std::string gifErrorText(int code) {
   const char* text = GifErrorString(code);  // NULL for codes it does not know
   return text ? text : "GIF error " + std::to_string(code);
 }
+
+// libimagequant's OpenMP threads spin while they wait for work; with the
+// renderer on the other core they cost far more than they save on a frame
+// this size. The count is the calling thread's own and is put back.
+class SingleThreaded {
+ public:
+  SingleThreaded() : m_saved(omp_get_max_threads()) { omp_set_num_threads(1); }
+  ~SingleThreaded() { omp_set_num_threads(m_saved); }
+  SingleThreaded(const SingleThreaded&) = delete;
+  SingleThreaded& operator=(const SingleThreaded&) = delete;
+
+ private:
+  int m_saved;
+};
 
 int appendToString(GifFileType* gif, const GifByteType* data, int length) {
   static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), length);
@@ -59,6 +74,7 @@ class GifEncoder : public AnimationEncoder {
     const size_t pixels = static_cast<size_t>(m_width) * m_height;
     std::memcpy(m_opaque.data(), rgba, pixels * 4);
     for (size_t i = 0; i < pixels; ++i) m_opaque[i * 4 + 3] = 255;
+    const SingleThreaded singleThreaded;
     liq_result* result = paletteOfFrame();
     try {
       LiqImage image{liq_image_create_rgba(m_attr, m_opaque.data(), m_width, m_height, 0)};
