@@ -38,14 +38,12 @@ int appendToString(GifFileType* gif, const GifByteType* data, int length) {
   return length;
 }
 
-// Each frame gets its own palette, built at the fastest speed from a
-// histogram of every other pixel in both directions (small frames whole),
-// then the frame is remapped onto it with dithering. Quantizing the full
-// frame at a slower speed cost several times the rendering; one palette
-// shared by a whole cycle was no faster, as the dithered remap dominates,
-// and blurred cycles whose colours move. The first frame's palette is the
-// file's global colour map; a later frame carries its own map only when
-// its palette differs.
+// A palette is built at the fastest speed from a histogram of a sample of
+// the frame, and kept for the following frames while it still fits them;
+// each frame is remapped onto it with dithering. Quantizing every full
+// frame at a slower speed cost several times the rendering. The first
+// palette is the file's global colour map; a later frame carries its own
+// map only when its palette differs.
 class GifEncoder : public AnimationEncoder {
  public:
   GifEncoder(int width, int height, int frameMs)
@@ -67,6 +65,7 @@ class GifEncoder : public AnimationEncoder {
 
   ~GifEncoder() override {
     if (m_gif) EGifCloseFile(m_gif, nullptr);
+    if (m_palette) liq_result_destroy(m_palette);
     if (m_attr) liq_attr_destroy(m_attr);
   }
 
@@ -75,18 +74,14 @@ class GifEncoder : public AnimationEncoder {
     std::memcpy(m_opaque.data(), rgba, pixels * 4);
     for (size_t i = 0; i < pixels; ++i) m_opaque[i * 4 + 3] = 255;
     const SingleThreaded singleThreaded;
-    liq_result* result = paletteOfFrame();
-    try {
-      LiqImage image{liq_image_create_rgba(m_attr, m_opaque.data(), m_width, m_height, 0)};
-      if (!image.image) throw EAnimationError("Out of memory");
-      if (liq_write_remapped_image(result, image.image, m_indices.data(), m_indices.size()) != LIQ_OK)
-        throw EAnimationError("The frame's colours could not be reduced");
-      writeFrame(colorMapOf(liq_get_palette(result)));
-    } catch (...) {
-      liq_result_destroy(result);
-      throw;
-    }
-    liq_result_destroy(result);
+    takeSample();
+    if (!m_palette || !paletteStillFits()) newPalette();
+    LiqImage image{liq_image_create_rgba(m_attr, m_opaque.data(), m_width, m_height, 0)};
+    if (!image.image) throw EAnimationError("Out of memory");
+    liq_set_dithering_level(m_palette, 1.0f);
+    if (liq_write_remapped_image(m_palette, image.image, m_indices.data(), m_indices.size()) != LIQ_OK)
+      throw EAnimationError("The frame's colours could not be reduced");
+    writeFrame(colorMapOf(liq_get_palette(m_palette)));
   }
 
   std::string finish() override {
@@ -108,29 +103,55 @@ class GifEncoder : public AnimationEncoder {
     }
   };
 
-  liq_result* paletteOfFrame() {
-    liq_histogram* histogram = liq_histogram_create(m_attr);
-    if (!histogram) throw EAnimationError("Out of memory");
-    // Small frames are taken whole: every other pixel would leave too few.
+  // Every other pixel in both directions; small frames are taken whole, as
+  // every other pixel would leave too few.
+  void takeSample() {
     const int step = m_width >= 64 && m_height >= 64 ? 2 : 1;
-    const int width = (m_width + step - 1) / step;
-    const int height = (m_height + step - 1) / step;
-    std::vector<unsigned char> sample(static_cast<size_t>(width) * height * 4);
-    unsigned char* out = sample.data();
+    m_sampleWidth = (m_width + step - 1) / step;
+    m_sampleHeight = (m_height + step - 1) / step;
+    m_sample.resize(static_cast<size_t>(m_sampleWidth) * m_sampleHeight * 4);
+    unsigned char* out = m_sample.data();
     for (int y = 0; y < m_height; y += step)
       for (int x = 0; x < m_width; x += step, out += 4)
         std::memcpy(out, m_opaque.data() + (static_cast<size_t>(y) * m_width + x) * 4, 4);
+  }
+
+  // The error of the sample remapped onto the palette without dithering,
+  // in libimagequant's units; negative when it could not be measured.
+  double sampleError(liq_result* palette) {
+    LiqImage image{liq_image_create_rgba(m_attr, m_sample.data(), m_sampleWidth, m_sampleHeight, 0)};
+    if (!image.image) return -1;
+    std::vector<unsigned char> indices(m_sample.size() / 4);
+    liq_set_dithering_level(palette, 0.0f);
+    if (liq_write_remapped_image(palette, image.image, indices.data(), indices.size()) != LIQ_OK) return -1;
+    return liq_get_remapping_error(palette);
+  }
+
+  // Neighbouring steps mostly move the same colours around: the palette
+  // built for an earlier step is kept while it fits this one nearly as well
+  // as it fitted its own, which saves most of the cost of a new one.
+  bool paletteStillFits() {
+    const double error = sampleError(m_palette);
+    return error >= 0 && m_paletteError >= 0 && error <= m_paletteError * 1.25 + 1.0;
+  }
+
+  void newPalette() {
+    if (m_palette) liq_result_destroy(m_palette);
+    m_palette = nullptr;
+    liq_histogram* histogram = liq_histogram_create(m_attr);
+    if (!histogram) throw EAnimationError("Out of memory");
     bool ok;
     {
-      LiqImage image{liq_image_create_rgba(m_attr, sample.data(), width, height, 0)};
+      LiqImage image{liq_image_create_rgba(m_attr, m_sample.data(), m_sampleWidth, m_sampleHeight, 0)};
       ok = image.image && liq_histogram_add_image(histogram, m_attr, image.image) == LIQ_OK;
     }
-    liq_result* result = nullptr;
-    if (ok) ok = liq_histogram_quantize(histogram, m_attr, &result) == LIQ_OK;
+    if (ok) ok = liq_histogram_quantize(histogram, m_attr, &m_palette) == LIQ_OK;
     liq_histogram_destroy(histogram);
-    if (!ok) throw EAnimationError("The frame's colours could not be reduced");
-    liq_set_dithering_level(result, 1.0f);
-    return result;
+    if (!ok) {
+      m_palette = nullptr;
+      throw EAnimationError("The frame's colours could not be reduced");
+    }
+    m_paletteError = sampleError(m_palette);
   }
 
   // A colour table's size is a power of two; the unused entries are black.
@@ -197,8 +218,13 @@ class GifEncoder : public AnimationEncoder {
   liq_attr* m_attr = nullptr;
   bool m_headerWritten = false;
   ColorMap m_globalMap{nullptr, &GifFreeMapObject};
+  liq_result* m_palette = nullptr;
+  double m_paletteError = -1;
   std::vector<unsigned char> m_opaque;
   std::vector<unsigned char> m_indices;
+  std::vector<unsigned char> m_sample;
+  int m_sampleWidth = 0;
+  int m_sampleHeight = 0;
 };
 
 // Each step is encoded on its own and the frames are put together with
