@@ -2,8 +2,9 @@
 // WebP out. Pure C++ over RGBA buffers, no window and no web view, so the
 // encoders are tested and measured on their own. Colour reduction for GIF
 // is libimagequant's (palettes from sampled histograms, shared by
-// neighbouring frames while they fit, frames remapped with dithering), GIF writing giflib's, WebP libwebp's
-// (frames encoded at quality 90, put together by its mux). Both animations
+// neighbouring frames while they fit, frames remapped with dithering), GIF
+// writing giflib's, WebP libwebp's (frames encoded at quality 90, put
+// together by its mux). Both animations
 // loop forever and keep one frame per step.
 #pragma once
 
