@@ -4,8 +4,8 @@
 // is libimagequant's (palettes from sampled histograms, shared by
 // neighbouring frames while they fit, frames remapped with dithering), GIF
 // writing giflib's, WebP libwebp's (frames encoded at quality 90, put
-// together by its mux). Both animations
-// loop forever and keep one frame per step.
+// together by its mux). Both animations loop forever and keep one frame
+// per step.
 #pragma once
 
 #include <memory>
