@@ -74,7 +74,7 @@ class GifEncoder : public AnimationEncoder {
     std::memcpy(m_opaque.data(), rgba, pixels * 4);
     for (size_t i = 0; i < pixels; ++i) m_opaque[i * 4 + 3] = 255;
     const SingleThreaded singleThreaded;
-    takeSample();
+    takeSamples();
     if (!m_palette || !paletteStillFits()) newPalette();
     LiqImage image{liq_image_create_rgba(m_attr, m_opaque.data(), m_width, m_height, 0)};
     if (!image.image) throw EAnimationError("Out of memory");
@@ -103,25 +103,37 @@ class GifEncoder : public AnimationEncoder {
     }
   };
 
-  // Every other pixel in both directions; small frames are taken whole, as
-  // every other pixel would leave too few.
-  void takeSample() {
-    const int step = m_width >= 64 && m_height >= 64 ? 2 : 1;
-    m_sampleWidth = (m_width + step - 1) / step;
-    m_sampleHeight = (m_height + step - 1) / step;
-    m_sample.resize(static_cast<size_t>(m_sampleWidth) * m_sampleHeight * 4);
-    unsigned char* out = m_sample.data();
+  struct Sample {
+    std::vector<unsigned char> rgba;
+    int width = 0;
+    int height = 0;
+  };
+
+  // Every step-th pixel in both directions.
+  void takeSample(Sample& sample, int step) const {
+    sample.width = (m_width + step - 1) / step;
+    sample.height = (m_height + step - 1) / step;
+    sample.rgba.resize(static_cast<size_t>(sample.width) * sample.height * 4);
+    unsigned char* out = sample.rgba.data();
     for (int y = 0; y < m_height; y += step)
       for (int x = 0; x < m_width; x += step, out += 4)
         std::memcpy(out, m_opaque.data() + (static_cast<size_t>(y) * m_width + x) * 4, 4);
   }
 
-  // The error of the sample remapped onto the palette without dithering,
+  // The palette is built from every other pixel, the fit is judged on every
+  // fourth; small frames are taken whole, as a sample would leave too few.
+  void takeSamples() {
+    const bool large = m_width >= 64 && m_height >= 64;
+    takeSample(m_sample, large ? 2 : 1);
+    takeSample(m_probe, large ? 4 : 1);
+  }
+
+  // The error of the probe remapped onto the palette without dithering,
   // in libimagequant's units; negative when it could not be measured.
-  double sampleError(liq_result* palette) {
-    LiqImage image{liq_image_create_rgba(m_attr, m_sample.data(), m_sampleWidth, m_sampleHeight, 0)};
+  double probeError(liq_result* palette) {
+    LiqImage image{liq_image_create_rgba(m_attr, m_probe.rgba.data(), m_probe.width, m_probe.height, 0)};
     if (!image.image) return -1;
-    std::vector<unsigned char> indices(m_sample.size() / 4);
+    std::vector<unsigned char> indices(m_probe.rgba.size() / 4);
     liq_set_dithering_level(palette, 0.0f);
     if (liq_write_remapped_image(palette, image.image, indices.data(), indices.size()) != LIQ_OK) return -1;
     return liq_get_remapping_error(palette);
@@ -131,7 +143,7 @@ class GifEncoder : public AnimationEncoder {
   // built for an earlier step is kept while it fits this one nearly as well
   // as it fitted its own, which saves most of the cost of a new one.
   bool paletteStillFits() {
-    const double error = sampleError(m_palette);
+    const double error = probeError(m_palette);
     return error >= 0 && m_paletteError >= 0 && error <= m_paletteError * 1.25 + 1.0;
   }
 
@@ -142,7 +154,7 @@ class GifEncoder : public AnimationEncoder {
     if (!histogram) throw EAnimationError("Out of memory");
     bool ok;
     {
-      LiqImage image{liq_image_create_rgba(m_attr, m_sample.data(), m_sampleWidth, m_sampleHeight, 0)};
+      LiqImage image{liq_image_create_rgba(m_attr, m_sample.rgba.data(), m_sample.width, m_sample.height, 0)};
       ok = image.image && liq_histogram_add_image(histogram, m_attr, image.image) == LIQ_OK;
     }
     if (ok) ok = liq_histogram_quantize(histogram, m_attr, &m_palette) == LIQ_OK;
@@ -151,7 +163,7 @@ class GifEncoder : public AnimationEncoder {
       m_palette = nullptr;
       throw EAnimationError("The frame's colours could not be reduced");
     }
-    m_paletteError = sampleError(m_palette);
+    m_paletteError = probeError(m_palette);
   }
 
   // A colour table's size is a power of two; the unused entries are black.
@@ -222,9 +234,8 @@ class GifEncoder : public AnimationEncoder {
   double m_paletteError = -1;
   std::vector<unsigned char> m_opaque;
   std::vector<unsigned char> m_indices;
-  std::vector<unsigned char> m_sample;
-  int m_sampleWidth = 0;
-  int m_sampleHeight = 0;
+  Sample m_sample;
+  Sample m_probe;
 };
 
 // Each step is encoded on its own and the frames are put together with
