@@ -64,6 +64,7 @@ class GifEncoder : public AnimationEncoder {
   }
 
   ~GifEncoder() override {
+    dropLocalMap();
     if (m_gif) EGifCloseFile(m_gif, nullptr);
     if (m_palette) liq_result_destroy(m_palette);
     if (m_attr) liq_attr_destroy(m_attr);
@@ -86,6 +87,7 @@ class GifEncoder : public AnimationEncoder {
 
   std::string finish() override {
     if (!m_headerWritten) writeHeader(nullptr);  // no frame: a valid, empty animation
+    dropLocalMap();
     int error = 0;
     GifFileType* gif = m_gif;
     m_gif = nullptr;
@@ -206,6 +208,7 @@ class GifEncoder : public AnimationEncoder {
     // A frame whose palette is the global one needs no map of its own.
     const ColorMapObject* local = sameMap(map.get(), m_globalMap.get()) || !map ? nullptr : map.get();
 
+    dropLocalMap();
     GraphicsControlBlock control{};
     control.DisposalMode = DISPOSE_DO_NOT;
     control.UserInputFlag = false;
@@ -218,6 +221,16 @@ class GifEncoder : public AnimationEncoder {
     for (int y = 0; ok && y < m_height; ++y)
       ok = EGifPutLine(m_gif, m_indices.data() + static_cast<size_t>(y) * m_width, m_width) != GIF_ERROR;
     if (!ok) fail();
+  }
+
+  // giflib keeps a copy of the last frame's own colour map: it would size
+  // the next frame's codes by it when that frame has none, and it is not
+  // always freed on close.
+  void dropLocalMap() {
+    if (m_gif && m_gif->Image.ColorMap) {
+      GifFreeMapObject(m_gif->Image.ColorMap);
+      m_gif->Image.ColorMap = nullptr;
+    }
   }
 
   [[noreturn]] void fail() { throw EAnimationError(gifErrorText(m_gif->Error)); }
