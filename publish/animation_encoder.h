@@ -1,9 +1,11 @@
 // Animated image encoders: whole frames in, the bytes of an animated GIF or
 // WebP out. Pure C++ over RGBA buffers, no window and no web view, so the
 // encoders are tested and measured on their own. Colour reduction for GIF
-// is libimagequant's (with dithering), GIF writing giflib's, WebP libwebp's
-// (frames encoded at quality 90, put together by its mux). Both animations
-// loop forever and keep one frame per step.
+// is libimagequant's (palettes from sampled histograms, shared by
+// neighbouring frames while they fit, frames remapped with dithering), GIF
+// writing giflib's, WebP libwebp's (frames encoded at quality 90, put
+// together by its mux). Both animations loop forever and keep one frame
+// per step.
 #pragma once
 
 #include <memory>

@@ -102,6 +102,45 @@ TEST(AnimationExport, KeepsEveryStepOfAStillEffect) {
   }
 }
 
+// Steps that swap between a warm and a cool picture: a palette kept from
+// one step must not be used for the other.
+class AlternatingSource : public FrameSource {
+ public:
+  int width() const override { return 96; }
+  int height() const override { return 72; }
+  int cycleLength() const override { return 6; }
+  int stepMs() const override { return 50; }
+  void renderStep(int step, unsigned char* rgba) override {
+    std::vector<unsigned char> f = frame(step);
+    std::copy(f.begin(), f.end(), rgba);
+  }
+  std::vector<unsigned char> frame(int step) const {
+    std::vector<unsigned char> out(96 * 72 * 4);
+    const bool warm = step % 2 == 0;
+    for (int y = 0; y < 72; ++y)
+      for (int x = 0; x < 96; ++x) {
+        unsigned char* p = &out[(static_cast<size_t>(y) * 96 + x) * 4];
+        const auto ramp = static_cast<unsigned char>(x * 255 / 96);
+        const auto fall = static_cast<unsigned char>(y * 255 / 72);
+        p[0] = warm ? 255 - fall / 4 : fall / 4;
+        p[1] = warm ? ramp / 2 : ramp;
+        p[2] = warm ? fall / 4 : 255 - ramp / 4;
+        p[3] = 255;
+      }
+    return out;
+  }
+};
+
+TEST(AnimationExport, GifFramesOfDifferentColoursEachKeepTheirOwn) {
+  TempDir dir;
+  AlternatingSource source;
+  ASSERT_EQ(exportAnimation(source, dir / "swap.gif"), ExportResult::Written);
+  const DecodedAnimation animation = decode(dir / "swap.gif");
+  ASSERT_EQ(animation.frames.size(), 6u);
+  for (int step = 0; step < 6; ++step)
+    EXPECT_LT(test::meanDifference(animation.frames[step], source.frame(step)), 6.0) << "step " << step;
+}
+
 TEST(AnimationExport, GifDelaysRoundToTenMilliseconds) {
   const std::pair<int, int> cases[] = {{33, 3}, {50, 5}, {70, 7}, {34, 3}, {35, 4}, {4, 1}, {0, 1}};
   for (const auto& [ms, units] : cases) EXPECT_EQ(gifDelayUnits(ms), units) << ms;
