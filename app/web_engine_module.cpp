@@ -32,16 +32,17 @@ const WebEngineModule& load() {
   };
   QString reason;
   for (const QString& path : candidates) {
-    auto* library = new QLibrary(path);  // stays loaded for the rest of the run
-    if (!library->load()) {
-      if (reason.isEmpty()) reason = library->errorString();
-      delete library;
+    // A loaded library stays loaded for the rest of the run: destroying the
+    // QLibrary object does not unload it.
+    QLibrary library(path);
+    if (!library.load()) {
+      if (reason.isEmpty()) reason = library.errorString();
       continue;
     }
     using Entry = const WebEngineModule* (*)();
-    const auto entry = reinterpret_cast<Entry>(library->resolve(kWebEngineModuleEntry));
+    const auto entry = reinterpret_cast<Entry>(library.resolve(kWebEngineModuleEntry));
     if (entry) return *entry();
-    reason = library->errorString();
+    reason = library.errorString();
   }
   throw Error(kWebEngineMissingMessage + reason.toStdString());
 }
