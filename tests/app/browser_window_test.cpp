@@ -22,6 +22,7 @@
 #include "search/browser_names.h"
 #include "tests/platform/pe_fixture.h"
 #include "tests/search/browser_trees.h"
+#include "tests/support/spin_until.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
@@ -29,17 +30,7 @@ namespace {
 
 using test::TempDir;
 
-// A guard against a hang, not a timing assertion.
-bool spinUntil(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > 60000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::usleep(200);
-  }
-  return true;
-}
+using test::spinUntil;
 
 std::vector<std::string> itemsOf(const GlxListBox* list) {
   std::vector<std::string> items;

@@ -12,6 +12,7 @@
 
 #include "app/qt_services.h"
 #include "platform/file_ops.h"
+#include "tests/support/spin_until.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
@@ -19,17 +20,7 @@ namespace {
 
 using test::TempDir;
 
-// A guard against a hang, not a timing assertion.
-bool spinUntil(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > 60000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::usleep(500);
-  }
-  return true;
-}
+using test::spinUntil;
 
 // A desktop whose PATH is a folder of the test's, with no browser setting.
 class Desktop {

@@ -13,6 +13,7 @@
 
 #include "platform/drives.h"
 #include "platform/registry.h"
+#include "tests/support/spin_until.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
@@ -20,18 +21,7 @@ namespace {
 
 using test::TempDir;
 
-// A guard against a hang, not a timing assertion: a search of a small
-// temporary tree ends long before it.
-bool spinUntil(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > 60000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::usleep(200);
-  }
-  return true;
-}
+using test::spinUntil;
 
 std::string noSlash(std::string path) {
   while (!path.empty() && path.back() == '/') path.pop_back();
