@@ -1,5 +1,6 @@
 #include "app/player_setting.h"
 
+#include "platform/ascii.h"
 #include "platform/file_ops.h"
 #include "platform/registry.h"
 
@@ -8,13 +9,7 @@ namespace glx {
 namespace {
 
 // Registry names compare without regard to ASCII letter case.
-bool sameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; };
-  for (size_t i = 0; i < a.size(); ++i)
-    if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
+bool sameName(const std::string& a, const std::string& b) { return asciiEqualNoCase(a, b); }
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "document/effects.h"
+#include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/file_ops.h"
 
@@ -69,15 +70,7 @@ constexpr std::array<NamedColor, 42> kNamedColors = {{
     {"clInfoBk", 0x80000018},
 }};
 
-bool equalsIgnoringCase(const std::string& text, const char* name) {
-  size_t i = 0;
-  for (; name[i] != '\0'; ++i) {
-    if (i >= text.size()) return false;
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; };
-    if (lower(static_cast<unsigned char>(text[i])) != lower(static_cast<unsigned char>(name[i]))) return false;
-  }
-  return i == text.size();
-}
+bool equalsIgnoringCase(const std::string& text, const char* name) { return asciiEqualNoCase(text, name); }
 
 constexpr char kRecordSeparator = '\x1E';
 

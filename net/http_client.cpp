@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/ascii.h"
 #include "platform/errors.h"
 
 namespace glx {
@@ -38,15 +39,9 @@ size_t nthPosition(const std::string& text, char c, int n) {
   return pos;
 }
 
-std::string upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
+std::string upper(std::string text) { return asciiUppered(std::move(text)); }
 
-std::string lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+std::string lower(std::string text) { return asciiLowered(std::move(text)); }
 
 std::string withoutLineEnd(std::string line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();

@@ -2,22 +2,14 @@
 
 #include <cctype>
 
+#include "platform/ascii.h"
 #include "platform/errors.h"
 
 namespace glx {
 
 namespace {
 
-bool sameTextNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
+bool sameTextNoCase(const std::string& a, const std::string& b) { return asciiEqualNoCase(a, b); }
 
 }  // namespace
 

@@ -3,19 +3,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/ascii.h"
 #include "platform/registry.h"
 
 namespace glx {
 
 namespace {
 
-unsigned char lowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
-
-std::string lowerText(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) c = static_cast<char>(lowerAscii(static_cast<unsigned char>(c)));
-  return out;
-}
+std::string lowerText(const std::string& text) { return asciiLowered(text); }
 
 std::string withoutTrailingSlashes(std::string path) {
   while (!path.empty() && path.back() == '/') path.pop_back();
@@ -82,7 +77,7 @@ DriveTable DriveTable::fromValues(const std::map<std::string, std::string>& valu
 void DriveTable::clear() { m_drives = {}; }
 
 int DriveTable::index(char letter) {
-  const unsigned char c = lowerAscii(static_cast<unsigned char>(letter));
+  const unsigned char c = asciiLower(static_cast<unsigned char>(letter));
   return (c >= 'a' && c <= 'z') ? c - 'a' : -1;
 }
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/ascii.h"
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
 #include "platform/xdg_folders.h"
@@ -33,13 +34,7 @@ void notify(const std::string& text) {
   }
 }
 
-std::string fold(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
+std::string fold(const std::string& text) { return asciiLowered(text); }
 
 bool sameName(const std::string& a, const std::string& b) { return fold(a) == fold(b); }
 

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace glx {
 
 namespace {
@@ -210,7 +212,7 @@ std::optional<Node> nodeAt(const std::string& block, size_t at, size_t limit) {
   return node;
 }
 
-char16_t foldKey(char16_t c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+char16_t foldKey(char16_t c) { return asciiLower(c); }
 
 bool keyEquals(const std::u16string& key, const std::string& name) {
   if (key.size() != name.size()) return false;

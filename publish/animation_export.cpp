@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <new>
+#include <utility>
 
+#include "platform/ascii.h"
 #include "platform/file_ops.h"
 
 namespace glx {
@@ -44,11 +46,7 @@ int number(const std::optional<std::string>& text) {
 
 bool startsWith(const std::string& line, const char* prefix) { return line.rfind(prefix, 0) == 0; }
 
-std::string lowered(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
+std::string lowered(std::string text) { return asciiLowered(std::move(text)); }
 
 // The value of a PARAM line: from VALUE=" to the line's last quote, so a
 // hand-edited value with quotes in it stays whole as the builder wrote it.

@@ -16,6 +16,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/ascii.h"
 #include "platform/error_sink.h"
 
 namespace glx {
@@ -24,15 +25,9 @@ namespace {
 
 constexpr size_t kChunk = 32767;
 
-inline unsigned char foldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+inline unsigned char foldAscii(unsigned char c) { return asciiLower(c); }
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (foldAscii(static_cast<unsigned char>(a[i])) != foldAscii(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
+bool equalsIgnoringCase(const std::string& a, const std::string& b) { return asciiEqualNoCase(a, b); }
 
 bool lessIgnoringCaseThenCase(const std::string& a, const std::string& b) {
   const size_t n = std::min(a.size(), b.size());
@@ -406,7 +401,7 @@ void TFileFinder::setDrives(const std::string& drives) {
   std::string out;
   for (char c : drives) {
     const unsigned char u = static_cast<unsigned char>(c);
-    const unsigned char upper = (u >= 'a' && u <= 'z') ? u - 32 : u;
+    const unsigned char upper = asciiUpper(u);
     if (upper >= 'A' && upper <= 'Z') out += static_cast<char>(upper);
   }
   m_drives = out;

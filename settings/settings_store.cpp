@@ -13,6 +13,7 @@
 #include <typeinfo>
 #include <cstdio>
 
+#include "platform/ascii.h"
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
 #include "platform/recent_docs.h"
@@ -224,7 +225,7 @@ void TFormSettings::setAutoRestartApp(bool on) {
 void TFormSettings::registerRestart() {
   std::string name;
   for (char c : "PS" + m_softwareName + m_companyName) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    c = asciiUpper(c);
     if (c >= 'A' && c <= 'Z') name += c;
   }
   name = name.substr(0, 20);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/file_ops.h"
 
@@ -16,9 +17,7 @@ bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c =
 bool startsWithNoCase(const std::string& text, const std::string& prefix) {
   if (text.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
-    if (c != static_cast<unsigned char>(prefix[i])) return false;
+    if (asciiLower(text[i]) != prefix[i]) return false;
   }
   return true;
 }
