@@ -39,16 +39,7 @@ void AppletEditor::cEffectsChange(int effectIndex) {
   if (d.updatingControls) return;
   // The very first change has no previous class file to remove.
   if (!d.appletClass.empty()) m_files.deleteClassFile(m_files.folders().requiredFilesFolder() + d.appletClass);
-  d.effectIndex = effectIndex;
-  if (isValidEffectIndex(effectIndex)) {
-    const EffectEntry& row = kEffects[static_cast<size_t>(effectIndex)];
-    d.appletClass = row.classFile;
-    d.effectSpeed = row.speed;
-    if (row.variant != kKeepVariant) d.effectVariant = row.variant;
-    d.frameCount = row.frames;
-    d.effectConstant = row.constant;
-    d.multiImage = row.multiImage;
-  }
+  applyEffectRow(d, effectIndex);
   view().showEffectControl(effectShowsSpeed(effectIndex));
   if (!d.appletClass.empty()) m_files.copyClassFile(d.appletClass, m_files.folders().requiredFilesFolder());
   d.modified = true;

@@ -1,5 +1,7 @@
 #include "document/effects.h"
 
+#include "document/applet_document.h"
+
 namespace glx {
 
 const std::array<EffectEntry, kEffectCount> kEffects = {{
@@ -28,5 +30,17 @@ const std::array<EffectEntry, kEffectCount> kEffects = {{
 bool isValidEffectIndex(int effectIndex) { return effectIndex >= 0 && effectIndex < kEffectCount; }
 
 bool effectShowsSpeed(int effectIndex) { return effectIndex < 4 || effectIndex == 17; }
+
+void applyEffectRow(AppletDocument& document, int effectIndex) {
+  document.effectIndex = effectIndex;
+  if (!isValidEffectIndex(effectIndex)) return;
+  const EffectEntry& row = kEffects[static_cast<size_t>(effectIndex)];
+  document.appletClass = row.classFile;
+  document.effectSpeed = row.speed;
+  if (row.variant != kKeepVariant) document.effectVariant = row.variant;
+  document.frameCount = row.frames;
+  document.effectConstant = row.constant;
+  document.multiImage = row.multiImage;
+}
 
 }  // namespace glx

@@ -5,6 +5,8 @@
 
 namespace glx {
 
+struct AppletDocument;
+
 struct EffectEntry {
   const char* displayName;  // text of the row in the effect list
   const char* classFile;
@@ -27,5 +29,10 @@ extern const std::array<EffectEntry, kEffectCount> kEffects;
 bool effectShowsSpeed(int effectIndex);
 
 bool isValidEffectIndex(int effectIndex);
+
+// Sets the document's effect index and, for an index inside the table, the
+// fields its row carries (class file, speed, frames, variant unless the row
+// keeps it, constant, multi-image). Moves no class file.
+void applyEffectRow(AppletDocument& document, int effectIndex);
 
 }  // namespace glx

@@ -252,17 +252,7 @@ AppletDocument readProjectDocument(const std::string& path) {
   // Applies a catalogue row to the fields only: no class file moves.
   struct FieldsOnly : ProjectLoadActions {
     explicit FieldsOnly(AppletDocument& d) : doc(d) {}
-    void applyEffect(int effectIndex) override {
-      doc.effectIndex = effectIndex;
-      if (!isValidEffectIndex(effectIndex)) return;
-      const EffectEntry& row = kEffects[static_cast<size_t>(effectIndex)];
-      doc.appletClass = row.classFile;
-      doc.effectSpeed = row.speed;
-      if (row.variant != kKeepVariant) doc.effectVariant = row.variant;
-      doc.frameCount = row.frames;
-      doc.effectConstant = row.constant;
-      doc.multiImage = row.multiImage;
-    }
+    void applyEffect(int effectIndex) override { applyEffectRow(doc, effectIndex); }
     void imageAdded(const std::string&) override {}
     AppletDocument& doc;
   };
