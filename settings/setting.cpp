@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
+#include <QScopedValueRollback>
 #include <QTime>
 #include <charconv>
 #include <cmath>
@@ -663,24 +664,17 @@ void TSetting::snapshotDefault() {
 
 void TSetting::refreshFromProperty() {
   if (m_reading) return;
-  m_reading = true;
+  const QScopedValueRollback reading(m_reading, true);
   m_value = SettingValue();
   if (m_access && !m_boundProperty.empty()) m_value = m_access->readPath(m_boundProperty);
-  m_reading = false;
 }
 
 void TSetting::applyToProperty() {
   if (m_writing) return;
-  m_writing = true;
-  try {
-    if (m_access && !m_boundProperty.empty() && m_value.kind != SettingKind::Empty) {
-      m_access->writePath(m_boundProperty, m_value);
-    }
-  } catch (...) {
-    m_writing = false;
-    throw;
+  const QScopedValueRollback writing(m_writing, true);
+  if (m_access && !m_boundProperty.empty() && m_value.kind != SettingKind::Empty) {
+    m_access->writePath(m_boundProperty, m_value);
   }
-  m_writing = false;
 }
 
 bool TSetting::changed() const {

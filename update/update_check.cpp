@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include <QScopedValueRollback>
+
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/file_ops.h"
@@ -21,17 +23,6 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix) {
   }
   return true;
 }
-
-class RunningFlag {
- public:
-  explicit RunningFlag(bool& flag) : m_flag(flag) { m_flag = true; }
-  ~RunningFlag() { m_flag = false; }
-  RunningFlag(const RunningFlag&) = delete;
-  RunningFlag& operator=(const RunningFlag&) = delete;
-
- private:
-  bool& m_flag;
-};
 
 }  // namespace
 
@@ -113,7 +104,7 @@ void UpdateCheck::get(const std::string& path) {
 
 bool UpdateCheck::run(const ProxyChoice& proxy) {
   if (m_running) return false;
-  RunningFlag running(m_running);
+  const QScopedValueRollback running(m_running, true);
   m_canceled = false;
   try {
     // The report is built from the counters plus the file, both untouched,
