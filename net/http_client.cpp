@@ -451,7 +451,7 @@ void THttpClient::ReadResponse() {
   m_replyComplete = m_headerComplete && brokenError() == 0 && (length < 0 || received >= length);
   if (ReplyNumber() < 299) {
     if (OnSuccess) OnSuccess(*this, m_command);
-    ReportStatus(2, "Transaction Completed");
+    ReportStatus(kStatusOutcome, "Transaction Completed");
   } else if (ReplyNumber() > 399) {
     if (OnFailure) OnFailure(*this, m_command);
   }

@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cctype>
@@ -77,7 +79,7 @@ class SockNotifyWindow : public QObject {
 TSockClient::TSockClient(std::shared_ptr<HostLookup> lookup)
     : m_lookup(lookup ? std::move(lookup) : systemHostLookup()),
       m_alive(std::make_shared<bool>(true)) {
-  ReportStatus(8, "Create");
+  ReportStatus(kStatusTrace, "Create");
   m_notify = std::make_unique<SockNotifyWindow>(this);
   m_passTimer = new QTimer(m_notify.get());
   m_passTimer->setSingleShot(true);
@@ -91,9 +93,9 @@ TSockClient::TSockClient(std::shared_ptr<HostLookup> lookup)
 }
 
 void TSockClient::beginDestruction() {
-  if (m_destructionBegun) return;
-  m_destructionBegun = true;
-  ReportStatus(8, "Destroy");
+  if (m_lifecycle != Lifecycle::Live) return;
+  m_lifecycle = Lifecycle::Ending;
+  ReportStatus(kStatusTrace, "Destroy");
   Abort();
   // What an overriding Abort does as well: end a pending lookup wait.
   m_lookupDone = true;
@@ -107,7 +109,7 @@ TSockClient::~TSockClient() {
   m_timeoutTimer.reset();
   if (m_sendFile >= 0) ::close(m_sendFile);
   if (m_recvFile) std::fclose(m_recvFile);
-  m_destroying = true;
+  m_lifecycle = Lifecycle::Closing;
   try {
     CloseSocket();
   } catch (...) {
@@ -118,7 +120,7 @@ TSockClient::~TSockClient() {
 }
 
 void TSockClient::InitWinsock() {
-  ReportStatus(8, "Initializing Winsock");
+  ReportStatus(kStatusTrace, "Initializing Winsock");
   if (g_winsockUsers++ == 0) {
     rlimit files{};
     getrlimit(RLIMIT_NOFILE, &files);
@@ -195,7 +197,8 @@ void TSockClient::stopNotifications() {
 void TSockClient::updateWriteNotifier() {
   if (!m_writeNotifier) return;
   const bool want = !m_notificationsStopped && m_brokenError == 0 &&
-                    (m_connecting || (m_connected && somethingToSend()));
+                    (m_link == LinkState::Connecting ||
+                     (m_link == LinkState::Connected && somethingToSend()));
   if (m_writeNotifier->isEnabled() != want) m_writeNotifier->setEnabled(want);
 }
 
@@ -227,8 +230,8 @@ void TSockClient::onReadable() {
 
 void TSockClient::onWritable() {
   ++m_notificationCount;
-  if (m_connecting) {
-    m_connecting = false;
+  if (m_link == LinkState::Connecting) {
+    m_link = LinkState::Closed;
     int error = 0;
     socklen_t len = sizeof error;
     if (::getsockopt(m_socketHandle, SOL_SOCKET, SO_ERROR, &error, &len) != 0) error = errno;
@@ -258,12 +261,12 @@ void TSockClient::dispatch(int message, int event, int errorWord) {
             WriteFromStream();
             break;
           case kEventAccept:
-            m_connected = true;
+            m_link = LinkState::Connected;
             fire(OnAccept);
             break;
           case kEventConnect:
             if (m_lastEventOk) {
-              m_connected = true;
+              m_link = LinkState::Connected;
               fire(OnConnect);
             }
             break;
@@ -303,7 +306,7 @@ void TSockClient::closeNotification() {
     if (n <= 0) break;
     appendReceived(m_chunk.data(), static_cast<size_t>(n));
   }
-  m_connected = false;
+  m_link = LinkState::Closed;
   CloseSocket();
 }
 
@@ -313,10 +316,10 @@ void TSockClient::ReadToStream() {
     fire(OnReadCanceled);
   }
   if (m_handlerBusy) return;
-  m_handlerBusy = true;
   bool stored = false;
-  try {
-    ReportStatus(8, "ReadToStream");
+  {
+    const QScopedValueRollback busy(m_handlerBusy, true);
+    ReportStatus(kStatusTrace, "ReadToStream");
     const ssize_t n = ::recv(m_socketHandle, m_chunk.data(), kChunk, MSG_DONTWAIT);
     if (n < 0) {
       m_lastErrorNo = winsockErrorFromErrno(errno);
@@ -332,79 +335,72 @@ void TSockClient::ReadToStream() {
       }
       if (n == kChunk) postMessage(kMsgRead);
     }
-  } catch (...) {
-    m_handlerBusy = false;
-    throw;
   }
-  m_handlerBusy = false;
   if (stored) fire(OnDataAvailable);
 }
 
 void TSockClient::WriteFromStream() {
   if (m_handlerBusy) return;
-  m_handlerBusy = true;
-  try {
-    ReportStatus(8, "WriteFromStream");
-    if (!somethingToSend() || m_canceled) {
-      m_handlerBusy = false;
-      updateWriteNotifier();
+  // On every way out, the handler is free again first and Write is then
+  // watched as the queue now needs.
+  const auto watch = qScopeGuard([this] { updateWriteNotifier(); });
+  const QScopedValueRollback busy(m_handlerBusy, true);
+  ReportStatus(kStatusTrace, "WriteFromStream");
+  if (!somethingToSend() || m_canceled) return;
+  ssize_t n;
+  if (m_sendFile >= 0) {
+    const ssize_t got = ::pread(m_sendFile, m_chunk.data(), kChunk, m_bytesSent);
+    if (got <= 0) {
+      // The file shrank or failed: nothing more can be sent from it.
+      m_bytesTotal = static_cast<int32_t>(m_bytesSent);
+      m_sendDone = true;
       return;
     }
-    ssize_t n;
-    if (m_sendFile >= 0) {
-      const ssize_t got = ::pread(m_sendFile, m_chunk.data(), kChunk, m_bytesSent);
-      if (got <= 0) {
-        // The file shrank or failed: nothing more can be sent from it.
-        m_bytesTotal = static_cast<int32_t>(m_bytesSent);
-        m_sendDone = true;
-        m_handlerBusy = false;
-        updateWriteNotifier();
-        return;
-      }
-      n = ::send(m_socketHandle, m_chunk.data(), static_cast<size_t>(got), MSG_NOSIGNAL);
-    } else {
-      const size_t len = std::min<size_t>(kChunk, m_send.size() - m_sendHead);
-      n = ::send(m_socketHandle, m_send.data() + m_sendHead, len, MSG_NOSIGNAL);
-    }
-    if (n < 0) {
-      const int e = errno;
-      m_lastErrorNo = winsockErrorFromErrno(e);
-      // A broken connection would keep the socket writable, so Write stops
-      // being watched; the read side reports the close. The first error is
-      // the one that broke the connection.
-      if (m_connected && e != EAGAIN && e != EWOULDBLOCK && e != EINTR && m_brokenError == 0) {
-        m_brokenError = m_lastErrorNo;
-      }
-    } else {
-      bool remains;
-      if (m_sendFile >= 0) {
-        remains = static_cast<int64_t>(m_bytesSent) + n < m_bytesTotal;
-      } else {
-        m_sendHead += static_cast<size_t>(n);
-        remains = m_sendHead < m_send.size();
-        if (!remains) {
-          m_send.clear();
-          m_sendHead = 0;
-        } else if (m_sendHead > m_send.size() / 2) {
-          m_send.erase(0, m_sendHead);
-          m_sendHead = 0;
-        }
-      }
-      if (remains) {
-        postMessage(kMsgWrite);
-      } else {
-        m_sendDone = true;
-      }
-      m_bytesSent += static_cast<uint32_t>(n);
-      if (m_capturing) fire(OnPacketSent);
-    }
-  } catch (...) {
-    m_handlerBusy = false;
-    updateWriteNotifier();
-    throw;
+    n = ::send(m_socketHandle, m_chunk.data(), static_cast<size_t>(got), MSG_NOSIGNAL);
+  } else {
+    const size_t len = std::min<size_t>(kChunk, m_send.size() - m_sendHead);
+    n = ::send(m_socketHandle, m_send.data() + m_sendHead, len, MSG_NOSIGNAL);
   }
-  m_handlerBusy = false;
-  updateWriteNotifier();
+  if (n < 0) {
+    noteSendFailure(errno);
+  } else {
+    takeSent(static_cast<size_t>(n));
+  }
+}
+
+void TSockClient::noteSendFailure(int error) {
+  m_lastErrorNo = winsockErrorFromErrno(error);
+  // A broken connection would keep the socket writable, so Write stops
+  // being watched; the read side reports the close. The first error is
+  // the one that broke the connection.
+  if (Connected() && error != EAGAIN && error != EWOULDBLOCK && error != EINTR &&
+      m_brokenError == 0) {
+    m_brokenError = m_lastErrorNo;
+  }
+}
+
+void TSockClient::takeSent(size_t n) {
+  bool remains;
+  if (m_sendFile >= 0) {
+    remains = static_cast<int64_t>(m_bytesSent) + static_cast<int64_t>(n) < m_bytesTotal;
+  } else {
+    m_sendHead += n;
+    remains = m_sendHead < m_send.size();
+    if (!remains) {
+      m_send.clear();
+      m_sendHead = 0;
+    } else if (m_sendHead > m_send.size() / 2) {
+      m_send.erase(0, m_sendHead);
+      m_sendHead = 0;
+    }
+  }
+  if (remains) {
+    postMessage(kMsgWrite);
+  } else {
+    m_sendDone = true;
+  }
+  m_bytesSent += static_cast<uint32_t>(n);
+  if (m_capturing) fire(OnPacketSent);
 }
 
 // ---------------------------------------------------------------------------
@@ -430,10 +426,10 @@ void TSockClient::fire(const Notify& event) {
   if (event) event(*this);
 }
 
-void TSockClient::ReportStatus(int level, const std::string& text) {
+void TSockClient::ReportStatus(StatusLevel level, const std::string& text) {
   if (ReportLevel >= level) {
     m_lastStatus = text;
-    if (!m_destroying && OnStatus) OnStatus(*this, text);
+    if (m_lifecycle != Lifecycle::Closing && OnStatus) OnStatus(*this, text);
   }
 }
 
@@ -441,26 +437,10 @@ void TSockClient::ReportStatus(int level, const std::string& text) {
 // Connection
 
 void TSockClient::Connect() {
-  ReportStatus(8, "Connecting");
+  ReportStatus(kStatusTrace, "Connecting");
   m_canceled = false;
-  if (m_connected) throw ESockError("Already connected");
-
-  auto resolve = [this]() -> uint32_t {
-    try {
-      return ResolveHost();
-    } catch (const ESockError& e) {
-      const std::string text = e.what();
-      if (text == "Host Lookup Timed Out" || text == "Host Lookup Canceled") throw;
-      return 0;
-    }
-  };
-  uint32_t address = resolve();
-  if (address == 0 && OnInvalidHost) {
-    bool handled = false;
-    OnInvalidHost(*this, handled);
-    if (handled) address = resolve();
-  }
-  if (address == 0) throw ESockError("Null Remote Address");
+  if (Connected()) throw ESockError("Already connected");
+  const uint32_t address = connectAddress();
 
   // A port beyond 16 bits would wrap round to another one.
   const int port = Proxy.empty() ? Port : ProxyPort;
@@ -470,7 +450,56 @@ void TSockClient::Connect() {
   m_remoteAddress.sin_family = AF_INET;
   m_remoteAddress.sin_port = htons(static_cast<uint16_t>(port));
   m_remoteAddress.sin_addr.s_addr = address;
+  startConnecting();
 
+  TimerOn();
+  waitUntil([this] { return Connected() || m_timedOut || m_canceled || !m_lastEventOk; });
+  TimerOff();
+  if (!m_timedOut && !m_canceled && m_lastEventOk) return;
+
+  m_link = LinkState::Closed;
+  replaceFailedSocket();
+  fire(OnConnectionFailed);
+  if (m_timedOut) throw ESockError("Connection Timed out");
+  if (m_canceled) throw ESockError("Connection Canceled");
+  throw ESockError("Connection Failed");
+}
+
+uint32_t TSockClient::connectAddress() {
+  uint32_t address = lookedUpAddress();
+  if (address == 0 && OnInvalidHost) {
+    bool handled = false;
+    OnInvalidHost(*this, handled);
+    if (handled) address = lookedUpAddress();
+  }
+  if (address == 0) throw ESockError("Null Remote Address");
+  return address;
+}
+
+// 0 when the lookup failed; a lookup that timed out or was cancelled ends
+// the connection attempt.
+uint32_t TSockClient::lookedUpAddress() {
+  ResolvedHost host;
+  try {
+    host = ResolveHost();
+  } catch (const ESockError&) {
+    // A handler's socket failure during the lookup counts as a failed one.
+    return 0;
+  }
+  switch (host.outcome) {
+    case Resolution::TimedOut:
+      throw ESockError("Host Lookup Timed Out");
+    case Resolution::Canceled:
+      throw ESockError("Host Lookup Canceled");
+    case Resolution::Failed:
+      return 0;
+    case Resolution::Resolved:
+      break;
+  }
+  return host.address;
+}
+
+void TSockClient::startConnecting() {
   // A socket can carry one connection attempt; a fresh one replaces it.
   if (m_socketHandle < 0 || m_socketUsed) replaceFailedSocket();
   if (m_socketHandle < 0) CheckError(winsockErrorFromErrno(errno), -1);
@@ -499,37 +528,24 @@ void TSockClient::Connect() {
       throw;
     }
   }
-  m_connecting = true;
+  m_link = LinkState::Connecting;
   updateWriteNotifier();
-
-  TimerOn();
-  waitUntil([this] { return m_connected || m_timedOut || m_canceled || !m_lastEventOk; });
-  TimerOff();
-  if (!m_timedOut && !m_canceled && m_lastEventOk) return;
-
-  m_connecting = false;
-  m_connected = false;
-  replaceFailedSocket();
-  fire(OnConnectionFailed);
-  if (m_timedOut) throw ESockError("Connection Timed out");
-  if (m_canceled) throw ESockError("Connection Canceled");
-  throw ESockError("Connection Failed");
 }
 
 void TSockClient::replaceFailedSocket() {
   // Quietly: no close events for a socket that never connected.
   dropNotifiers();
-  m_connecting = false;
+  if (m_link == LinkState::Connecting) m_link = LinkState::Closed;
   if (m_socketHandle >= 0) ::close(m_socketHandle);
   m_socketHandle = makeSocket(false);
 }
 
-uint32_t TSockClient::ResolveHost() {
-  ReportStatus(8, "Resolve Host");
+TSockClient::ResolvedHost TSockClient::ResolveHost() {
+  ReportStatus(kStatusTrace, "Resolve Host");
   std::string name = Proxy.empty() ? Host : Proxy;
   if (name.size() > 127) name.resize(127);
   const in_addr_t dotted = ::inet_addr(name.c_str());
-  if (dotted != INADDR_NONE) return dotted;
+  if (dotted != INADDR_NONE) return {Resolution::Resolved, dotted};
 
   TimerOn();
   m_lookupDone = false;
@@ -553,15 +569,15 @@ uint32_t TSockClient::ResolveHost() {
     m_lookup->abort(m_lookupId);
     m_lookupId = -1;
   }
-  if (m_timedOut) throw ESockError("Host Lookup Timed Out");
-  if (m_canceled) throw ESockError("Host Lookup Canceled");
-  if (!m_lastEventOk || m_lookupError != 0) throw ESockError("Host Lookup Failed");
+  if (m_timedOut) return {Resolution::TimedOut, 0};
+  if (m_canceled) return {Resolution::Canceled, 0};
+  if (!m_lastEventOk || m_lookupError != 0) return {Resolution::Failed, 0};
   fire(OnHostResolved);
-  return m_lookupAddress;
+  return {Resolution::Resolved, m_lookupAddress};
 }
 
 void TSockClient::TimerOn() {
-  ReportStatus(8, "Timer On");
+  ReportStatus(kStatusTrace, "Timer On");
   m_timedOut = false;
   if (TimeOut < 0) throw ERangeError();
   m_timeoutTimer->SetInterval(static_cast<unsigned>(TimeOut));
@@ -569,45 +585,44 @@ void TSockClient::TimerOn() {
 }
 
 void TSockClient::TimerOff() {
-  ReportStatus(8, "Timer Off");
+  ReportStatus(kStatusTrace, "Timer Off");
   m_timeoutTimer->SetEnabled(false);
 }
 
 void TSockClient::TimerFired() {
-  ReportStatus(8, "Timer Triggered");
+  ReportStatus(kStatusTrace, "Timer Triggered");
   TimerOff();
   m_timedOut = true;
   Abort();
 }
 
 void TSockClient::Cancel() {
-  ReportStatus(8, "Canceling");
+  ReportStatus(kStatusTrace, "Canceling");
   m_canceled = true;
 }
 
 void TSockClient::Abort() {}
 
 void TSockClient::Disconnect() {
-  ReportStatus(8, "Disconnecting");
+  ReportStatus(kStatusTrace, "Disconnecting");
   CloseSocket();
 }
 
 void TSockClient::CloseSocket() {
-  ReportStatus(4, "Request Close Socket");
-  m_connected = false;
-  m_connecting = false;
+  ReportStatus(kStatusStep, "Request Close Socket");
+  m_link = LinkState::Closed;
   if (m_socketHandle < 0) return;
   dropNotifiers();
   const int result = ::close(m_socketHandle);
   const int e = errno;
   m_socketHandle = -1;
   if (result != 0) CheckError(winsockErrorFromErrno(e), kWsaEWouldBlock);
-  if (!m_destroying) fire(OnDisconnect);
-  if (!m_destroying) m_socketHandle = makeSocket(false);
+  if (m_lifecycle != Lifecycle::Closing) fire(OnDisconnect);
+  if (m_lifecycle != Lifecycle::Closing) m_socketHandle = makeSocket(false);
 }
 
 void TSockClient::CheckError(int errorNo, int tolerated) {
-  ReportStatus(16, "Checking Error In Error Manager");
+  ReportStatus(kStatusErrorCheck, "Checking Error In Error Manager");
   m_lastErrorNo = errorNo;
   if (m_lastErrorNo == tolerated) return;
   const std::string text = ErrorMessage(m_lastErrorNo);
@@ -616,7 +631,7 @@ void TSockClient::CheckError(int errorNo, int tolerated) {
 }
 
 std::string TSockClient::ErrorMessage(int number) {
-  ReportStatus(8, "Looking Up Error Message");
+  ReportStatus(kStatusTrace, "Looking Up Error Message");
   return socketErrorText(number);
 }
 
@@ -624,7 +639,7 @@ int TSockClient::Accept() {
   waitUntil([this] { return m_lookupDone || m_canceled; });
   if (m_canceled) throw ESockError("Accepting Canceled");
   if (!m_lastEventOk) throw ESockError("Error creating Data Connection");
-  ReportStatus(4, "Accepting");
+  ReportStatus(kStatusStep, "Accepting");
   sockaddr_in peer{};
   socklen_t len = sizeof peer;
   const int fd = ::accept4(m_socketHandle, reinterpret_cast<sockaddr*>(&peer), &len,
@@ -731,7 +746,7 @@ void TSockClient::clearSendQueue() {
 
 void TSockClient::waitSent(const char* abortText) {
   // Also ends when the connection is gone: queued bytes can never leave then.
-  waitUntil([this] { return m_sendDone || m_canceled || !m_connected; });
+  waitUntil([this] { return m_sendDone || m_canceled || !Connected(); });
   if (m_canceled) {
     m_canceled = false;
     throw EAbortError(abortText);
@@ -747,7 +762,7 @@ void TSockClient::waitSent(const char* abortText) {
 // Transfer operations
 
 void TSockClient::SendBuffer(const char* bytes, uint16_t length) {
-  ReportStatus(4, "Sending Buffer");
+  ReportStatus(kStatusStep, "Sending Buffer");
   if (m_canceled) return;
   size_t n = length;
   if (n == 0) {
@@ -761,7 +776,7 @@ void TSockClient::SendBuffer(const char* bytes, uint16_t length) {
 }
 
 void TSockClient::SendAll(const std::string& bytes) {
-  ReportStatus(4, "Sending Buffer");
+  ReportStatus(kStatusStep, "Sending Buffer");
   if (m_canceled) return;
   if (bytes.empty()) return;
   queueToSend(bytes.data(), bytes.size());
@@ -769,12 +784,12 @@ void TSockClient::SendAll(const std::string& bytes) {
 }
 
 void TSockClient::WriteAll(const std::string& text) {
-  ReportStatus(8, "Write");
+  ReportStatus(kStatusTrace, "Write");
   SendAll(text);
 }
 
 void TSockClient::Write(const std::string& text) {
-  ReportStatus(8, "Write");
+  ReportStatus(kStatusTrace, "Write");
   // Up to the first zero character, at most kWriteLimit characters.
   const size_t zero = text.find('\0');
   std::string staged = text.substr(0, std::min(zero, kWriteLimit));
@@ -782,7 +797,7 @@ void TSockClient::Write(const std::string& text) {
 }
 
 void TSockClient::Writeln(const std::string& text) {
-  ReportStatus(8, "Writeln");
+  ReportStatus(kStatusTrace, "Writeln");
   Write(text + "\r\n");
 }
 
@@ -791,12 +806,12 @@ std::string TSockClient::ReadLn() {
 }
 
 std::string TSockClient::ReadLnBounded(size_t maxLength, const std::string& tooLongText) {
-  ReportStatus(8, "ReadLn");
+  ReportStatus(kStatusTrace, "ReadLn");
   size_t lineFeed = std::string::npos;
   // After the peer closed no line feed can come: the rest is the last line.
   waitUntil([&] {
     lineFeed = findLineFeed();
-    return lineFeed != std::string::npos || m_canceled || !m_connected ||
+    return lineFeed != std::string::npos || m_canceled || !Connected() ||
            receivedSize() > maxLength;
   });
   if (m_canceled) throw EAbortError("Socket readln aborted");
@@ -809,12 +824,12 @@ std::string TSockClient::ReadLnBounded(size_t maxLength, const std::string& tooL
 }
 
 std::string TSockClient::Transaction(const std::string& command) {
-  ReportStatus(8, "Transaction");
+  ReportStatus(kStatusTrace, "Transaction");
   m_replyNumber = 0;
   Writeln(command);
   m_lastReply = ReadLn();
   if (!m_lastReply.empty()) {
-    ReportStatus(1, m_lastReply);
+    ReportStatus(kStatusReply, m_lastReply);
     size_t digits = 0;
     while (digits < m_lastReply.size() && digits < 10 &&
            std::isdigit(static_cast<unsigned char>(m_lastReply[digits]))) {
@@ -844,13 +859,13 @@ void TSockClient::CaptureString(std::string& text, int size) {
       client.m_captureTarget = nullptr;
     }
   } reset{*this};
-  ReportStatus(8, "Capture String");
+  ReportStatus(kStatusTrace, "Capture String");
   m_bytesRecvd = 0;
   m_captureBoundHit = false;
   // A known length saves regrowing a large body; a hostile length only
   // reserves address space, and no more than kReserveLimit (or the bound).
   const int64_t expected = size >= 0 ? size : m_bytesTotal;
-  if (expected > 0 && m_connected) {
+  if (expected > 0 && Connected()) {
     size_t reserve = std::min<size_t>(static_cast<size_t>(expected), kReserveLimit);
     if (m_captureBound > 0) reserve = std::min(reserve, m_captureBound);
     text.reserve(reserve + static_cast<size_t>(kChunk));
@@ -858,7 +873,7 @@ void TSockClient::CaptureString(std::string& text, int size) {
   }
   if (!m_recvFile) m_captureTarget = &text;
   while (!m_canceled &&
-         ((size == -1 && (m_connected || receivedSize() > 0)) ||
+         ((size == -1 && (Connected() || receivedSize() > 0)) ||
           (size >= 0 && text.size() < static_cast<size_t>(size)))) {
     if (m_captureBound > 0 && text.size() > m_captureBound) {
       m_captureBoundHit = true;
@@ -866,7 +881,7 @@ void TSockClient::CaptureString(std::string& text, int size) {
     }
     if (receivedSize() > 0) {
       takeReceived(receivedSize(), &text);
-    } else if (!m_connected) {
+    } else if (!Connected()) {
       break;  // the peer closed early: no more bytes will come
     } else {
       waitPass();
@@ -881,13 +896,12 @@ void TSockClient::CaptureString(std::string& text, int size) {
 }
 
 void TSockClient::CaptureFile(const std::string& fileName) {
-  ReportStatus(8, "CaptureFile");
+  ReportStatus(kStatusTrace, "CaptureFile");
   std::FILE* file = std::fopen(fileName.c_str(), "wb");
   if (!file) throw inOutError(errno);
   m_recvFile = file;
   m_recvFileError = 0;
   m_capturing = true;
-  m_fileMode = true;
   m_bytesRecvd = 0;
   auto restore = [this] {
     std::FILE* f = m_recvFile;
@@ -895,7 +909,6 @@ void TSockClient::CaptureFile(const std::string& fileName) {
     const bool closed = std::fclose(f) == 0;
     if (!closed && m_recvFileError == 0) m_recvFileError = errno ? errno : EIO;
     m_capturing = false;
-    m_fileMode = false;
   };
   try {
     const size_t queued = receivedSize();
@@ -905,7 +918,7 @@ void TSockClient::CaptureFile(const std::string& fileName) {
     }
     m_bytesRecvd = static_cast<uint32_t>(queued);
     waitUntil([this] {
-      return !m_connected || m_canceled || m_recvFileError != 0 ||
+      return !Connected() || m_canceled || m_recvFileError != 0 ||
              (m_captureFileEnd >= 0 && m_bytesRecvd >= m_captureFileEnd);
     });
   } catch (...) {
@@ -925,7 +938,7 @@ void TSockClient::CaptureFile(const std::string& fileName) {
 }
 
 void TSockClient::SendFile(const std::string& fileName) {
-  ReportStatus(8, "SendFile");
+  ReportStatus(kStatusTrace, "SendFile");
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw inOutError(errno);
   struct stat st {};
@@ -936,7 +949,6 @@ void TSockClient::SendFile(const std::string& fileName) {
   }
   m_sendFile = fd;
   m_capturing = true;
-  m_fileMode = true;
   m_sendDone = false;
   m_bytesSent = 0;
   m_bytesTotal = static_cast<int32_t>(st.st_size);
@@ -944,12 +956,11 @@ void TSockClient::SendFile(const std::string& fileName) {
     ::close(m_sendFile);
     m_sendFile = -1;
     m_capturing = false;
-    m_fileMode = false;
   };
   try {
     postMessage(kMsgWrite);
     updateWriteNotifier();
-    waitUntil([this] { return m_sendDone || m_canceled || m_bytesTotal <= 0 || !m_connected; });
+    waitUntil([this] { return m_sendDone || m_canceled || m_bytesTotal <= 0 || !Connected(); });
   } catch (...) {
     restore();
     throw;

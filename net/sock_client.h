@@ -42,6 +42,15 @@ class TSockClient {
   enum SocketEvent { kEventRead = 1, kEventWrite = 2, kEventOob = 4, kEventAccept = 8,
                      kEventConnect = 16, kEventClose = 32 };
   enum Message { kMsgSocket = 1125, kMsgLookup = 1126, kMsgWrite = 1127, kMsgRead = 1128 };
+  // Levels of the status texts: ReportLevel n reports those of level n and
+  // below.
+  enum StatusLevel {
+    kStatusReply = 1,        // the reply line of a transaction
+    kStatusOutcome = 2,      // how an exchange ended ("Transaction Completed")
+    kStatusStep = 4,         // sending, accepting, closing the socket
+    kStatusTrace = 8,        // every operation, timer and lookup step
+    kStatusErrorCheck = 16,  // each check of the error manager
+  };
 
   // Bytes moved per send or receive call.
   static constexpr int kChunk = 16383;
@@ -99,7 +108,7 @@ class TSockClient {
   std::string ErrorMessage(int number);
 
   // State.
-  bool Connected() const { return m_connected; }
+  bool Connected() const { return m_link == LinkState::Connected; }
   bool Canceled() const { return m_canceled; }
   bool TimedOut() const { return m_timedOut; }
   uint32_t BytesSent() const { return m_bytesSent; }
@@ -134,7 +143,7 @@ class TSockClient {
   // class calls it from its own destructor, while its Abort still runs;
   // later calls do nothing.
   void beginDestruction();
-  void ReportStatus(int level, const std::string& text);
+  void ReportStatus(StatusLevel level, const std::string& text);
   // ReadLn with a bound: a line longer than maxLength raises ESockError
   // tooLongText; keeps a hostile peer from growing the queue without end.
   std::string ReadLnBounded(size_t maxLength, const std::string& tooLongText);
@@ -163,11 +172,28 @@ class TSockClient {
   void onWritable();
   void ReadToStream();
   void WriteFromStream();
+  void noteSendFailure(int error);
+  void takeSent(size_t n);
   void closeNotification();
   void postMessage(int message);
 
+  // How a host lookup ended; the address is set when it was resolved.
+  enum class Resolution { Resolved, Failed, TimedOut, Canceled };
+  struct ResolvedHost {
+    Resolution outcome = Resolution::Failed;
+    uint32_t address = 0;
+  };
+  // The connection's lifetime, in order; no event fires while Closing.
+  enum class Lifecycle { Live, Ending, Closing };
+  enum class LinkState { Closed, Connecting, Connected };
+
   void InitWinsock();
-  uint32_t ResolveHost();
+  ResolvedHost ResolveHost();
+  // The address to connect to: resolved, with one more lookup when
+  // OnInvalidHost handles a failed one.
+  uint32_t connectAddress();
+  uint32_t lookedUpAddress();
+  void startConnecting();
   void TimerOn();
   void TimerOff();
   void TimerFired();
@@ -235,19 +261,16 @@ class TSockClient {
   size_t m_prefaultedTo = 0;
   std::vector<char> m_chunk;
 
-  bool m_connected = false;
-  bool m_connecting = false;
+  LinkState m_link = LinkState::Closed;
+  Lifecycle m_lifecycle = Lifecycle::Live;
   bool m_canceled = false;
   bool m_timedOut = false;
   bool m_lastEventOk = true;
   bool m_lookupDone = false;
   bool m_sendDone = true;
   bool m_capturing = false;
-  bool m_fileMode = false;
-  bool m_destroying = false;
   bool m_handlerBusy = false;
   bool m_notificationsStopped = false;
-  bool m_destructionBegun = false;
   size_t m_captureBound = 0;
   bool m_captureBoundHit = false;
   int64_t m_captureFileEnd = -1;
