@@ -253,29 +253,7 @@ void TSockClient::dispatch(int message, int event, int errorWord) {
     if (message == kMsgSocket || message == kMsgLookup) m_lastEventOk = errorWord == 0;
     switch (message) {
       case kMsgSocket:
-        switch (event) {
-          case kEventRead:
-            ReadToStream();
-            break;
-          case kEventWrite:
-            WriteFromStream();
-            break;
-          case kEventAccept:
-            m_link = LinkState::Connected;
-            fire(OnAccept);
-            break;
-          case kEventConnect:
-            if (m_lastEventOk) {
-              m_link = LinkState::Connected;
-              fire(OnConnect);
-            }
-            break;
-          case kEventClose:
-            closeNotification();
-            break;
-          default:
-            break;  // out-of-band data is not used
-        }
+        socketEvent(event);
         break;
       case kMsgLookup:
         m_lookupDone = true;
@@ -297,6 +275,32 @@ void TSockClient::dispatch(int message, int event, int errorWord) {
   } catch (...) {
     // Other failures inside notification handling, handlers included, are
     // dropped: the waiting operation sees the state and reports.
+  }
+}
+
+void TSockClient::socketEvent(int event) {
+  switch (event) {
+    case kEventRead:
+      ReadToStream();
+      break;
+    case kEventWrite:
+      WriteFromStream();
+      break;
+    case kEventAccept:
+      m_link = LinkState::Connected;
+      fire(OnAccept);
+      break;
+    case kEventConnect:
+      if (m_lastEventOk) {
+        m_link = LinkState::Connected;
+        fire(OnConnect);
+      }
+      break;
+    case kEventClose:
+      closeNotification();
+      break;
+    default:
+      break;  // out-of-band data is not used
   }
 }
 

@@ -168,6 +168,7 @@ class TSockClient {
 
   // Message handling on the GUI thread.
   void dispatch(int message, int event, int errorWord);
+  void socketEvent(int event);
   void onReadable();
   void onWritable();
   void ReadToStream();
