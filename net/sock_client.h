@@ -184,7 +184,8 @@ class TSockClient {
     Resolution outcome = Resolution::Failed;
     uint32_t address = 0;
   };
-  // The connection's lifetime, in order; no event fires while Closing.
+  // The component's life, in order: Ending once beginDestruction ran,
+  // Closing while the destructor closes the socket (no event fires then).
   enum class Lifecycle { Live, Ending, Closing };
   enum class LinkState { Closed, Connecting, Connected };
 
