@@ -80,6 +80,27 @@ QSpinBox* spinBox(const char* name, int maximum, const QString& hint, QWidget* p
   return box;
 }
 
+// A panel holding a spin box after its caption, which is its hint too.
+struct SpinRow {
+  QWidget* panel;
+  QLabel* label;
+  QSpinBox* box;
+};
+
+SpinRow spinRow(const char* panelName, const char* boxName, const QString& caption, int maximum, QWidget* parent) {
+  SpinRow row{};
+  row.panel = new QWidget(parent);
+  row.panel->setObjectName(QString::fromLatin1(panelName));
+  auto* layout = new QHBoxLayout(row.panel);
+  layout->setContentsMargins(0, 0, 0, 0);
+  row.label = new QLabel(caption, row.panel);
+  row.box = spinBox(boxName, maximum, caption, row.panel);
+  row.label->setBuddy(row.box);
+  layout->addWidget(row.label);
+  layout->addWidget(row.box, 1);
+  return row;
+}
+
 // A hand-edited project may hold a number outside a box's designed range,
 // and that number is what a save writes back; the box's range widens just
 // enough to show it as it stands, rather than showing a clamped value.
@@ -249,25 +270,15 @@ QGroupBox* TMainWindow::buildEffectsGroup(QWidget* page) {
   for (const EffectEntry& row : kEffects) cEffects->addItem(QString::fromLatin1(row.displayName));
   effectsLayout->addWidget(cEffects, 1, 0, 1, 3);
 
-  framesPanel = new QWidget(effects);
-  framesPanel->setObjectName(QStringLiteral("framesPanel"));
-  auto* framesRow = new QHBoxLayout(framesPanel);
-  framesRow->setContentsMargins(0, 0, 0, 0);
-  auto* framesLabel = new QLabel(QStringLiteral("Number of Frames"), framesPanel);
-  eFrames = spinBox("eFrames", 10000, QStringLiteral("Number of Frames"), framesPanel);
-  framesLabel->setBuddy(eFrames);
-  framesRow->addWidget(framesLabel);
-  framesRow->addWidget(eFrames, 1);
+  const SpinRow frames = spinRow("framesPanel", "eFrames", QStringLiteral("Number of Frames"), 10000, effects);
+  framesPanel = frames.panel;
+  eFrames = frames.box;
+  QLabel* framesLabel = frames.label;
 
-  speedPanel = new QWidget(effects);
-  speedPanel->setObjectName(QStringLiteral("speedPanel"));
-  auto* speedRow = new QHBoxLayout(speedPanel);
-  speedRow->setContentsMargins(0, 0, 0, 0);
-  auto* speedLabel = new QLabel(QStringLiteral("Effect Speed"), speedPanel);
-  eIncrement = spinBox("eIncrement", 100, QStringLiteral("Effect Speed"), speedPanel);
-  speedLabel->setBuddy(eIncrement);
-  speedRow->addWidget(speedLabel);
-  speedRow->addWidget(eIncrement, 1);
+  const SpinRow speed = spinRow("speedPanel", "eIncrement", QStringLiteral("Effect Speed"), 100, effects);
+  speedPanel = speed.panel;
+  eIncrement = speed.box;
+  QLabel* speedLabel = speed.label;
   // One of the two stands in the same place, following the effect, and
   // they line up: one label width, one height, and the hidden one keeps its
   // room so that the group's width does not change with the effect.

@@ -192,7 +192,8 @@ class TMainWindow : public QMainWindow,
  private:
   void buildControls();
   // The parts of the window, in the order they are made: each makes its
-  // controls and returns the widget that holds them.
+  // controls and returns the widget its caller places (the never-shown
+  // ones are placed nowhere and return nothing).
   QWidget* buildSettingsPage();
   QGroupBox* buildEffectsGroup(QWidget* page);
   void buildDimensionsGroup(QWidget* page);
