@@ -9,6 +9,8 @@ GLX_PACKAGES+=" nodejs"
 GLX_PACKAGES+=" desktop-file-utils appstream lintian dpkg-dev fakeroot file"
 # The install tests read the manual page and build the project file type.
 GLX_PACKAGES+=" man-db shared-mime-info"
+# The locale sources, from which a test builds a Turkish locale.
+GLX_PACKAGES+=" locales"
 
 glx_install_deps() {
   local missing=()
