@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <iostream>
 #include <memory>
-#include <new>
 
+#include "app/command_run.h"
 #include "app/player_applet.h"
 #include "app/web_engine_module.h"
 #include "document/project_file.h"
@@ -72,7 +72,7 @@ void exportAnimationFromWindow(const AppletDocument& document, const std::string
 
 int exportProjectAnimation(const std::string& projectPath, const std::string& target,
                            const std::string& playerScript, std::ostream& out, std::ostream& err) {
-  try {
+  return runCommandBody(out, err, [&] {
     if (!animationFormatOf(target)) throw Error(kAnimationTypeMessage);
     const AppletDocument document = readProjectDocument(projectPath);
     const AppletBuild build = buildAppletQuietly(document);
@@ -81,14 +81,7 @@ int exportProjectAnimation(const std::string& projectPath, const std::string& ta
     exportAnimation(*source, target);
     out << "Exported " << source->cycleLength() << " frames of " << applet.width << " x " << applet.height
         << " to \"" << target << "\".\n";
-    out.flush();
-    return 0;
-  } catch (const std::bad_alloc&) {
-    err << "Out of memory\n";
-  } catch (const std::exception& e) {
-    err << e.what() << '\n';
-  }
-  return 1;
+  });
 }
 
 std::optional<int> exportAnimationCommand(int argc, char** argv) {

@@ -1,8 +1,8 @@
 #include "app/print_html.h"
 
 #include <iostream>
-#include <new>
 
+#include "app/command_run.h"
 #include "app/player_setting.h"
 #include "document/html_builder.h"
 #include "document/project_file.h"
@@ -11,7 +11,7 @@
 namespace glx {
 
 int printProjectHtml(const std::string& projectPath, std::ostream& out, std::ostream& err, bool playInBrowsers) {
-  try {
+  return runCommandBody(out, err, [&] {
     AppletDocument document = readProjectDocument(projectPath);
     StreamDialogs dialogs(err);
     NullHtmlView view;
@@ -19,14 +19,7 @@ int printProjectHtml(const std::string& projectPath, std::ostream& out, std::ost
     builder.setPlayerSource([playInBrowsers] { return playInBrowsers; });
     const std::vector<std::string> lines = builder.makeHTML();
     for (const std::string& line : lines) out << line << "\r\n";
-    out.flush();
-    return 0;
-  } catch (const std::bad_alloc&) {
-    err << "Out of memory\n";
-  } catch (const std::exception& e) {
-    err << e.what() << '\n';
-  }
-  return 1;
+  });
 }
 
 std::optional<int> printHtmlCommand(int argc, char** argv) {

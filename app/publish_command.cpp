@@ -2,10 +2,10 @@
 
 #include <QCoreApplication>
 #include <iostream>
-#include <new>
 #include <set>
 #include <vector>
 
+#include "app/command_run.h"
 #include "app/player_setting.h"
 #include "app/print_html.h"
 #include "document/html_builder.h"
@@ -90,19 +90,16 @@ std::vector<SiteFile> siteFiles(const PublishRequest& request, std::ostream& err
 }  // namespace
 
 int publishProject(const PublishRequest& request, std::ostream& out, std::ostream& err) {
-  try {
-    const std::vector<SiteFile> files = siteFiles(request, err);
-    for (const std::string& path : writeSiteFolder(request.folder, files, request.force)) out << path << '\n';
-    out.flush();
-    return 0;
-  } catch (const EPublishConflict& e) {
-    err << e.what() << '\n' << "Nothing was written. Give " << kForceOption << " to replace what differs.\n";
-  } catch (const std::bad_alloc&) {
-    err << "Out of memory\n";
-  } catch (const std::exception& e) {
-    err << e.what() << '\n';
-  }
-  return 1;
+  return runCommandBody(
+      out, err,
+      [&] {
+        const std::vector<SiteFile> files = siteFiles(request, err);
+        for (const std::string& path : writeSiteFolder(request.folder, files, request.force)) out << path << '\n';
+      },
+      [](const std::exception& e) {
+        if (!dynamic_cast<const EPublishConflict*>(&e)) return std::string();
+        return std::string("Nothing was written. Give ") + kForceOption + " to replace what differs.";
+      });
 }
 
 std::optional<int> publishCommand(int argc, char** argv) {

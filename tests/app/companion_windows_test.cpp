@@ -24,10 +24,6 @@
 namespace glx::test {
 namespace {
 
-QAction* menuAction(TMainWindow& window, const char* name) {
-  return window.findChild<QAction*>(QString::fromLatin1(name));
-}
-
 TEST_F(MainWindowTest, CompanionWindowsStartHidden) {
   startWithCompanions();
   ASSERT_NE(companions.browser, nullptr);

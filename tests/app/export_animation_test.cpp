@@ -1,7 +1,6 @@
 #include "app/export_animation.h"
 
 #include <QAction>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QTimer>
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include "tests/app/main_window_fixture.h"
 #include "tests/app/web_test_support.h"
 #include "tests/publish/animation_decode.h"
+#include "tests/support/process_run.h"
 
 namespace glx::test {
 namespace {
@@ -118,24 +118,13 @@ TEST_F(ExportTest, TheWindowCommandShowsTheBuildsMessagesAndRefusesOtherTypes) {
 }
 
 // The command line, as a process of its own with no display.
-struct ProcessRun {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
-ProcessRun runExport(const QStringList& arguments, const std::string& configHome) {
-  QProcess process;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.remove(QStringLiteral("DISPLAY"));
-  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-  env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+ProcessResult runExport(const QStringList& arguments, const std::string& configHome) {
+  QProcessEnvironment env = withoutDisplay(QProcessEnvironment::systemEnvironment());
   env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(configHome));
-  process.setProcessEnvironment(env);
-  process.start(QStringLiteral(GLX_EXECUTABLE), QStringList{QString::fromLatin1(kExportAnimationOption)} + arguments);
-  process.waitForFinished(120000);
-  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-          process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+  ProcessOptions options;
+  options.environment = env;
+  options.finishMs = 120000;
+  return runProcess(GLX_EXECUTABLE, QStringList{QString::fromLatin1(kExportAnimationOption)} + arguments, options);
 }
 
 TEST_F(ExportTest, TheCommandLineNeedsNoDisplayAndChangesNoSettings) {
@@ -144,7 +133,7 @@ TEST_F(ExportTest, TheCommandLineNeedsNoDisplayAndChangesNoSettings) {
   const bool hadUsageLog = fileExists(usageLog);
   const std::string usageBefore = hadUsageLog ? readFileBytes(usageLog) : std::string();
 
-  const ProcessRun written = runExport({QString::fromStdString(project), QString::fromStdString(out / "shipped.gif")},
+  const ProcessResult written = runExport({QString::fromStdString(project), QString::fromStdString(out / "shipped.gif")},
                                 home.path());
   EXPECT_EQ(written.exitCode, 0) << written.err;
   const DecodedAnimation animation = decodeFile(out / "shipped.gif");
@@ -163,7 +152,7 @@ TEST_F(ExportTest, TheCommandLineNeedsNoDisplayAndChangesNoSettings) {
       {{QString::fromStdString(project)}, std::string(kExportUsage) + "\n"},
   };
   for (const auto& f : failures) {
-    const ProcessRun run = runExport(f.arguments, home.path());
+    const ProcessResult run = runExport(f.arguments, home.path());
     EXPECT_EQ(run.exitCode, 1) << f.error;
     EXPECT_NE(run.err.find(f.error), std::string::npos) << run.err;
   }

@@ -5,21 +5,22 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QThread>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 
 #include "platform/file_ops.h"
+#include "tests/support/process_run.h"
+#include "tests/support/spin_until.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
 namespace {
 
+using test::ProcessResult;
 using test::TempDir;
 
 const std::string kBuildDir = GLX_BUILD_DIR;
@@ -27,38 +28,9 @@ const std::string kCMake = GLX_CMAKE_COMMAND;
 const std::string kFixtures = GLX_PRINT_FIXTURES;
 const std::string kBuiltExecutable = GLX_EXECUTABLE;
 
-struct ProcessResult {
-  int exitCode = -1;
-  std::string out, err;
-};
-
 ProcessResult run(const std::string& program, const QStringList& arguments, const QProcessEnvironment& env,
                   const std::string& workingFolder = {}) {
-  QProcess process;
-  process.setProcessEnvironment(env);
-  if (!workingFolder.empty()) process.setWorkingDirectory(QString::fromStdString(workingFolder));
-  process.start(QString::fromStdString(program), arguments);
-  ProcessResult r;
-  if (!process.waitForStarted(30000)) {
-    r.err = "could not start " + program;
-    return r;
-  }
-  EXPECT_TRUE(process.waitForFinished(110000)) << program << " did not end";
-  r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  r.out = process.readAllStandardOutput().toStdString();
-  r.err = process.readAllStandardError().toStdString();
-  return r;
-}
-
-// A guard against a hang, not a timing assertion.
-bool waitFor(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > 60000) return false;
-    QThread::msleep(50);
-  }
-  return true;
+  return test::runProcess(program, arguments, {env, workingFolder, 110000});
 }
 
 // One installation for all the tests of this file: DESTDIR/usr.
@@ -203,8 +175,7 @@ TEST_F(InstalledProgram, PrintHtmlGivesWhatTheBuildTreeGives) {
   TempDir work, home;
   for (const auto& entry : std::filesystem::directory_iterator(kFixtures))
     std::filesystem::copy_file(entry.path(), work.path() + entry.path().filename().string());
-  QProcessEnvironment env = homeEnvironment(home.path(), home.path() + "data");
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  const QProcessEnvironment env = test::withoutDisplay(homeEnvironment(home.path(), home.path() + "data"));
   const ProcessResult installed = run(usr("bin/glimmerax"), {"--print-html", "sun.glx"}, env, work.path());
   const ProcessResult built = run(kBuiltExecutable, {"--print-html", "sun.glx"}, env, work.path());
   EXPECT_EQ(installed.exitCode, 0) << installed.err;
@@ -222,8 +193,7 @@ TEST_F(InstalledProgram, PublishTakesClassFileAndPlayerFromTheInstalledDataFolde
   work.write("two.glx", project);
   std::filesystem::copy_file(kFixtures + "sun.gif", work / "sun.gif");
   std::filesystem::copy_file(kFixtures + "sun.gif", work / "sun2.gif");
-  QProcessEnvironment env = homeEnvironment(home.path(), home.path() + "data");
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  const QProcessEnvironment env = test::withoutDisplay(homeEnvironment(home.path(), home.path() + "data"));
   const ProcessResult r = run(usr("bin/glimmerax"), {"--publish", "two.glx", "site"}, env, work.path());
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(work.read("site/pageflip.class"), readFileBytes(usr("share/glimmerax/pageflip.class")));
@@ -253,7 +223,7 @@ TEST_F(InstalledProgram, RunsFromTheInstallationWithItsWorkingFoldersInTheXdgDat
     ASSERT_TRUE(program.waitForStarted(30000)) << c.name;
     // Opening the project copies its effect's class file from the installed
     // data folder and its image into both working folders.
-    const bool arrived = waitFor([&] {
+    const bool arrived = test::spinUntil([&] {
       return fileExists(folder + "Required Files/pageflip.class") && fileExists(folder + "Required Files/sun.gif") &&
              fileExists(folder + "Applet Temp/sun.gif");
     });

@@ -22,14 +22,6 @@
 namespace glx::test {
 namespace {
 
-std::string jpegFile(TempDir& dir, const std::string& name, int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(Qt::darkCyan);
-  const std::string path = dir / name;
-  EXPECT_TRUE(image.save(QString::fromStdString(path), "JPG")) << path;
-  return path;
-}
-
 // The lines of a file ended by CR LF; a lone CR or LF fails the test.
 std::vector<std::string> crlfLines(const std::string& text) {
   std::vector<std::string> lines;

@@ -28,22 +28,6 @@
 namespace glx::test {
 namespace {
 
-std::string jpeg(TempDir& dir, const std::string& name, int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(Qt::darkCyan);
-  const std::string path = dir / name;
-  EXPECT_TRUE(image.save(QString::fromStdString(path), "JPG")) << path;
-  return path;
-}
-
-std::vector<std::string> boxLines(const QPlainTextEdit* box) {
-  std::vector<std::string> lines;
-  const QString text = box->toPlainText();
-  if (text.isEmpty()) return lines;
-  for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
-  return lines;
-}
-
 // As the box shows them by default, for today's browsers.
 std::vector<std::string> sunLines(const std::string& link) {
   return {"<APPLET CODE=\"fade.class\" WIDTH=120 HEIGHT=80>",
@@ -58,7 +42,7 @@ std::vector<std::string> sunLines(const std::string& link) {
 
 TEST_F(MainWindowTest, HtmlBoxRebuiltOnPageSwitchAndOnClickWhileModified) {
   start();
-  addImages({jpeg(pictures, "sun.jpg", 120, 80)});
+  addImages({jpegFile(pictures, "sun.jpg", 120, 80)});
   EXPECT_TRUE(boxLines(window->htmlBox).empty());
   window->Tabs->setCurrentWidget(window->HTMLTab);
   EXPECT_EQ(boxLines(window->htmlBox), sunLines(" "));
@@ -87,7 +71,7 @@ TEST_F(MainWindowTest, HtmlBoxRebuiltOnPageSwitchAndOnClickWhileModified) {
 
 TEST_F(MainWindowTest, CopyPutsTheHtmlLinesOnTheClipboard) {
   start();
-  addImages({jpeg(pictures, "sun.jpg", 120, 80)});
+  addImages({jpegFile(pictures, "sun.jpg", 120, 80)});
   window->bCopyHTML->click();
   std::string expected;
   for (const auto& line : sunLines(" ")) expected += line + "\n";
@@ -127,7 +111,7 @@ std::string projectText(const std::string& imagePath) {
 }
 
 TEST_F(MainWindowTest, StartWithAProjectPathSplitAtABlank) {
-  const std::string image = jpeg(pictures, "sun.jpg", 120, 80);
+  const std::string image = jpegFile(pictures, "sun.jpg", 120, 80);
   const std::string project = pictures.write("My Projects/sky applet.glx", projectText(image));
   const std::string folder = pictures / "My";
   start({folder, "Projects/sky", "applet.glx"});
@@ -267,7 +251,7 @@ TEST_F(MainWindowTest, TestInBrowserRefusesWithoutImages) {
 TEST_F(MainWindowTest, TestInBrowserOpensThePageAndCountsTheRun) {
   start();
   window->cEffects->setCurrentIndex(1);  // "Hue Rotator": one image is enough
-  addImages({jpeg(pictures, "sun.jpg", 120, 80)});
+  addImages({jpegFile(pictures, "sun.jpg", 120, 80)});
   window->bTest->click();
   EXPECT_TRUE(errors.errors.empty()) << errors.errors.front();
   ASSERT_EQ(shell.opened.size(), 1u);

@@ -1,5 +1,7 @@
 #include "tests/app/main_window_fixture.h"
 
+#include <QAction>
+#include <QImage>
 #include <QPushButton>
 #include <cstdlib>
 
@@ -56,6 +58,28 @@ void MainWindowTest::addImages(const std::vector<std::string>& paths) {
 
 std::string MainWindowTest::picture(const std::string& name, const std::string& bytes) {
   return pictures.write(name, bytes);
+}
+
+QAction* menuAction(TMainWindow& window, const char* name) {
+  auto* action = window.findChild<QAction*>(QString::fromLatin1(name));
+  EXPECT_NE(action, nullptr) << name;
+  return action;
+}
+
+std::string jpegFile(TempDir& dir, const std::string& name, int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::darkCyan);
+  const std::string path = dir / name;
+  EXPECT_TRUE(image.save(QString::fromStdString(path), "JPG")) << path;
+  return path;
+}
+
+std::vector<std::string> boxLines(const QPlainTextEdit* box) {
+  std::vector<std::string> lines;
+  const QString text = box->toPlainText();
+  if (text.isEmpty()) return lines;
+  for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
+  return lines;
 }
 
 }  // namespace glx::test

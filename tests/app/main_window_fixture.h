@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,5 +53,15 @@ class MainWindowTest : public ::testing::Test {
   std::string m_oldConfigHome;
   bool m_hadConfigHome = false;
 };
+
+// The window's menu item of that object name; a missing one fails the test.
+QAction* menuAction(TMainWindow& window, const char* name);
+
+// A JPEG of width x height in dir, for tests that need the real size of
+// the first image.
+std::string jpegFile(TempDir& dir, const std::string& name, int width, int height);
+
+// The lines a text box shows.
+std::vector<std::string> boxLines(const QPlainTextEdit* box);
 
 }  // namespace glx::test

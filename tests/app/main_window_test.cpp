@@ -27,12 +27,6 @@
 namespace glx::test {
 namespace {
 
-QAction* menuAction(TMainWindow& window, const char* name) {
-  auto* action = window.findChild<QAction*>(QString::fromLatin1(name));
-  EXPECT_NE(action, nullptr) << name;
-  return action;
-}
-
 std::vector<std::string> listItems(const ImageListView* list) {
   std::vector<std::string> items;
   for (int i = 0; i < list->count(); ++i) items.push_back(list->item(i)->text().toStdString());

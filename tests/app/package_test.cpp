@@ -2,42 +2,25 @@
 // read back with dpkg-deb and checked with lintian.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStringList>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 
+#include "tests/support/process_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
 namespace {
 
+using test::ProcessResult;
 using test::TempDir;
 
 const std::string kBuildDir = GLX_BUILD_DIR;
 const std::string kCPack = GLX_CPACK_COMMAND;
 
-struct ProcessResult {
-  int exitCode = -1;
-  std::string out, err;
-};
-
 ProcessResult run(const std::string& program, const QStringList& arguments, const std::string& workingFolder = {}) {
-  QProcess process;
-  if (!workingFolder.empty()) process.setWorkingDirectory(QString::fromStdString(workingFolder));
-  process.start(QString::fromStdString(program), arguments);
-  ProcessResult r;
-  if (!process.waitForStarted(30000)) {
-    r.err = "could not start " + program;
-    return r;
-  }
-  EXPECT_TRUE(process.waitForFinished(280000)) << program << " did not end";
-  r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  r.out = process.readAllStandardOutput().toStdString();
-  r.err = process.readAllStandardError().toStdString();
-  return r;
+  return test::runProcess(program, arguments, {std::nullopt, workingFolder, 280000});
 }
 
 class DebianPackage : public ::testing::Test {

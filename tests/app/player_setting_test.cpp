@@ -25,14 +25,6 @@ namespace {
 
 const std::string kPlayer = "// the program's player\n";
 
-std::vector<std::string> boxLines(const QPlainTextEdit* box) {
-  std::vector<std::string> lines;
-  const QString text = box->toPlainText();
-  if (text.isEmpty()) return lines;
-  for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
-  return lines;
-}
-
 class PlayerSettingTest : public MainWindowTest {
  protected:
   PlayerSettingTest() { fx.dir.write(kPlayerFile, kPlayer); }

@@ -3,24 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <filesystem>
 #include <set>
 
-#include "publish/image_probe.h"
+#include "tests/app/command_test_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
 namespace {
 
+using test::ProcessResult;
+
 const std::string kFixtures = GLX_PRINT_FIXTURES;
 const std::string kExecutable = GLX_EXECUTABLE;
-
-struct ProcessResult {
-  int exitCode = -1;
-  std::string out, err;
-};
 
 // Everything below a folder, so that a run can be shown to change nothing.
 std::set<std::string> listing(const std::string& folder) {
@@ -39,34 +34,11 @@ class PrintHtmlTest : public ::testing::Test {
       std::filesystem::copy_file(entry.path(), work.path() + entry.path().filename().string());
   }
 
-  // The setting "Play in today's browsers" as the program stores it.
-  void storeSetting(bool on) {
-    home.write(".config/glimmerax/HKLM.reg",
-               std::string("REGEDIT4\r\n\r\n"
-                           "[HKEY_LOCAL_MACHINE\\Software\\Tallowbrook Software\\Glimmerax\\1.0\\MainWindow]\r\n"
-                           "\"Play in today's browsers\"=\"") +
-                   (on ? "True" : "False") + "\"\r\n");
-  }
+  void storeSetting(bool on) { test::storePlayInBrowsers(home, on); }
 
   ProcessResult run(const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // No display of any kind: the command must not need one.
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-    env.insert("HOME", QString::fromStdString(home.path()));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path() + ".config"));
-    env.insert("XDG_DATA_HOME", QString::fromStdString(home.path() + ".local/share"));
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(QString::fromStdString(work.path()));
-    QStringList all{"--print-html"};
-    all += arguments;
-    process.start(QString::fromStdString(kExecutable), all);
-    EXPECT_TRUE(process.waitForFinished(60000)) << "the command did not end";
-    ProcessResult r;
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput().toStdString();
-    r.err = process.readAllStandardError().toStdString();
-    return r;
+    return test::runProcess(kExecutable, QStringList{"--print-html"} + arguments,
+                            {test::commandEnvironment(home), work.path()});
   }
 
   test::TempDir work;
@@ -124,13 +96,7 @@ TEST_F(PrintHtmlTest, ForTodaysBrowsersByDefault) {
 }
 
 TEST_F(PrintHtmlTest, MessagesAndFailures) {
-  std::string decoderMessage;
-  try {
-    std::optional<ImageSize> probe;
-    LoadImage(probe, "", "broken.gif", kFixtures + "broken.gif");
-  } catch (const Error& e) {
-    decoderMessage = e.what();
-  }
+  const std::string decoderMessage = test::decoderMessage(kFixtures + "broken.gif");
   ASSERT_FALSE(decoderMessage.empty());
   std::filesystem::copy_file(work / "sun.glx", work / "my project.glx");
   storeSetting(false);

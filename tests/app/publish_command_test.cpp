@@ -2,15 +2,13 @@
 // the program in a temporary folder with data files of the test's own.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <set>
 
-#include "publish/image_probe.h"
+#include "tests/app/command_test_support.h"
 #include "tests/publish/image_fixtures.h"
 #include "tests/support/temp_dir.h"
 
@@ -18,17 +16,13 @@ namespace glx {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ProcessResult;
 
 const std::string kFixtures = GLX_PRINT_FIXTURES;
 const std::string kExecutable = GLX_EXECUTABLE;
 const std::string kPlayer = "// the player of this test\n";
 const char* const kClassFiles[] = {"warp.class", "fade.class", "huecycle.class",
                                    "colorwarp.class", "pageflip.class", "underwater.class"};
-
-struct ProcessResult {
-  int exitCode = -1;
-  std::string out, err;
-};
 
 // Every path below a folder with the bytes of each file, so that a run can
 // be shown to change nothing.
@@ -81,31 +75,10 @@ class PublishTest : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
-  void storeSetting(bool on) {
-    home.write(".config/glimmerax/HKLM.reg",
-               std::string("REGEDIT4\r\n\r\n"
-                           "[HKEY_LOCAL_MACHINE\\Software\\Tallowbrook Software\\Glimmerax\\1.0\\MainWindow]\r\n"
-                           "\"Play in today's browsers\"=\"") +
-                   (on ? "True" : "False") + "\"\r\n");
-  }
+  void storeSetting(bool on) { test::storePlayInBrowsers(home, on); }
 
   ProcessResult run(const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // No display of any kind: the command must not need one.
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-    env.insert("HOME", QString::fromStdString(home.path()));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.path() + ".config"));
-    env.insert("XDG_DATA_HOME", QString::fromStdString(home.path() + ".local/share"));
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(QString::fromStdString(work.path()));
-    process.start(QString::fromStdString(program->path() + "glimmerax"), arguments);
-    EXPECT_TRUE(process.waitForFinished(60000)) << "the command did not end";
-    ProcessResult r;
-    r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    r.out = process.readAllStandardOutput().toStdString();
-    r.err = process.readAllStandardError().toStdString();
-    return r;
+    return test::runProcess(program->path() + "glimmerax", arguments, {test::commandEnvironment(home), work.path()});
   }
   ProcessResult publish(const std::string& projectFile, const std::string& folder, bool force = false) {
     QStringList arguments{"--publish", QString::fromStdString(projectFile), QString::fromStdString(folder)};
@@ -203,13 +176,7 @@ TEST_F(PublishTest, NeverReplacesADifferingFileUnlessForced) {
 }
 
 TEST_F(PublishTest, EveryFailureSaysWhyAndLeavesNothingBehind) {
-  std::string decoderMessage;
-  try {
-    std::optional<ImageSize> probe;
-    LoadImage(probe, "", "broken.gif", kFixtures + "broken.gif");
-  } catch (const Error& e) {
-    decoderMessage = e.what();
-  }
+  const std::string decoderMessage = test::decoderMessage(kFixtures + "broken.gif");
   ASSERT_FALSE(decoderMessage.empty());
   work.write("missing.glx", project(3, {{"sun.gif", "sun.gif"}, {work / "gone/moon.gif", "moon.gif"}}));
   work.write("broken.glx", project(1, {{"broken.gif", "broken.gif"}}));

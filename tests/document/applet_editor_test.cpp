@@ -6,6 +6,7 @@
 #include "platform/errors.h"
 #include "platform/file_ops.h"
 #include "tests/support/program_folder_fixture.h"
+#include "tests/support/raised_text.h"
 
 namespace glx {
 namespace {
@@ -186,12 +187,8 @@ TEST_F(AppletEditorTest, MissingClassFileIsSilent) {
 
 TEST_F(AppletEditorTest, UnmakeableFolderRaisesInputOutputError) {
   fx.dir.write("Required Files", "a file where the folder goes");
-  try {
-    editor.setDefaults();
-    FAIL() << "the folder error must reach the caller";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(std::string(e.what()), "I/O error 17");
-  }
+  EXPECT_EQ(test::raisedText<EInOutError>([&] { editor.setDefaults(); }), "I/O error 17")
+      << "the folder error must reach the caller";
 }
 
 TEST_F(AppletEditorTest, ColourDialog) {

@@ -5,17 +5,17 @@
 #include "platform/errors.h"
 #include "platform/file_ops.h"
 #include "tests/document/file_size_limit.h"
+#include "tests/document/project_test_support.h"
 #include "tests/support/program_folder_fixture.h"
+#include "tests/support/raised_text.h"
 #include "update/usage_log.h"
 
 namespace glx {
 namespace {
 
-class RecordingRecentFiles : public RecentFilesList {
- public:
-  void AddMRUItem(const std::string& path) override { added.push_back(path); }
-  std::vector<std::string> added;
-};
+using test::crlf;
+using test::raisedText;
+using test::RecordingRecentFiles;
 
 class ConfigOneLabel : public ConfigOneSetting {
  public:
@@ -25,12 +25,6 @@ class ConfigOneLabel : public ConfigOneSetting {
   std::string text = "false";
   int saves = 0;
 };
-
-std::string crlf(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const auto& l : lines) out += l + "\r\n";
-  return out;
-}
 
 // The main window's pieces around the commands: the document with one image
 // copied into both folders, the recent files and the usage log.
@@ -207,12 +201,8 @@ TEST_F(DocumentCommandsTest, OpenCancelledOrMissingKeepsTheDocument) {
   dialogs.openAnswers = {std::nullopt, fx.dir / "missing.glx"};
   commands.openMenuItemClick();
   expectWorkKept("dialog cancelled");
-  try {
-    commands.openMenuItemClick();
-    ADD_FAILURE() << "a missing file opened";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(std::string(e.what()), "File not found");
-  }
+  EXPECT_EQ(raisedText<EInOutError>([&] { commands.openMenuItemClick(); }), "File not found")
+      << "a missing file opened";
   expectWorkKept("missing file");
   EXPECT_TRUE(recent.added.empty());
 }
@@ -310,12 +300,7 @@ TEST_F(DocumentCommandsTest, FailedSaveKeepsOldFileAndModified) {
   for (const auto& c : cases) {
     doc.modified = true;
     recent.added.clear();
-    try {
-      c.command();
-      ADD_FAILURE() << c.name << ": saved";
-    } catch (const EInOutError& e) {
-      EXPECT_EQ(std::string(e.what()), c.error) << c.name;
-    }
+    EXPECT_EQ(raisedText<EInOutError>(c.command), c.error) << c.name;
     EXPECT_TRUE(doc.modified) << c.name;
     EXPECT_TRUE(recent.added.empty()) << c.name;
     EXPECT_EQ(fx.dir.read("work.glx"), old) << c.name;

@@ -8,8 +8,10 @@
 
 #include "document/applet_editor.h"
 #include "tests/publish/image_fixtures.h"
+#include "tests/support/current_folder.h"
 #include "tests/support/fakes.h"
 #include "tests/support/program_folder_fixture.h"
+#include "tests/support/raised_text.h"
 
 namespace glx {
 namespace {
@@ -37,18 +39,7 @@ class RecordingHtmlView : public HtmlView {
   const AppletDocument& m_document;
 };
 
-// Makes a folder the process's current folder for one test, so that the
-// probe's first lookup (the bare name) finds nothing by accident.
-class CurrentFolder {
- public:
-  explicit CurrentFolder(const std::string& folder) : m_previous(std::filesystem::current_path()) {
-    std::filesystem::current_path(folder);
-  }
-  ~CurrentFolder() { std::filesystem::current_path(m_previous); }
-
- private:
-  std::filesystem::path m_previous;
-};
+using test::CurrentFolder;
 
 class HtmlBuilderTest : public ::testing::Test {
  public:
@@ -65,6 +56,8 @@ class HtmlBuilderTest : public ::testing::Test {
 
   test::ProgramFolderFixture program;
   test::TempDir pictures;
+  // A current folder of the test's own, so that the probe's first lookup
+  // (the bare name) finds nothing by accident.
   test::TempDir emptyCurrentFolder;
   CurrentFolder inEmptyFolder{emptyCurrentFolder.path()};
   test::RecordingShell shell;
@@ -316,12 +309,7 @@ TEST_F(HtmlBuilderTest, UndecodableImageEndsTheBuildWithTheBoxEmpty) {
     document.probeImage = ImageSize{1, 1};
     document.modified = false;
     view.events.clear();
-    try {
-      builder.makeHTML();
-      ADD_FAILURE() << c.name << " was built";
-    } catch (const EInvalidGraphic& e) {
-      EXPECT_STREQ(e.what(), c.message) << c.name;
-    }
+    EXPECT_EQ(test::raisedText<EInvalidGraphic>([&] { builder.makeHTML(); }), c.message) << c.name;
     EXPECT_EQ(view.events, (std::vector<std::string>{"begin", "end"})) << c.name;
     EXPECT_FALSE(document.probeImage) << c.name;
     EXPECT_FALSE(document.modified) << c.name;

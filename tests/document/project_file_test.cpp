@@ -11,16 +11,16 @@
 #include "platform/errors.h"
 #include "platform/file_ops.h"
 #include "tests/document/file_size_limit.h"
+#include "tests/document/project_test_support.h"
 #include "tests/support/program_folder_fixture.h"
+#include "tests/support/raised_text.h"
 
 namespace glx {
 namespace {
 
-class RecordingRecentFiles : public RecentFilesList {
- public:
-  void AddMRUItem(const std::string& path) override { added.push_back(path); }
-  std::vector<std::string> added;
-};
+using test::crlf;
+using test::raisedText;
+using test::RecordingRecentFiles;
 
 // Records what the window was asked to show and the flag it saw.
 class RecordingProjectView : public ProjectView {
@@ -36,12 +36,6 @@ class RecordingProjectView : public ProjectView {
   bool updatingWhenShown = false;
   std::vector<std::string> namesShown;
 };
-
-std::string crlf(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const auto& l : lines) out += l + "\r\n";
-  return out;
-}
 
 const std::string kHeader = "Glimmerax File";
 const std::string kWarning = "If you alter the values below this file may not open properly.";
@@ -262,14 +256,8 @@ TEST_F(ProjectFileTest, ColourText) {
       {255, "255"},          {0xFFFFFFFF, "-1"},       {0x10, " 16 "},
   };
   for (const auto& c : readOnly) EXPECT_EQ(colorFromText(c.text), c.value) << c.text;
-  for (const std::string bad : {"", "red", "clWhite ", "#FFFFFF", "$", "12a", "4294967296"}) {
-    try {
-      colorFromText(bad);
-      ADD_FAILURE() << "'" << bad << "' was accepted";
-    } catch (const EConvertError& e) {
-      EXPECT_EQ(std::string(e.what()), "'" + bad + "' is not a valid integer value");
-    }
-  }
+  for (const std::string bad : {"", "red", "clWhite ", "#FFFFFF", "$", "12a", "4294967296"})
+    EXPECT_EQ(raisedText<EConvertError>([&] { colorFromText(bad); }), "'" + bad + "' is not a valid integer value");
 }
 
 // Bad lines: the message, the fields read so far kept, the rest at their
@@ -317,12 +305,7 @@ TEST_F(ProjectFileTest, ReadingFailures) {
     recent.added.clear();
     view.shown = 0;
     const std::string path = fx.dir.write("bad.glx", crlf(c.lines));
-    try {
-      project.openFileOne(path);
-      ADD_FAILURE() << c.name << ": opened";
-    } catch (const EConvertError& e) {
-      EXPECT_EQ(std::string(e.what()), c.error) << c.name;
-    }
+    EXPECT_EQ(raisedText<EConvertError>([&] { project.openFileOne(path); }), c.error) << c.name;
     EXPECT_EQ(doc.link, c.link) << c.name;
     EXPECT_EQ(doc.backgroundColor, c.background) << c.name;
     EXPECT_EQ(doc.loadingFontColor, c.loadingFont) << c.name;
@@ -473,12 +456,7 @@ TEST_F(ProjectFileTest, FileThatCannotBeOpenedLeavesTheDocument) {
       {"", "File not found"},
   };
   for (const auto& c : cases) {
-    try {
-      project.openFileOne(c.path);
-      ADD_FAILURE() << c.path << " opened";
-    } catch (const EInOutError& e) {
-      EXPECT_EQ(std::string(e.what()), c.error) << c.path;
-    }
+    EXPECT_EQ(raisedText<EInOutError>([&] { project.openFileOne(c.path); }), c.error) << c.path;
     EXPECT_EQ(doc.link, "mine.html") << c.path;
     EXPECT_EQ(doc.imageNames, std::vector<std::string>{"keep.gif"}) << c.path;
     EXPECT_EQ(doc.documentPath, fx.dir / "mine.glx") << c.path;
@@ -521,17 +499,12 @@ TEST_F(ProjectFileTest, HostileFiles) {
       {"many short image lines", fx.dir.write("many.glx", crlf(manyImages)), "", 50100},
   };
   for (const auto& c : cases) {
-    std::string error;
-    try {
-      project.openFileOne(c.path);
-    } catch (const EConvertError& e) {
-      error = e.what();
-    }
+    const std::string error = raisedText<EConvertError>([&] { project.openFileOne(c.path); });
     if (c.error == "*") {
       EXPECT_EQ(error.front(), '\'') << c.name;
       EXPECT_NE(error.find("' is not a valid integer value"), std::string::npos) << c.name;
     } else {
-      EXPECT_EQ(error, c.error) << c.name;
+      EXPECT_EQ(error, c.error.empty() ? test::kNothingRaised : c.error) << c.name;
     }
     EXPECT_EQ(doc.imagePaths.size(), c.images) << c.name;
     EXPECT_EQ(doc.imageNames.size(), doc.imagePaths.size()) << c.name;
@@ -563,14 +536,8 @@ TEST_F(ProjectFileTest, HostileFiles) {
 TEST_F(ProjectFileTest, SpecialFilesAreRefused) {
   const std::string fifo = fx.dir / "pipe.glx";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  for (const std::string& path : {std::string("/dev/zero"), fifo}) {
-    try {
-      project.openFileOne(path);
-      ADD_FAILURE() << path << " opened";
-    } catch (const EInOutError& e) {
-      EXPECT_EQ(std::string(e.what()), "File access denied") << path;
-    }
-  }
+  for (const std::string& path : {std::string("/dev/zero"), fifo})
+    EXPECT_EQ(raisedText<EInOutError>([&] { project.openFileOne(path); }), "File access denied") << path;
 }
 
 TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFile) {
@@ -579,13 +546,12 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFile) {
   const std::string old = fx.dir.read("keep.glx");
   recent.added.clear();
   doc.loadingMessage = std::string(4000, 'x');
-  try {
-    test::FileSizeLimit limit(100);
-    project.saveFileOne(path);
-    ADD_FAILURE() << "saved past the limit";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(std::string(e.what()), "I/O error 27");
-  }
+  EXPECT_EQ(raisedText<EInOutError>([&] {
+              test::FileSizeLimit limit(100);
+              project.saveFileOne(path);
+            }),
+            "I/O error 27")
+      << "saved past the limit";
   EXPECT_EQ(fx.dir.read("keep.glx"), old);
   EXPECT_TRUE(recent.added.empty());
   std::vector<std::string> left;
@@ -602,14 +568,8 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFile) {
       {fx.dir / "keep.glx/new.glx", "File not found"},
       {fx.dir / "a folder.glx", "I/O error 21"},
   };
-  for (const auto& c : cases) {
-    try {
-      project.saveFileOne(c.path);
-      ADD_FAILURE() << c.path << " saved";
-    } catch (const EInOutError& e) {
-      EXPECT_EQ(std::string(e.what()), c.error) << c.path;
-    }
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(raisedText<EInOutError>([&] { project.saveFileOne(c.path); }), c.error) << c.path;
   EXPECT_TRUE(recent.added.empty());
   EXPECT_EQ(fx.dir.read("keep.glx"), old);
 }

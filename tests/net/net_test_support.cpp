@@ -5,8 +5,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <algorithm>
 
@@ -26,26 +24,6 @@ int ScriptedHostLookup::start(const std::string& name, Done done) {
     }
   });
   return id;
-}
-
-bool pumpUntil(const std::function<bool()>& done, int limitMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > limitMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.start(2);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
-void pumpFor(int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  pumpUntil([&] { return clock.elapsed() >= ms; }, ms + 1000);
 }
 
 uint16_t closedPort() {

@@ -1,5 +1,5 @@
 // Helpers of the network tests: a scripted host lookup (an unknown host, a
-// lookup that never answers) and small waits on the event loop.
+// lookup that never answers), a closed port and a status log.
 #pragma once
 
 #include <QObject>
@@ -12,23 +12,10 @@
 
 #include "net/host_lookup.h"
 #include "net/sock_client.h"
+#include "tests/support/pump_until.h"
+#include "tests/support/raised_text.h"
 
 namespace glx::test {
-
-// The text of the exception of type E that action raises, or a text that
-// says what went wrong instead.
-template <class E>
-std::string raisedText(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.what();
-  } catch (const std::exception& e) {
-    return std::string("wrong exception: ") + e.what();
-  }
-  return "nothing raised";
-}
-
 
 class ScriptedHostLookup : public HostLookup {
  public:
@@ -46,12 +33,6 @@ class ScriptedHostLookup : public HostLookup {
   int m_next = 0;
   QObject m_context;
 };
-
-// Runs the event loop until done() holds or a generous limit passes; the
-// limit only keeps a broken test from hanging.
-bool pumpUntil(const std::function<bool()>& done, int limitMs = 20000);
-// Runs the event loop for about ms milliseconds.
-void pumpFor(int ms);
 
 // A port on 127.0.0.1 where nothing listens.
 uint16_t closedPort();

@@ -22,24 +22,13 @@ namespace {
 
 using test::LoopbackServer;
 using test::ScriptedHostLookup;
+using test::raisedText;
 
 LoopbackServer::Reply keepOpen() {
   LoopbackServer::Reply r;
   r.waitFor = "";
   r.after = LoopbackServer::After::KeepOpen;
   return r;
-}
-
-template <class E>
-std::string raisedText(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.what();
-  } catch (const std::exception& e) {
-    return std::string("wrong exception: ") + e.what();
-  }
-  return "nothing raised";
 }
 
 TEST(SockErrorText, TableRowsUnknownNumbersAndZero) {

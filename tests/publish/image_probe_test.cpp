@@ -13,6 +13,7 @@
 
 #include "platform/file_ops.h"
 #include "tests/publish/image_fixtures.h"
+#include "tests/support/current_folder.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
@@ -21,21 +22,11 @@ namespace {
 using test::anHourLater;
 using test::bytesOf;
 using test::CountingDecoders;
+using test::CurrentFolder;
 using test::encodeGif;
 using test::encodeJpeg;
 using test::TempDir;
 
-// Makes a folder the process's current folder for one test.
-class CurrentFolder {
- public:
-  explicit CurrentFolder(const std::string& folder) : m_previous(std::filesystem::current_path()) {
-    std::filesystem::current_path(folder);
-  }
-  ~CurrentFolder() { std::filesystem::current_path(m_previous); }
-
- private:
-  std::filesystem::path m_previous;
-};
 
 std::string describe(const std::optional<ImageSize>& size) {
   if (!size) return "none";

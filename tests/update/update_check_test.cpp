@@ -8,6 +8,7 @@
 #include "platform/errors.h"
 #include "platform/file_ops.h"
 #include "tests/net/net_test_support.h"
+#include "tests/support/raised_text.h"
 #include "tests/support/fakes.h"
 #include "tests/update/fake_config_one.h"
 #include "tests/support/loopback_server.h"
