@@ -17,46 +17,14 @@
 // Not thread-safe; the program uses it from the GUI thread only.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
+#include "platform/reg_file.h"
 
 namespace glx {
-
-enum class RegRoot { LocalMachine, CurrentUser };
-
-// The registry value types the program stores; other numbers read from a
-// file (hex(N):) are kept as they are.
-constexpr uint32_t kRegNone = 0;
-constexpr uint32_t kRegSz = 1;
-constexpr uint32_t kRegBinary = 3;
-constexpr uint32_t kRegDword = 4;
-
-struct RegValue {
-  uint32_t type = kRegNone;
-  // REG_SZ: the text without terminator; REG_DWORD: 4 bytes little-endian;
-  // others: the raw bytes.
-  std::string data;
-
-  static RegValue string(const std::string& text) { return {kRegSz, text}; }
-  static RegValue dword(uint32_t value);
-  static RegValue binary(const std::string& bytes) { return {kRegBinary, bytes}; }
-  // The number of a REG_DWORD value (missing bytes count as 0).
-  uint32_t asDword() const;
-  bool operator==(const RegValue&) const = default;
-};
-
-class ERegistryError : public Error {
- public:
-  using Error::Error;
-};
-
-// "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER".
-const char* rootName(RegRoot root);
 
 // Where the user is told about a registry file that was set aside. The
 // default shows the text through the error sink; the program points it at
@@ -143,16 +111,5 @@ class RegKey {
 std::optional<std::string> readRegistryString(RegRoot root, const std::string& keyPath,
                                               const std::string& valueName,
                                               const std::string& folder = {});
-
-// The REGEDIT4 text of one root and back; exposed for tests and tools.
-// Keys map case-folded paths to their stored spelling and values.
-struct RegFileKey {
-  std::string path;  // as stored, without the root
-  std::vector<std::pair<std::string, RegValue>> values;
-};
-using RegFileContents = std::vector<RegFileKey>;
-std::string formatRegFile(RegRoot root, const RegFileContents& keys);
-// Throws ERegistryError with the line number when the text does not parse.
-RegFileContents parseRegFile(RegRoot root, const std::string& text);
 
 }  // namespace glx
