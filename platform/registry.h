@@ -31,6 +31,10 @@ namespace glx {
 // its plain message box. nullptr restores the default.
 void setRegistryNotice(std::function<void(const std::string&)> notice);
 
+// deleteKey's withSubKeys, by name at the call site.
+constexpr bool kWithSubKeys = true;
+constexpr bool kWithoutSubKeys = false;
+
 class RegKey;
 
 class Registry {
@@ -57,8 +61,9 @@ class Registry {
                 const RegValue& value) const;
   // Whether the value existed. Throws ERegistryError when it cannot write.
   bool deleteValue(RegRoot root, const std::string& path, const std::string& name) const;
-  // Deletes a key; with withSubKeys its sub-keys go too, otherwise a key that
-  // has sub-keys is left alone and false returned. Whether it was deleted.
+  // Deletes a key; with withSubKeys (kWithSubKeys) its sub-keys go too,
+  // otherwise a key that has sub-keys is left alone and false returned.
+  // Whether it was deleted.
   bool deleteKey(RegRoot root, const std::string& path, bool withSubKeys) const;
   // Names as stored, in file order (sorted without regard to case for keys).
   std::vector<std::string> subKeyNames(RegRoot root, const std::string& path) const;

@@ -16,7 +16,7 @@
 //   settings->setSoftwareVersion("1.0");
 //   settings->setRegistryRootKey(prkLocalMachine);
 //   settings->setFormSaveOpt(0);
-//   settings->addRow("Current Browser", "browser.Caption", "", true);
+//   settings->addRow("Current Browser", "browser.Caption", "", kEncrypted);
 //   settings->addRow("", "BrowserNames.Items");
 //   settings->Loaded();
 #pragma once
