@@ -1,6 +1,7 @@
 // The registry the program keeps its settings in: two roots, each one
-// REGEDIT4 text file ("HKLM.reg", "HKCU.reg") in a settings folder, by
-// default $XDG_CONFIG_HOME/glimmerax/ (~/.config/glimmerax/).
+// REGEDIT4 text file ("HKLM.reg", "HKCU.reg"; the format is in reg_file.h)
+// in a settings folder, by default $XDG_CONFIG_HOME/glimmerax/
+// (~/.config/glimmerax/).
 //
 // Key and value names are compared without regard to ASCII letter case and
 // keep the case they were created with. Every change re-reads its file under

@@ -145,30 +145,29 @@ void TSettingsBase::userRestore() {
   applyExtraRows(extras);
 }
 
-void TSettingsBase::save() {
-  if (OnPreSave) OnPreSave(this);
+void TSettingsBase::runSequence(const Event& before, const ContinueEvent& autoEvent,
+                                void (TSettingsBase::*registryStep)(),
+                                void (TSettingsBase::*userStep)(), const Event& after) {
+  if (before) before(this);
   const Storage where = storage();
   if (where == Storage::Registry) {
     bool continueWork = true;
-    if (OnAutoSave) OnAutoSave(this, continueWork);
-    if (continueWork) SaveToRegistry();
+    if (autoEvent) autoEvent(this, continueWork);
+    if (continueWork) (this->*registryStep)();
   } else if (where == Storage::User) {
-    userSave();
+    (this->*userStep)();
   }
-  if (OnPostSave) OnPostSave(this);
+  if (after) after(this);
+}
+
+void TSettingsBase::save() {
+  runSequence(OnPreSave, OnAutoSave, &TSettingsBase::SaveToRegistry, &TSettingsBase::userSave,
+              OnPostSave);
 }
 
 void TSettingsBase::restore() {
-  if (OnPreRestore) OnPreRestore(this);
-  const Storage where = storage();
-  if (where == Storage::Registry) {
-    bool continueWork = true;
-    if (OnAutoRestore) OnAutoRestore(this, continueWork);
-    if (continueWork) RestoreFromRegistry();
-  } else if (where == Storage::User) {
-    userRestore();
-  }
-  if (OnPostRestore) OnPostRestore(this);
+  runSequence(OnPreRestore, OnAutoRestore, &TSettingsBase::RestoreFromRegistry,
+              &TSettingsBase::userRestore, OnPostRestore);
   m_loaded = true;
 }
 

@@ -36,13 +36,9 @@
 #include "settings/recent_files_menu.h"
 #include "settings/setting.h"
 
-class QAction;
-class QMenu;
-class QWidget;
-
+// QAction, QMenu, QWidget and RecentDocs come declared with the menu.
 namespace glx {
 
-class RecentDocs;
 class TAppSettings;
 
 enum TRegistryRootKey { prkCurrentUser, prkLocalMachine };
@@ -134,6 +130,11 @@ class TSettingsBase : public QObject {
   // The restore sequence: events, then by location; the component counts
   // as loaded afterwards.
   void restore();
+  // The steps save and restore share: the before event, the registry step
+  // (unless the auto event declines it) or the user step, the after event.
+  void runSequence(const Event& before, const ContinueEvent& autoEvent,
+                   void (TSettingsBase::*registryStep)(), void (TSettingsBase::*userStep)(),
+                   const Event& after);
   [[noreturn]] virtual void runTimeError(const std::string& property) const = 0;
   // Names and location are fixed once values went to the registry.
   bool runTimeLocked() const { return m_loaded && storage() == Storage::Registry; }
