@@ -61,21 +61,18 @@ void RecentFilesMenu::setMaxItemWidth(int pixels) {
   rebuildEntries();
 }
 
-void RecentFilesMenu::setPlacement(TMRUPlacement placement) {
-  if (placement == m_placement) return;
+template <typename T>
+void RecentFilesMenu::replaceEntries(T& setting, T value) {
+  if (value == setting) return;
   removeEntries();
-  m_placement = placement;
+  setting = value;
   dropMissingFiles();
   rebuildEntries();
 }
 
-void RecentFilesMenu::setValidate(bool validate) {
-  if (validate == m_validate) return;
-  removeEntries();
-  m_validate = validate;
-  dropMissingFiles();
-  rebuildEntries();
-}
+void RecentFilesMenu::setPlacement(TMRUPlacement placement) { replaceEntries(m_placement, placement); }
+
+void RecentFilesMenu::setValidate(bool validate) { replaceEntries(m_validate, validate); }
 
 QMenu* RecentFilesMenu::container() const {
   if (!m_item) return nullptr;

@@ -91,6 +91,10 @@ class RecentFilesMenu : public QObject {
   void removeSurplusEntries(QMenu* menu);
   void captionEntries(QMenu* menu) const;
   void removeEntries();
+  // Takes the entries out, changes a setting that decides where they go or
+  // which files stay, and brings them back; nothing when it is unchanged.
+  template <typename T>
+  void replaceEntries(T& setting, T value);
   void clicked(QAction* action);
 
   QWidget* m_fontSource;
