@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -137,11 +138,10 @@ void TAdvancedWindow::showEvent(QShowEvent* event) {
 
 void TAdvancedWindow::FormShow() {
   AppletDocument& d = document();
-  d.updatingControls = true;
+  const QScopedValueRollback updating(d.updatingControls, true);
   m_altHtml->setPlainText(qs(d.alternativeHtml));
   m_loadingMessage->setText(qs(d.loadingMessage));
   if (m_playerChoice) m_playInBrowsers->setChecked(m_playerChoice->playInBrowsers());
-  d.updatingControls = false;
 }
 
 void TAdvancedWindow::mAltHTMLChange() {
@@ -158,9 +158,8 @@ void TAdvancedWindow::eLoadingMessageChange() {
   const std::string stored = m_editor.eLoadingMessageChange(text);
   if (stored != text) {
     // A pasted line break is dropped from the field too.
-    d.updatingControls = true;
+    const QScopedValueRollback updating(d.updatingControls, true);
     m_loadingMessage->setText(qs(stored));
-    d.updatingControls = false;
   }
 }
 

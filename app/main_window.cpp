@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStyle>
@@ -31,7 +32,6 @@
 #include "app/export_progress_dialog.h"
 #include "app/help_window.h"
 #include "app/image_list_view.h"
-#include "app/image_order.h"
 #include "app/preview_page.h"
 #include "app/qt_services.h"
 #include "document/effects.h"
@@ -43,8 +43,6 @@
 
 namespace glx {
 
-const char* const TMainWindow::kImageFilter =
-    "All Compatible Image Files (*.jpg *.gif);;JPEG Image Files (*.jpg);;GIF Image Files (*.gif)";
 const char* const TMainWindow::kLinkFilter = "HTML Files (*.html *.htm);;All Files (*)";
 
 namespace {
@@ -80,6 +78,27 @@ QSpinBox* spinBox(const char* name, int maximum, const QString& hint, QWidget* p
   box->setProperty("designedMaximum", maximum);
   if (!hint.isEmpty()) box->setToolTip(hint);
   return box;
+}
+
+// A panel holding a spin box after its caption, which is its hint too.
+struct SpinRow {
+  QWidget* panel;
+  QLabel* label;
+  QSpinBox* box;
+};
+
+SpinRow spinRow(const char* panelName, const char* boxName, const QString& caption, int maximum, QWidget* parent) {
+  SpinRow row{};
+  row.panel = new QWidget(parent);
+  row.panel->setObjectName(QString::fromLatin1(panelName));
+  auto* layout = new QHBoxLayout(row.panel);
+  layout->setContentsMargins(0, 0, 0, 0);
+  row.label = new QLabel(caption, row.panel);
+  row.box = spinBox(boxName, maximum, caption, row.panel);
+  row.label->setBuddy(row.box);
+  layout->addWidget(row.label);
+  layout->addWidget(row.box, 1);
+  return row;
 }
 
 // A hand-edited project may hold a number outside a box's designed range,
@@ -202,11 +221,44 @@ void TMainWindow::buildControls() {
   Tabs = new QTabWidget(central);
   Tabs->setObjectName(QStringLiteral("Tabs"));
 
-  // ---- "Settings" page
-  settingsTab = new QWidget;
-  settingsTab->setObjectName(QStringLiteral("settingsTab"));
+  settingsTab = buildSettingsPage();
+  HTMLTab = buildHtmlPage();
+  Tabs->addTab(settingsTab, QStringLiteral("Settings"));
+  Tabs->addTab(HTMLTab, QStringLiteral("HTML"));
+  // The live preview; its web view is made when the page is first shown.
+  previewTab = new PreviewPage(m_document, dataFilePath(m_folders, kPlayerFile), Tabs);
+  Tabs->addTab(previewTab, QStringLiteral("Preview"));
 
-  auto* effects = new QGroupBox(QStringLiteral("Effects"), settingsTab);
+  QWidget* panel = buildTestPanel(central);
+  buildHiddenState(central);
+
+  auto* layout = new QHBoxLayout(central);
+  layout->setContentsMargins(6, 6, 6, 6);
+  layout->addWidget(Tabs, 1);
+  layout->addWidget(panel);
+}
+
+// ---- "Settings" page
+
+QWidget* TMainWindow::buildSettingsPage() {
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("settingsTab"));
+  QGroupBox* effects = buildEffectsGroup(page);
+  buildDimensionsGroup(page);
+  QGroupBox* images = buildImagesGroup(page);
+  QGroupBox* linkGroup = buildLinkGroup(page);
+
+  auto* settingsLayout = new QGridLayout(page);
+  settingsLayout->addWidget(effects, 0, 0);
+  settingsLayout->addWidget(images, 0, 1, 2, 1);
+  settingsLayout->addWidget(linkGroup, 1, 0);
+  settingsLayout->setColumnStretch(0, 1);
+  settingsLayout->setColumnStretch(1, 1);
+  return page;
+}
+
+QGroupBox* TMainWindow::buildEffectsGroup(QWidget* page) {
+  auto* effects = new QGroupBox(QStringLiteral("Effects"), page);
   effects->setObjectName(QStringLiteral("effectsGroup"));
   auto* effectsLayout = new QGridLayout(effects);
   effectsLayout->addWidget(wrappedText(QStringLiteral("Select the effect you would like to use for this Applet."), effects),
@@ -218,25 +270,15 @@ void TMainWindow::buildControls() {
   for (const EffectEntry& row : kEffects) cEffects->addItem(QString::fromLatin1(row.displayName));
   effectsLayout->addWidget(cEffects, 1, 0, 1, 3);
 
-  framesPanel = new QWidget(effects);
-  framesPanel->setObjectName(QStringLiteral("framesPanel"));
-  auto* framesRow = new QHBoxLayout(framesPanel);
-  framesRow->setContentsMargins(0, 0, 0, 0);
-  auto* framesLabel = new QLabel(QStringLiteral("Number of Frames"), framesPanel);
-  eFrames = spinBox("eFrames", 10000, QStringLiteral("Number of Frames"), framesPanel);
-  framesLabel->setBuddy(eFrames);
-  framesRow->addWidget(framesLabel);
-  framesRow->addWidget(eFrames, 1);
+  const SpinRow frames = spinRow("framesPanel", "eFrames", QStringLiteral("Number of Frames"), 10000, effects);
+  framesPanel = frames.panel;
+  eFrames = frames.box;
+  QLabel* framesLabel = frames.label;
 
-  speedPanel = new QWidget(effects);
-  speedPanel->setObjectName(QStringLiteral("speedPanel"));
-  auto* speedRow = new QHBoxLayout(speedPanel);
-  speedRow->setContentsMargins(0, 0, 0, 0);
-  auto* speedLabel = new QLabel(QStringLiteral("Effect Speed"), speedPanel);
-  eIncrement = spinBox("eIncrement", 100, QStringLiteral("Effect Speed"), speedPanel);
-  speedLabel->setBuddy(eIncrement);
-  speedRow->addWidget(speedLabel);
-  speedRow->addWidget(eIncrement, 1);
+  const SpinRow speed = spinRow("speedPanel", "eIncrement", QStringLiteral("Effect Speed"), 100, effects);
+  speedPanel = speed.panel;
+  eIncrement = speed.box;
+  QLabel* speedLabel = speed.label;
   // One of the two stands in the same place, following the effect, and
   // they line up: one label width, one height, and the hidden one keeps its
   // room so that the group's width does not change with the effect.
@@ -257,9 +299,12 @@ void TMainWindow::buildControls() {
   effectsLayout->addWidget(bkColorBtn, 3, 0, 1, 2);
   effectsLayout->addWidget(helpButton(kEffectsHelp, effects), 3, 2, Qt::AlignRight);
   effectsLayout->setRowStretch(4, 1);
+  return effects;
+}
 
-  // Kept for the applet's size, never shown: the size comes from the image.
-  auto* dimensions = new QGroupBox(QStringLiteral("Applet Dimensions"), settingsTab);
+// Kept for the applet's size, never shown: the size comes from the image.
+void TMainWindow::buildDimensionsGroup(QWidget* page) {
+  auto* dimensions = new QGroupBox(QStringLiteral("Applet Dimensions"), page);
   dimensions->setObjectName(QStringLiteral("dimensionsGroup"));
   auto* dimensionsLayout = new QHBoxLayout(dimensions);
   eAppletWidth = spinBox("eAppletWidth", 10000, QString(), dimensions);
@@ -267,8 +312,10 @@ void TMainWindow::buildControls() {
   dimensionsLayout->addWidget(eAppletWidth);
   dimensionsLayout->addWidget(eAppletHeight);
   dimensions->hide();
+}
 
-  auto* images = new QGroupBox(QStringLiteral("Images"), settingsTab);
+QGroupBox* TMainWindow::buildImagesGroup(QWidget* page) {
+  auto* images = new QGroupBox(QStringLiteral("Images"), page);
   images->setObjectName(QStringLiteral("imagesGroup"));
   auto* imagesLayout = new QGridLayout(images);
   imagesLayout->addWidget(wrappedText(QStringLiteral("Select the Image(s) you want to use in this applet."), images), 0,
@@ -284,8 +331,11 @@ void TMainWindow::buildControls() {
   imagesLayout->addWidget(deleteButtonButton, 2, 1);
   imagesLayout->addWidget(helpButton(kImagesHelp, images), 2, 2, Qt::AlignRight);
   imagesLayout->setRowStretch(1, 1);
+  return images;
+}
 
-  auto* linkGroup = new QGroupBox(QStringLiteral("Link"), settingsTab);
+QGroupBox* TMainWindow::buildLinkGroup(QWidget* page) {
+  auto* linkGroup = new QGroupBox(QStringLiteral("Link"), page);
   linkGroup->setObjectName(QStringLiteral("linkGroup"));
   auto* linkLayout = new QGridLayout(linkGroup);
   linkLayout->addWidget(
@@ -320,18 +370,15 @@ void TMainWindow::buildControls() {
   linkLayout->addWidget(helpButton(kLinkHelp, linkGroup), 2, 3, Qt::AlignRight);
   linkLayout->setColumnStretch(1, 1);
   linkLayout->setColumnStretch(2, 1);
+  return linkGroup;
+}
 
-  auto* settingsLayout = new QGridLayout(settingsTab);
-  settingsLayout->addWidget(effects, 0, 0);
-  settingsLayout->addWidget(images, 0, 1, 2, 1);
-  settingsLayout->addWidget(linkGroup, 1, 0);
-  settingsLayout->setColumnStretch(0, 1);
-  settingsLayout->setColumnStretch(1, 1);
+// ---- "HTML" page
 
-  // ---- "HTML" page
-  HTMLTab = new QWidget;
-  HTMLTab->setObjectName(QStringLiteral("HTMLTab"));
-  htmlBox = new QPlainTextEdit(HTMLTab);
+QWidget* TMainWindow::buildHtmlPage() {
+  auto* page = new QWidget;
+  page->setObjectName(QStringLiteral("HTMLTab"));
+  htmlBox = new QPlainTextEdit(page);
   htmlBox->setObjectName(QStringLiteral("htmlBox"));
   htmlBox->setReadOnly(true);
   htmlBox->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -339,9 +386,23 @@ void TMainWindow::buildControls() {
   htmlBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   htmlBox->viewport()->installEventFilter(this);
   bCopyHTML = button("bCopyHTML", QStringLiteral("Copy HTM&L to Clipboard"),
-                     QStringLiteral("Press me to copy the HTML to your clipboard"), HTMLTab);
+                     QStringLiteral("Press me to copy the HTML to your clipboard"), page);
 
-  auto* info = new QWidget(HTMLTab);
+  QWidget* info = buildInfoColumn(page);
+
+  auto* htmlLayout = new QGridLayout(page);
+  htmlLayout->addWidget(htmlBox, 0, 0, 1, 2);
+  htmlLayout->addWidget(info, 0, 2, 2, 1);
+  htmlLayout->addWidget(bCopyHTML, 1, 0, Qt::AlignLeft);
+  htmlLayout->addWidget(helpButton(kHtmlHelp, page), 1, 1, Qt::AlignRight);
+  htmlLayout->setColumnStretch(0, 1);
+  htmlLayout->setRowStretch(0, 1);
+  return page;
+}
+
+// The column beside the HTML: what to do with it and the files it needs.
+QWidget* TMainWindow::buildInfoColumn(QWidget* page) {
+  auto* info = new QWidget(page);
   info->setObjectName(QStringLiteral("infoColumn"));
   info->setFixedWidth(170);
   auto* infoLayout = new QVBoxLayout(info);
@@ -378,23 +439,13 @@ void TMainWindow::buildControls() {
   m_playerInfo->setObjectName(QStringLiteral("playerInfo"));
   infoLayout->addWidget(m_playerInfo);
   infoLayout->addStretch(1);
+  return info;
+}
 
-  auto* htmlLayout = new QGridLayout(HTMLTab);
-  htmlLayout->addWidget(htmlBox, 0, 0, 1, 2);
-  htmlLayout->addWidget(info, 0, 2, 2, 1);
-  htmlLayout->addWidget(bCopyHTML, 1, 0, Qt::AlignLeft);
-  htmlLayout->addWidget(helpButton(kHtmlHelp, HTMLTab), 1, 1, Qt::AlignRight);
-  htmlLayout->setColumnStretch(0, 1);
-  htmlLayout->setRowStretch(0, 1);
+// ---- the narrow panel on the right
 
-  Tabs->addTab(settingsTab, QStringLiteral("Settings"));
-  Tabs->addTab(HTMLTab, QStringLiteral("HTML"));
-  // The live preview; its web view is made when the page is first shown.
-  previewTab = new PreviewPage(m_document, dataFilePath(m_folders, kPlayerFile), Tabs);
-  Tabs->addTab(previewTab, QStringLiteral("Preview"));
-
-  // ---- the narrow panel on the right
-  auto* panel = new QWidget(central);
+QWidget* TMainWindow::buildTestPanel(QWidget* parent) {
+  auto* panel = new QWidget(parent);
   panel->setObjectName(QStringLiteral("testPanel"));
   auto* panelLayout = new QVBoxLayout(panel);
   panelLayout->setContentsMargins(0, 0, 0, 0);
@@ -404,26 +455,24 @@ void TMainWindow::buildControls() {
   panelLayout->addSpacing(Tabs->tabBar()->sizeHint().height());
   panelLayout->addWidget(bTest);
   panelLayout->addStretch(1);
+  return panel;
+}
 
-  // The two state values the settings store keeps: never shown.
-  m_configOne = new GlxLabel(QStringLiteral("true"), central);
+// The two state values the settings store keeps: never shown.
+void TMainWindow::buildHiddenState(QWidget* parent) {
+  m_configOne = new GlxLabel(QStringLiteral("true"), parent);
   m_configOne->setObjectName(QStringLiteral("configOne"));
   m_configOne->hide();
-  m_monthLabel = new GlxLabel(QStringLiteral("0"), central);
+  m_monthLabel = new GlxLabel(QStringLiteral("0"), parent);
   m_monthLabel->setObjectName(QStringLiteral("monthLabel"));
   m_monthLabel->hide();
   // The setting "Play in today's browsers", shown in the advanced options
   // window; on by default.
-  m_playInBrowsers = new QCheckBox(central);
+  m_playInBrowsers = new QCheckBox(parent);
   m_playInBrowsers->setObjectName(QStringLiteral("playInBrowsers"));
   m_playInBrowsers->setChecked(true);
   m_playInBrowsers->hide();
   connect(m_playInBrowsers, &QCheckBox::toggled, m_playerInfo, &QLabel::setVisible);
-
-  auto* layout = new QHBoxLayout(central);
-  layout->setContentsMargins(6, 6, 6, 6);
-  layout->addWidget(Tabs, 1);
-  layout->addWidget(panel);
 }
 
 void TMainWindow::buildMenus() {
@@ -520,13 +569,7 @@ void TMainWindow::handle(const std::function<void()>& action) {
 // what is shown is written, so typing is never disturbed and bytes that are
 // not UTF-8 survive until the user edits their field.
 void TMainWindow::refreshControls() {
-  const bool wasRefreshing = m_refreshing;
-  m_refreshing = true;
-  struct Restore {
-    bool& flag;
-    bool value;
-    ~Restore() { flag = value; }
-  } restore{m_refreshing, wasRefreshing};
+  const QScopedValueRollback refreshing(m_refreshing, true);
 
   if (cEffects->currentIndex() != m_document.effectIndex)
     cEffects->setCurrentIndex(isValidEffectIndex(m_document.effectIndex) ? m_document.effectIndex : -1);
@@ -548,10 +591,8 @@ void TMainWindow::refreshControls() {
 // ---- DocumentView
 
 void TMainWindow::showSettingsPage() {
-  const bool wasRefreshing = m_refreshing;
-  m_refreshing = true;
+  const QScopedValueRollback refreshing(m_refreshing, true);
   Tabs->setCurrentWidget(settingsTab);
-  m_refreshing = wasRefreshing;
 }
 
 void TMainWindow::showEffectControl(bool speedShown) {
@@ -565,24 +606,30 @@ void TMainWindow::clearImageList() {
 }
 
 void TMainWindow::selectEffect(int effectIndex) {
-  const bool wasRefreshing = m_refreshing;
-  m_refreshing = true;
+  const QScopedValueRollback refreshing(m_refreshing, true);
   cEffects->setCurrentIndex(isValidEffectIndex(effectIndex) ? effectIndex : -1);
-  m_refreshing = wasRefreshing;
 }
 
 void TMainWindow::updateListbox() {
-  const bool wasRefreshing = m_refreshing;
-  m_refreshing = true;
+  const QScopedValueRollback refreshing(m_refreshing, true);
   imageListBox->setUpdatesEnabled(false);
   imageListBox->clear();
   for (const std::string& name : m_document.imageNames) addImageItem(name);
   imageListBox->setUpdatesEnabled(true);
   m_shownImages = m_document.imageNames;
-  m_refreshing = wasRefreshing;
 }
 
 void TMainWindow::addImageItem(const std::string& name) { imageListBox->addImage(qs(name)); }
+
+void TMainWindow::removeImageItem(int index) {
+  const QScopedValueRollback refreshing(m_refreshing, true);
+  delete imageListBox->takeItem(index);
+}
+
+int TMainWindow::selectedImageItem() {
+  const QList<QListWidgetItem*> selected = imageListBox->selectedItems();
+  return selected.isEmpty() ? -1 : imageListBox->row(selected.first());
+}
 
 std::vector<std::string> TMainWindow::makeHTML() { return m_htmlBuilder.makeHTML(); }
 
@@ -598,19 +645,15 @@ void TMainWindow::appendHtmlLine(const std::string& line) { htmlBox->appendPlain
 void TMainWindow::endHtmlUpdate() { htmlBox->setUpdatesEnabled(true); }
 
 void TMainWindow::setLinkText(const std::string& text) {
-  const bool wasRefreshing = m_refreshing;
-  m_refreshing = true;
+  const QScopedValueRollback refreshing(m_refreshing, true);
   eLink->setText(qs(text));
   m_shownLink = text;
-  m_refreshing = wasRefreshing;
 }
 
 void TMainWindow::setFrameText(const std::string& text) {
-  const bool wasRefreshing = m_refreshing;
-  m_refreshing = true;
+  const QScopedValueRollback refreshing(m_refreshing, true);
   eFrame->setEditText(qs(text));
   m_shownFrame = text;
-  m_refreshing = wasRefreshing;
 }
 
 // ---- ProjectView, RecentFilesList, ConfigOneSetting
@@ -736,57 +779,9 @@ void TMainWindow::bLinkBrowseClick() {
   eLink->setText(qs(bareFileName(*chosen)));
 }
 
-void TMainWindow::bAddImageClick() {
-  AppletDocument& d = m_document;
-  if (!d.imageNames.empty() && !d.multiImage) {
-    m_dialogs.showMessage("The effect you have selected only works with one image.");
-    return;
-  }
-  FileDialogOptions options;
-  options.title = "Open Image";
-  options.filter = kImageFilter;
-  options.preview = true;
-  const auto chosen = m_dialogs.openFile(options);
-  if (!chosen) return;
-  d.imagePaths.push_back(*chosen);
-  d.imageNames.push_back(bareFileName(*chosen));
-  addImageItem(d.imageNames.back());
-  d.modified = true;
-  m_files.copyImage(d.imagePaths.back());
-  updateListbox();
-}
+void TMainWindow::bAddImageClick() { m_editor.bAddImageClick(); }
 
-void TMainWindow::deleteButtonButtonClick() {
-  AppletDocument& d = m_document;
-  const QList<QListWidgetItem*> selected = imageListBox->selectedItems();
-  if (selected.isEmpty()) {
-    m_dialogs.showMessage("  I cannot delete an image because\nyou do not have any image selected.");
-    return;
-  }
-  if (m_dialogs.confirm("Are you sure you want to delete the selected image?", false) != Answer::Yes) return;
-  // The list's own selection names the image; the index kept from the
-  // selection events could be stale after a rebuild.
-  const int index = imageListBox->row(selected.first());
-  if (index < 0 || index >= static_cast<int>(d.imagePaths.size())) return;
-  d.selectedImage = index;
-  d.updatingControls = true;
-  struct Clear {
-    bool& flag;
-    ~Clear() { flag = false; }
-  } clear{d.updatingControls};
-  m_files.deleteImage(d.imagePaths[static_cast<size_t>(index)]);
-  {
-    const bool wasRefreshing = m_refreshing;
-    m_refreshing = true;
-    delete imageListBox->takeItem(index);
-    m_refreshing = wasRefreshing;
-  }
-  d.updatingControls = false;
-  d.imageNames.erase(d.imageNames.begin() + index);
-  d.imagePaths.erase(d.imagePaths.begin() + index);
-  updateListbox();
-  d.modified = true;
-}
+void TMainWindow::deleteButtonButtonClick() { m_editor.deleteButtonButtonClick(); }
 
 void TMainWindow::imageListBoxSelectItem(int index) { m_document.selectedImage = index; }
 
@@ -795,15 +790,14 @@ void TMainWindow::imageListBoxKeyUp(int key) {
 }
 
 void TMainWindow::imageListBoxDragDrop(int targetIndex) {
-  if (targetIndex < 0) return;
+  m_editor.imageListBoxDragDrop(draggedImageItem(), targetIndex);
+}
+
+int TMainWindow::draggedImageItem() const {
   QListWidgetItem* dragged = imageListBox->currentItem();
   const QList<QListWidgetItem*> selected = imageListBox->selectedItems();
   if (!selected.isEmpty()) dragged = selected.first();
-  if (!dragged) return;
-  const int source = imageListBox->row(dragged);
-  if (!moveImage(m_document.imageNames, m_document.imagePaths, source, targetIndex)) return;
-  m_document.modified = true;
-  updateListbox();
+  return dragged ? imageListBox->row(dragged) : -1;
 }
 
 // ---- the "HTML" page

@@ -27,6 +27,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -105,6 +106,11 @@ class TMainWindow : public QMainWindow,
   void showEffectControl(bool speedShown) override;
   void clearImageList() override;
   void selectEffect(int effectIndex) override;
+  void addImageItem(const std::string& name) override;
+  void removeImageItem(int index) override;
+  // Rebuilds the list view from imageNames; the selection is lost.
+  void updateListbox() override;
+  int selectedImageItem() override;
 
   // HtmlView
   void beginHtmlUpdate() override;
@@ -132,8 +138,6 @@ class TMainWindow : public QMainWindow,
   // The hidden check box the settings store binds the setting to.
   QCheckBox* playInBrowsersBox() const { return m_playInBrowsers; }
 
-  // Rebuilds the list view from imageNames; the selection is lost.
-  void updateListbox();
   // Opens a project file into the document (the command line's project).
   void openProject(const std::string& path);
   // Rebuilds the HTML box from the document; returns its seven lines.
@@ -175,8 +179,6 @@ class TMainWindow : public QMainWindow,
   void updateMenuItemClick();
   void aboutMenuItemClick();
 
-  // The "Open Image" dialog's filter, in Qt's syntax.
-  static const char* const kImageFilter;
   static const char* const kLinkFilter;
 
  signals:
@@ -189,6 +191,18 @@ class TMainWindow : public QMainWindow,
 
  private:
   void buildControls();
+  // The parts of the window, in the order they are made: each makes its
+  // controls and returns the widget its caller places (the never-shown
+  // ones are placed nowhere and return nothing).
+  QWidget* buildSettingsPage();
+  QGroupBox* buildEffectsGroup(QWidget* page);
+  void buildDimensionsGroup(QWidget* page);
+  QGroupBox* buildImagesGroup(QWidget* page);
+  QGroupBox* buildLinkGroup(QWidget* page);
+  QWidget* buildHtmlPage();
+  QWidget* buildInfoColumn(QWidget* page);
+  QWidget* buildTestPanel(QWidget* parent);
+  void buildHiddenState(QWidget* parent);
   void buildMenus();
   void buildSettings(const std::string& registryFolder);
   void monthlyReminder();
@@ -197,7 +211,8 @@ class TMainWindow : public QMainWindow,
   // controls.
   void handle(const std::function<void()>& action);
   void refreshControls();
-  void addImageItem(const std::string& name);
+  // The image a drag in the list carries, -1 for none.
+  int draggedImageItem() const;
   QToolButton* helpButton(int context, QWidget* parent);
 
   ProgramFolders m_folders;

@@ -1,6 +1,10 @@
 #include "document/applet_editor.h"
 
+#include <QScopedValueRollback>
+
 #include "document/effects.h"
+#include "document/image_order.h"
+#include "platform/file_ops.h"
 
 namespace glx {
 
@@ -67,6 +71,58 @@ Color AppletEditor::getColor(Color current) {
   if (!chosen) return current;
   m_document.modified = true;
   return *chosen & 0x00FFFFFFu;
+}
+
+void AppletEditor::bAddImageClick() {
+  AppletDocument& d = m_document;
+  if (!d.imageNames.empty() && !d.multiImage) {
+    m_dialogs.showMessage("The effect you have selected only works with one image.");
+    return;
+  }
+  FileDialogOptions options;
+  options.title = "Open Image";
+  options.filter = kImageFilter;
+  options.preview = true;
+  const auto chosen = m_dialogs.openFile(options);
+  if (!chosen) return;
+  d.imagePaths.push_back(*chosen);
+  d.imageNames.push_back(bareFileName(*chosen));
+  view().addImageItem(d.imageNames.back());
+  d.modified = true;
+  m_files.copyImage(d.imagePaths.back());
+  view().updateListbox();
+}
+
+void AppletEditor::deleteButtonButtonClick() {
+  AppletDocument& d = m_document;
+  // The list's own selection names the image; the index kept from the
+  // selection events could be stale after a rebuild.
+  const int index = view().selectedImageItem();
+  if (index < 0) {
+    m_dialogs.showMessage("  I cannot delete an image because\nyou do not have any image selected.");
+    return;
+  }
+  if (m_dialogs.confirm("Are you sure you want to delete the selected image?", false) != Answer::Yes) return;
+  const auto at = static_cast<size_t>(index);
+  if (at >= d.imagePaths.size() || at >= d.imageNames.size()) return;
+  d.selectedImage = index;
+  {
+    // The list's change events ignore the entry going.
+    const QScopedValueRollback updating(d.updatingControls, true);
+    m_files.deleteImage(d.imagePaths[at]);
+    view().removeImageItem(index);
+  }
+  d.imageNames.erase(d.imageNames.begin() + index);
+  d.imagePaths.erase(d.imagePaths.begin() + index);
+  view().updateListbox();
+  d.modified = true;
+}
+
+void AppletEditor::imageListBoxDragDrop(int source, int target) {
+  AppletDocument& d = m_document;
+  if (!moveImage(d.imageNames, d.imagePaths, source, target)) return;
+  d.modified = true;
+  view().updateListbox();
 }
 
 }  // namespace glx

@@ -1,9 +1,10 @@
 // The document's operations that the main window runs: the reset, the
-// effect change and the colour choice. What they need of the window goes
-// through DocumentView.
+// effect change, the colour choice and adding, deleting and reordering the
+// images. What they need of the window goes through DocumentView.
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "document/applet_document.h"
 #include "platform/user_dialogs.h"
@@ -21,6 +22,13 @@ class DocumentView {
   virtual void clearImageList() = 0;
   // The effect list's selection, -1 for none.
   virtual void selectEffect(int effectIndex) = 0;
+  // The image list: one entry more at the end, the entry at index taken
+  // out, and the whole list shown again from imageNames.
+  virtual void addImageItem(const std::string& name) = 0;
+  virtual void removeImageItem(int index) = 0;
+  virtual void updateListbox() = 0;
+  // The row the image list shows selected, -1 for none.
+  virtual int selectedImageItem() = 0;
 };
 
 // A view that shows nothing, for running the logic without a window.
@@ -30,7 +38,15 @@ class NullDocumentView : public DocumentView {
   void showEffectControl(bool) override {}
   void clearImageList() override {}
   void selectEffect(int) override {}
+  void addImageItem(const std::string&) override {}
+  void removeImageItem(int) override {}
+  void updateListbox() override {}
+  int selectedImageItem() override { return -1; }
 };
+
+// The "Open Image" dialog's filter, in Qt's syntax.
+inline constexpr const char* kImageFilter =
+    "All Compatible Image Files (*.jpg *.gif);;JPEG Image Files (*.jpg);;GIF Image Files (*.gif)";
 
 // The text of a one-line field: CR and LF dropped. A line break never
 // belongs in the link, the frame or the loading message (one pasted from a
@@ -57,6 +73,17 @@ class AppletEditor {
   // Shows the colour dialog preset to current; the chosen colour (and
   // modified set) or current unchanged when cancelled.
   Color getColor(Color current);
+
+  // Asks for an image file and adds it to the end of both image lists,
+  // with its copy in the required-files and temporary folders. An effect
+  // that plays one image refuses a second before asking.
+  void bAddImageClick();
+  // Asks, then deletes the image the list shows selected: its copies and
+  // its entry in both lists.
+  void deleteButtonButtonClick();
+  // A drop in the image list: the image at source moves to target, in
+  // both lists. Nothing for a drop on empty space (-1) or on itself.
+  void imageListBoxDragDrop(int source, int target);
 
  private:
   AppletDocument& m_document;

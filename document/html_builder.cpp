@@ -2,6 +2,7 @@
 
 #include "document/applet_editor.h"
 
+#include <QScopedValueRollback>
 #include <algorithm>
 
 #include "publish/image_probe.h"
@@ -48,19 +49,6 @@ class HtmlUpdate {
 
  private:
   HtmlView& m_view;
-};
-
-// Sets updatingControls while the system writes into a field, so that the
-// field's change handler ignores the write.
-class UpdatingControls {
- public:
-  explicit UpdatingControls(AppletDocument& document) : m_document(document) { m_document.updatingControls = true; }
-  ~UpdatingControls() { m_document.updatingControls = false; }
-  UpdatingControls(const UpdatingControls&) = delete;
-  UpdatingControls& operator=(const UpdatingControls&) = delete;
-
- private:
-  AppletDocument& m_document;
 };
 
 std::string orBlank(const std::string& text) { return text.empty() ? " " : text; }
@@ -179,7 +167,8 @@ void HtmlBuilder::eLinkChange(const std::string& text) {
   // warned about.
   d.link = reBad(oneLineText(text));
   if (d.link != text) {
-    UpdatingControls updating(d);
+    // The field's change handler ignores the write.
+    const QScopedValueRollback updating(d.updatingControls, true);
     m_view.setLinkText(d.link);
   }
   d.modified = true;
@@ -190,7 +179,8 @@ void HtmlBuilder::eFrameChange(const std::string& text) {
   if (d.updatingControls) return;
   d.targetFrame = reBadFrame(oneLineText(text));
   if (d.targetFrame != text) {
-    UpdatingControls updating(d);
+    // The field's change handler ignores the write.
+    const QScopedValueRollback updating(d.updatingControls, true);
     m_view.setFrameText(d.targetFrame);
   }
   d.modified = true;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <QScopedValueRollback>
+
 #include "document/effects.h"
 #include "platform/errors.h"
 #include "platform/file_ops.h"
@@ -283,19 +285,20 @@ void ProjectFile::openFileOne(const std::string& path) {
   AppletDocument& d = m_editor.document();
   m_editor.files().deleteAllImages(d.imagePaths);
   m_editor.setDefaults();
+  // The read sets updatingControls and the controls are shown with it set;
+  // it goes back to clear (as the reset left it) however the open ends.
+  const QScopedValueRollback updating(d.updatingControls);
   EditorActions actions(m_editor);
   try {
     reader.read(d, actions);
   } catch (...) {
     d.updatingControls = true;
     m_view.showLoadedDocument();
-    d.updatingControls = false;
     throw;
   }
   m_recentFiles.AddMRUItem(path);
   d.documentPath = path;
   m_view.showLoadedDocument();
-  d.updatingControls = false;
 }
 
 }  // namespace glx

@@ -18,6 +18,10 @@ class RecordingView : public DocumentView {
   void showEffectControl(bool speed) override { speedShown = speed; }
   void clearImageList() override { ++listCleared; }
   void selectEffect(int index) override { selectedEffect = index; }
+  void addImageItem(const std::string&) override {}
+  void removeImageItem(int) override {}
+  void updateListbox() override {}
+  int selectedImageItem() override { return -1; }
   int settingsPageShown = 0;
   int listCleared = 0;
   int selectedEffect = -2;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 
 #include "document/applet_editor.h"
 #include "tests/publish/image_fixtures.h"
@@ -504,6 +505,39 @@ TEST_F(HtmlBuilderTest, UndecodableImageGivesNoPlayerLineEither) {
   builder.setPlayerSource([] { return true; });
   EXPECT_THROW(builder.makeHTML(), Error);
   EXPECT_EQ(view.events, (std::vector<std::string>{"begin", "end"}));
+}
+
+// A field that refuses the cleaned text: the flag set for the write is
+// clear afterwards, so that the next edit is taken.
+TEST_F(HtmlBuilderTest, FieldWriteThatFailsLeavesUpdatingControlsClear) {
+  struct FailingView : HtmlView {
+    explicit FailingView(const AppletDocument& d) : doc(d) {}
+    void beginHtmlUpdate() override {}
+    void appendHtmlLine(const std::string&) override {}
+    void endHtmlUpdate() override {}
+    void setLinkText(const std::string&) override { fail(); }
+    void setFrameText(const std::string&) override { fail(); }
+    void fail() {
+      updatingSeen.push_back(doc.updatingControls);
+      throw std::runtime_error("the field refused");
+    }
+    const AppletDocument& doc;
+    std::vector<bool> updatingSeen;
+  };
+  FailingView failing{document};
+  HtmlBuilder failingBuilder{document, dialogs, failing};
+  // A line break is dropped, so the field is written back.
+  EXPECT_THROW(failingBuilder.eLinkChange("a.html\n"), std::runtime_error);
+  EXPECT_FALSE(document.updatingControls);
+  EXPECT_THROW(failingBuilder.eFrameChange("_top\n"), std::runtime_error);
+  EXPECT_FALSE(document.updatingControls);
+  EXPECT_EQ(failing.updatingSeen, (std::vector<bool>{true, true}));
+  EXPECT_EQ(document.link, "a.html");
+  EXPECT_EQ(document.targetFrame, "_top");
+  document.modified = false;
+  failingBuilder.eLinkChange("b.html");
+  EXPECT_EQ(document.link, "b.html");
+  EXPECT_TRUE(document.modified);
 }
 
 }  // namespace

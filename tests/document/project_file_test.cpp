@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 
 #include "platform/errors.h"
 #include "platform/file_ops.h"
@@ -634,6 +635,45 @@ TEST_F(ProjectFileTest, ReadingForHtmlTouchesNoFolder) {
   EXPECT_EQ(readProjectDocument(fx.dir.write("q.glx", crlf(lines))).appletClass, "fade.class")
       << "a bad index keeps the reset's class";
   EXPECT_THROW(readProjectDocument(fx.dir / "none.glx"), EInOutError);
+}
+
+// Controls that fail to show what was read, from a whole file and from one
+// whose read fails at its missing colour: the flag is set while they are
+// filled and clear afterwards, so that the next edit is taken.
+TEST_F(ProjectFileTest, ControlsThatFailToShowTheOpenLeaveUpdatingControlsClear) {
+  struct FailingView : ProjectView {
+    explicit FailingView(const AppletDocument& d) : doc(d) {}
+    void showLoadedDocument() override {
+      updatingSeen.push_back(doc.updatingControls);
+      throw std::runtime_error("the controls refused");
+    }
+    const AppletDocument& doc;
+    std::vector<bool> updatingSeen;
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::string> lines;
+  };
+  std::vector<std::string> whole = defaultLines();
+  whole[3] = "5";
+  const Case cases[] = {
+      {"whole file", whole},
+      {"read fails at the missing colour", {kHeader, kWarning, "1", "5", "40"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FailingView failing{doc};
+    ProjectFile failingProject{editor, recent, failing};
+    const std::string path = fx.dir.write("failing.glx", crlf(c.lines));
+    EXPECT_ANY_THROW(failingProject.openFileOne(path));
+    EXPECT_EQ(failing.updatingSeen, std::vector<bool>{true});
+    EXPECT_EQ(doc.effectIndex, 5);
+    EXPECT_FALSE(doc.updatingControls);
+    doc.modified = false;
+    editor.cEffectsChange(3);
+    EXPECT_EQ(doc.effectIndex, 3);
+    EXPECT_TRUE(doc.modified);
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/image_order.h"
+#include "document/image_order.h"
 
 #include <gtest/gtest.h>
 
