@@ -119,9 +119,9 @@ TBrowserWindow::TBrowserWindow(const BrowserWindowOptions& options, QWidget* par
   if (options.appSettings) FormSettings1->setAppSettingsCtrl(options.appSettings);
   FormSettings1->setFormSaveOpt(0);
   FormSettings1->setCentreAtRestore(true);
-  FormSettings1->addRow("", "BrowserNames.Items", "", false);
-  FormSettings1->addRow("", "BrowserPaths.Items", "", true);
-  FormSettings1->addRow("Current Browser", "browser.Caption", "", true);
+  FormSettings1->addRow("", "BrowserNames.Items", "", kPlainText);
+  FormSettings1->addRow("", "BrowserPaths.Items", "", kEncrypted);
+  FormSettings1->addRow("Current Browser", "browser.Caption", "", kEncrypted);
   FormSettings1->Loaded();
 }
 

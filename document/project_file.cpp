@@ -1,11 +1,6 @@
 #include "document/project_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -161,23 +156,10 @@ std::string projectFileText(const AppletDocument& d) {
   return out;
 }
 
-ProjectReader::ProjectReader(const std::string& path) {
-  // Non-blocking, so that opening a pipe cannot wait for a writer.
-  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (m_fd < 0) throw inOutError(errno);
-  struct stat st;
-  const int err = ::fstat(m_fd, &st) != 0 ? errno : (S_ISREG(st.st_mode) ? 0 : EACCES);
-  if (err != 0) {
-    ::close(m_fd);
-    m_fd = -1;
-    throw inOutError(err);
-  }
-  m_buffer = std::make_unique<char[]>(kBufferSize);
-}
+ProjectReader::ProjectReader(const std::string& path)
+    : m_file(path), m_buffer(std::make_unique<char[]>(kBufferSize)) {}
 
-ProjectReader::~ProjectReader() {
-  if (m_fd >= 0) ::close(m_fd);
-}
+ProjectReader::~ProjectReader() = default;
 
 bool ProjectReader::nextLine(std::string& line) {
   line.clear();
@@ -185,13 +167,9 @@ bool ProjectReader::nextLine(std::string& line) {
   for (;;) {
     if (m_begin == m_end) {
       if (m_eof) return any;
-      const ssize_t n = ::read(m_fd, m_buffer.get(), kBufferSize);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw inOutError(errno);
-      }
+      const size_t n = m_file.read(m_buffer.get(), kBufferSize);
       m_begin = 0;
-      m_end = static_cast<size_t>(n);
+      m_end = n;
       if (n == 0) {
         m_eof = true;
         return any;

@@ -7,6 +7,7 @@
 
 #include "document/applet_document.h"
 #include "document/applet_editor.h"
+#include "platform/file_ops.h"
 
 namespace glx {
 
@@ -75,7 +76,7 @@ class ProjectReader {
   bool nextLine(std::string& line);
   std::string line();
 
-  int m_fd = -1;
+  FileReader m_file;
   std::unique_ptr<char[]> m_buffer;
   size_t m_begin = 0;
   size_t m_end = 0;

@@ -192,6 +192,31 @@ std::string readFileBytes(const std::string& path) {
   return bytes;
 }
 
+FileReader::FileReader(const std::string& path) {
+  // Non-blocking, so that opening a pipe cannot wait for a writer.
+  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (m_fd < 0) throw inOutError(errno);
+  struct stat st;
+  const int err = ::fstat(m_fd, &st) != 0 ? errno : (S_ISREG(st.st_mode) ? 0 : EACCES);
+  if (err != 0) {
+    ::close(m_fd);
+    m_fd = -1;
+    throw inOutError(err);
+  }
+}
+
+FileReader::~FileReader() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+size_t FileReader::read(char* buffer, size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(m_fd, buffer, size);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno != EINTR) throw inOutError(errno);
+  }
+}
+
 std::string freeBadName(const std::string& file) {
   std::string candidate = file + ".bad";
   for (int n = 2; pathExists(candidate); ++n) candidate = file + ".bad" + std::to_string(n);

@@ -38,6 +38,24 @@ std::string linkTarget(const std::string& path);
 // Reads a whole file; throws EInOutError when it cannot be read.
 std::string readFileBytes(const std::string& path);
 
+// A regular file open for reading piece by piece. Opening never waits:
+// anything but a regular file is refused, so a device or a pipe cannot hang
+// the reader. Failures throw EInOutError ("File not found", "File access
+// denied", ...).
+class FileReader {
+ public:
+  explicit FileReader(const std::string& path);
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  // Reads up to size bytes into buffer; 0 at the end of the file.
+  size_t read(char* buffer, size_t size);
+
+ private:
+  int m_fd = -1;
+};
+
 // Where a damaged file is set aside: file + ".bad", or ".bad2", ".bad3"...
 // when that is taken, so an earlier copy is never replaced.
 std::string freeBadName(const std::string& file);

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <map>
 
-#include "platform/ascii.h"
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
 #include "platform/xdg_folders.h"
@@ -32,40 +31,6 @@ void notify(const std::string& text) {
   } else {
     errorSink().showError(text);
   }
-}
-
-std::string fold(const std::string& text) { return asciiLowered(text); }
-
-bool sameName(const std::string& a, const std::string& b) { return fold(a) == fold(b); }
-
-// "a\\b\\" and "\\a\\\\b" both name a\b.
-std::vector<std::string> splitPath(const std::string& path) {
-  std::vector<std::string> parts;
-  std::string part;
-  for (char c : path) {
-    if (c == '\\') {
-      if (!part.empty()) parts.push_back(part);
-      part.clear();
-    } else {
-      part += c;
-    }
-  }
-  if (!part.empty()) parts.push_back(part);
-  return parts;
-}
-
-std::string joinPath(const std::vector<std::string>& parts, size_t count) {
-  std::string out;
-  for (size_t i = 0; i < count && i < parts.size(); ++i) {
-    if (i) out += '\\';
-    out += parts[i];
-  }
-  return out;
-}
-
-std::string normalPath(const std::string& path) {
-  const auto parts = splitPath(path);
-  return joinPath(parts, parts.size());
 }
 
 // One root's keys, by case-folded path. The root itself is the empty path
@@ -94,24 +59,24 @@ class Hive {
   }
 
   RegFileKey* find(const std::string& path) {
-    auto it = m_keys.find(fold(normalPath(path)));
+    auto it = m_keys.find(foldRegName(normalRegPath(path)));
     if (it != m_keys.end()) return &it->second;
-    if (normalPath(path).empty()) return &ensure("");
+    if (normalRegPath(path).empty()) return &ensure("");
     return nullptr;
   }
 
   bool exists(const std::string& path) const {
-    const std::string normal = normalPath(path);
-    return normal.empty() || m_keys.count(fold(normal)) > 0;
+    const std::string normal = normalRegPath(path);
+    return normal.empty() || m_keys.count(foldRegName(normal)) > 0;
   }
 
   // Creates the key and its parents; returns it.
   RegFileKey& ensure(const std::string& path) {
-    const auto parts = splitPath(path);
+    const auto parts = splitRegPath(path);
     RegFileKey* key = nullptr;
     for (size_t n = 0; n <= parts.size(); ++n) {
-      const std::string sub = joinPath(parts, n);
-      auto [it, inserted] = m_keys.try_emplace(fold(sub));
+      const std::string sub = joinRegPath(parts, n);
+      auto [it, inserted] = m_keys.try_emplace(foldRegName(sub));
       if (inserted) {
         it->second.path = sub;
         m_changed = true;
@@ -123,7 +88,7 @@ class Hive {
 
   void setValue(RegFileKey& key, const std::string& name, const RegValue& value) {
     for (auto& [existing, data] : key.values) {
-      if (sameName(existing, name)) {
+      if (sameRegName(existing, name)) {
         if (!(data == value)) m_changed = true;
         data = value;
         return;
@@ -135,7 +100,7 @@ class Hive {
 
   bool deleteValue(RegFileKey& key, const std::string& name) {
     for (auto it = key.values.begin(); it != key.values.end(); ++it) {
-      if (sameName(it->first, name)) {
+      if (sameRegName(it->first, name)) {
         key.values.erase(it);
         m_changed = true;
         return true;
@@ -145,7 +110,7 @@ class Hive {
   }
 
   std::vector<std::string> subKeys(const std::string& path) const {
-    const std::string prefix = fold(normalPath(path));
+    const std::string prefix = foldRegName(normalRegPath(path));
     std::vector<std::string> names;
     for (const auto& [folded, key] : m_keys) {
       if (folded.empty() || folded == prefix) continue;
@@ -165,7 +130,7 @@ class Hive {
   }
 
   bool deleteKey(const std::string& path, bool withSubKeys) {
-    const std::string prefix = fold(normalPath(path));
+    const std::string prefix = foldRegName(normalRegPath(path));
     if (prefix.empty() || !m_keys.count(prefix)) return false;
     if (!withSubKeys && !subKeys(path).empty()) return false;
     for (auto it = m_keys.begin(); it != m_keys.end();) {
@@ -186,8 +151,6 @@ class Hive {
   std::map<std::string, RegFileKey> m_keys;
   bool m_changed = false;
 };
-
-int hexDigit(char c);
 
 // Why a file operation failed, for a message that names the file too.
 std::string causeText(int err) {
@@ -254,7 +217,7 @@ void removeStaleTemporaryFiles(const std::string& folder) {
       const size_t prefix = std::strlen(base);
       if (name.size() != prefix + 8 || name.compare(0, prefix, base) != 0) continue;
       bool hex = true;
-      for (size_t i = prefix; i < name.size(); ++i) hex = hex && hexDigit(name[i]) >= 0;
+      for (size_t i = prefix; i < name.size(); ++i) hex = hex && hexDigitValue(name[i]) >= 0;
       if (hex) stale.push_back(folder + name);
     }
   }
@@ -265,18 +228,23 @@ void removeStaleTemporaryFiles(const std::string& folder) {
   }
 }
 
+// Whether the caller already holds the folder lock.
+enum class FolderLocking { NotHeld, Held };
+// Why the root is read. For a change, a file that exists but cannot be read
+// fails the change rather than being replaced by one that lacks its values.
+enum class ReadFor { Lookup, Change };
+
 // Reads one root. A file that does not parse is set aside under the lock
 // (when it is still the same bad file by then) and the user told.
-// forWrite: a file that exists but cannot be read fails the change rather
-// than being replaced by one that lacks its values.
-Hive loadHive(RegRoot root, const std::string& folder, bool haveLock, bool forWrite = false) {
+Hive loadHive(RegRoot root, const std::string& folder, FolderLocking locking,
+              ReadFor purpose = ReadFor::Lookup) {
   const std::string file = folder + (root == RegRoot::LocalMachine ? "HKLM.reg" : "HKCU.reg");
   std::string text;
   try {
     if (!pathExists(file)) return Hive();
     text = readFileBytes(file);
   } catch (const Error& error) {
-    if (forWrite) {
+    if (purpose == ReadFor::Change) {
       throw ERegistryError("Cannot read the settings file \"" + file + "\": " + error.what());
     }
     return Hive();
@@ -284,9 +252,9 @@ Hive loadHive(RegRoot root, const std::string& folder, bool haveLock, bool forWr
   try {
     return Hive(parseRegFile(root, text));
   } catch (const ERegistryError& error) {
-    if (!haveLock) {
+    if (locking == FolderLocking::NotHeld) {
       FolderLock lock(folder);
-      return loadHive(root, folder, true);
+      return loadHive(root, folder, FolderLocking::Held);
     }
     const std::string bad = freeBadName(file);
     if (::rename(file.c_str(), bad.c_str()) == 0) {
@@ -297,296 +265,10 @@ Hive loadHive(RegRoot root, const std::string& folder, bool haveLock, bool forWr
   }
 }
 
-std::string hexBytes(const std::string& bytes, size_t firstColumn) {
-  std::string out;
-  size_t column = firstColumn;
-  char buffer[4];
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(buffer, sizeof buffer, "%02x", static_cast<unsigned char>(bytes[i]));
-    out += buffer;
-    column += 2;
-    if (i + 1 < bytes.size()) {
-      out += ',';
-      ++column;
-      if (column > 75) {
-        out += "\\\r\n  ";
-        column = 2;
-      }
-    }
-  }
-  return out;
-}
-
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + '"';
-}
-
-bool plainText(const std::string& text) {
-  for (unsigned char c : text) {
-    if (c < 0x20) return false;
-  }
-  return true;
-}
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-[[noreturn]] void parseError(size_t line, const std::string& what) {
-  throw ERegistryError("line " + std::to_string(line) + ": " + what);
-}
-
-std::string trim(const std::string& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
-  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-  return text.substr(begin, end - begin);
-}
-
-// Reads a quoted text starting at pos (at the opening quote); pos ends past
-// the closing quote.
-std::string readQuoted(const std::string& line, size_t& pos, size_t lineNo) {
-  std::string out;
-  ++pos;
-  while (pos < line.size()) {
-    char c = line[pos++];
-    if (c == '"') return out;
-    if (c == '\\') {
-      if (pos >= line.size()) break;
-      c = line[pos++];
-    }
-    out += c;
-  }
-  parseError(lineNo, "unterminated text");
-}
-
-RegValue parseData(const std::string& data, size_t lineNo) {
-  if (!data.empty() && data[0] == '"') {
-    size_t pos = 0;
-    std::string text = readQuoted(data, pos, lineNo);
-    if (!trim(data.substr(pos)).empty()) parseError(lineNo, "text after a string value");
-    return RegValue::string(text);
-  }
-  const std::string lower = fold(data);
-  if (lower.rfind("dword:", 0) == 0) {
-    const std::string digits = trim(data.substr(6));
-    if (digits.empty() || digits.size() > 8) parseError(lineNo, "bad dword");
-    uint32_t value = 0;
-    for (char c : digits) {
-      const int d = hexDigit(c);
-      if (d < 0) parseError(lineNo, "bad dword");
-      value = value * 16 + static_cast<uint32_t>(d);
-    }
-    return RegValue::dword(value);
-  }
-  uint32_t type = 0;
-  size_t pos = 0;
-  if (lower.rfind("hex:", 0) == 0) {
-    type = kRegBinary;
-    pos = 4;
-  } else if (lower.rfind("hex(", 0) == 0) {
-    const size_t close = lower.find("):", 4);
-    if (close == std::string::npos || close == 4 || close > 12) parseError(lineNo, "bad hex type");
-    for (size_t i = 4; i < close; ++i) {
-      const int d = hexDigit(lower[i]);
-      if (d < 0) parseError(lineNo, "bad hex type");
-      type = type * 16 + static_cast<uint32_t>(d);
-    }
-    pos = close + 2;
-  } else {
-    parseError(lineNo, "unknown value data");
-  }
-  std::string bytes;
-  const std::string list = trim(data.substr(pos));
-  size_t i = 0;
-  while (i < list.size()) {
-    while (i < list.size() && (list[i] == ' ' || list[i] == '\t')) ++i;
-    if (i >= list.size()) break;
-    const int hi = i < list.size() ? hexDigit(list[i]) : -1;
-    const int lo = i + 1 < list.size() ? hexDigit(list[i + 1]) : -1;
-    if (hi < 0 || lo < 0) parseError(lineNo, "bad hex byte");
-    bytes += static_cast<char>(hi * 16 + lo);
-    i += 2;
-    while (i < list.size() && (list[i] == ' ' || list[i] == '\t')) ++i;
-    if (i < list.size()) {
-      if (list[i] != ',') parseError(lineNo, "bad hex list");
-      ++i;
-      // A comma must be followed by a byte; the blanks before it are
-      // skipped once, here.
-      while (i < list.size() && (list[i] == ' ' || list[i] == '\t')) ++i;
-      if (i >= list.size()) parseError(lineNo, "bad hex list");
-    }
-  }
-  if (type == kRegSz) {
-    // Strings with control characters are written as hex(1) with their
-    // terminator; anything after the first terminator is not part of them.
-    if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
-  }
-  return {type, bytes};
-}
-
 }  // namespace
-
-RegValue RegValue::dword(uint32_t value) {
-  std::string bytes(4, '\0');
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  return {kRegDword, bytes};
-}
-
-uint32_t RegValue::asDword() const {
-  uint32_t value = 0;
-  for (size_t i = 0; i < 4 && i < data.size(); ++i) {
-    value |= static_cast<uint32_t>(static_cast<unsigned char>(data[i])) << (8 * i);
-  }
-  return value;
-}
-
-const char* rootName(RegRoot root) {
-  return root == RegRoot::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
-}
 
 void setRegistryNotice(std::function<void(const std::string&)> notice) {
   noticeHandler() = std::move(notice);
-}
-
-std::string formatRegFile(RegRoot root, const RegFileContents& keys) {
-  std::string out = "REGEDIT4\r\n";
-  for (const auto& key : keys) {
-    out += "\r\n[";
-    out += rootName(root);
-    if (!key.path.empty()) out += "\\" + key.path;
-    out += "]\r\n";
-    for (const auto& [name, value] : key.values) {
-      std::string line = name.empty() ? std::string("@") : quoted(name);
-      line += '=';
-      if (value.type == kRegSz && plainText(value.data)) {
-        line += quoted(value.data);
-      } else if (value.type == kRegDword && value.data.size() == 4) {
-        char buffer[16];
-        std::snprintf(buffer, sizeof buffer, "dword:%08x", value.asDword());
-        line += buffer;
-      } else {
-        std::string bytes = value.data;
-        if (value.type == kRegBinary) {
-          line += "hex:";
-        } else {
-          char buffer[16];
-          std::snprintf(buffer, sizeof buffer, "hex(%x):", value.type);
-          line += buffer;
-          if (value.type == kRegSz) bytes += '\0';
-        }
-        line += hexBytes(bytes, line.size());
-      }
-      out += line + "\r\n";
-    }
-  }
-  return out;
-}
-
-RegFileContents parseRegFile(RegRoot root, const std::string& text) {
-  // Lines, with "\" continuations of hex lists joined. One forward pass:
-  // a continued line is only appended to, never copied or scanned again, so
-  // a long value costs time in proportion to its length.
-  std::vector<std::pair<size_t, std::string>> lines;
-  {
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    size_t lineNo = 0;
-    size_t pos = 0;
-    std::string pending;
-    size_t pendingLine = 0;
-    bool continuing = false;
-    // Whether the logical line may continue at all: a value line whose data
-    // is a hex list, decided by its first physical line.
-    bool hexValue = false;
-    while (pos < text.size()) {
-      size_t end = text.find('\n', pos);
-      if (end == std::string::npos) end = text.size();
-      size_t lineEnd = end;
-      if (lineEnd > pos && text[lineEnd - 1] == '\r') --lineEnd;
-      if (continuing) {
-        size_t first = pos;
-        size_t last = lineEnd;
-        while (first < last && blank(text[first])) ++first;
-        while (last > first && blank(text[last - 1])) --last;
-        pending.append(text, first, last - first);
-      } else {
-        pending.assign(text, pos, lineEnd - pos);
-        pendingLine = lineNo + 1;
-        size_t first = 0;
-        while (first < pending.size() && blank(pending[first])) ++first;
-        hexValue = first < pending.size() && pending[first] != '[' &&
-                   fold(pending).find("=hex") != std::string::npos;
-      }
-      pos = end + 1;
-      ++lineNo;
-      size_t last = pending.size();
-      while (last > 0 && blank(pending[last - 1])) --last;
-      if (hexValue && last > 0 && pending[last - 1] == '\\') {
-        pending.resize(last - 1);
-        if (!continuing) {
-          size_t first = 0;
-          while (first < pending.size() && blank(pending[first])) ++first;
-          pending.erase(0, first);
-        }
-        continuing = true;
-        continue;
-      }
-      lines.emplace_back(pendingLine, std::move(pending));
-      pending.clear();
-      continuing = false;
-    }
-    if (continuing) lines.emplace_back(pendingLine, std::move(pending));
-  }
-
-  RegFileContents keys;
-  bool header = false;
-  const std::string rootText = fold(rootName(root));
-  for (const auto& [lineNo, raw] : lines) {
-    const std::string line = trim(raw);
-    if (line.empty() || line[0] == ';') continue;
-    if (!header) {
-      if (line != "REGEDIT4") parseError(lineNo, "the file does not start with REGEDIT4");
-      header = true;
-      continue;
-    }
-    if (line[0] == '[') {
-      if (line.back() != ']') parseError(lineNo, "bad key line");
-      const std::string full = line.substr(1, line.size() - 2);
-      const std::string folded = fold(full);
-      if (folded.compare(0, rootText.size(), rootText) != 0 ||
-          (folded.size() > rootText.size() && folded[rootText.size()] != '\\')) {
-        parseError(lineNo, "key outside " + std::string(rootName(root)));
-      }
-      keys.push_back({normalPath(full.substr(rootText.size())), {}});
-      continue;
-    }
-    if (line[0] == '"' || line[0] == '@') {
-      if (keys.empty()) parseError(lineNo, "value outside a key");
-      size_t pos = 0;
-      std::string name;
-      if (line[0] == '@') {
-        pos = 1;
-      } else {
-        name = readQuoted(line, pos, lineNo);
-      }
-      while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
-      if (pos >= line.size() || line[pos] != '=') parseError(lineNo, "missing \"=\"");
-      keys.back().values.emplace_back(name, parseData(trim(line.substr(pos + 1)), lineNo));
-      continue;
-    }
-    parseError(lineNo, "unexpected text");
-  }
-  if (!header && !trim(text).empty()) parseError(1, "the file does not start with REGEDIT4");
-  return keys;
 }
 
 Registry::Registry(std::string folder) : m_folder(std::move(folder)) {
@@ -619,7 +301,7 @@ auto modifyHive(const Registry& registry, RegRoot root, Change change) {
     throw ERegistryError("Cannot lock the settings folder \"" + folder + "\": " + causeText(lock.error()));
   }
   removeStaleTemporaryFiles(folder);
-  Hive hive = loadHive(root, folder, true, true);
+  Hive hive = loadHive(root, folder, FolderLocking::Held, ReadFor::Change);
   hive.clearChanged();
   auto result = change(hive);
   if (hive.changed()) {
@@ -633,7 +315,7 @@ auto modifyHive(const Registry& registry, RegRoot root, Change change) {
 }
 
 Hive readHive(const Registry& registry, RegRoot root) {
-  return loadHive(root, registry.folder(), false);
+  return loadHive(root, registry.folder(), FolderLocking::NotHeld);
 }
 
 void checkName(const std::string& name) {
@@ -646,18 +328,18 @@ void checkName(const std::string& name) {
 
 std::optional<RegKey> Registry::openKey(RegRoot root, const std::string& path) const {
   if (!keyExists(root, path)) return std::nullopt;
-  return RegKey(*this, root, normalPath(path));
+  return RegKey(*this, root, normalRegPath(path));
 }
 
 RegKey Registry::createKey(RegRoot root, const std::string& path) const {
   if (!keyExists(root, path)) {
-    for (const auto& part : splitPath(path)) checkName(part);
+    for (const auto& part : splitRegPath(path)) checkName(part);
     modifyHive(*this, root, [&](Hive& hive) {
       hive.ensure(path);
       return true;
     });
   }
-  return RegKey(*this, root, normalPath(path));
+  return RegKey(*this, root, normalRegPath(path));
 }
 
 bool Registry::keyExists(RegRoot root, const std::string& path) const {
@@ -670,7 +352,7 @@ std::optional<RegValue> Registry::queryValue(RegRoot root, const std::string& pa
   RegFileKey* key = hive.find(path);
   if (!key) return std::nullopt;
   for (const auto& [existing, value] : key->values) {
-    if (sameName(existing, name)) return value;
+    if (sameRegName(existing, name)) return value;
   }
   return std::nullopt;
 }
@@ -678,7 +360,7 @@ std::optional<RegValue> Registry::queryValue(RegRoot root, const std::string& pa
 void Registry::setValue(RegRoot root, const std::string& path, const std::string& name,
                         const RegValue& value) const {
   checkName(name);
-  for (const auto& part : splitPath(path)) checkName(part);
+  for (const auto& part : splitRegPath(path)) checkName(part);
   modifyHive(*this, root, [&](Hive& hive) {
     hive.setValue(hive.ensure(path), name, value);
     return true;
@@ -694,7 +376,7 @@ bool Registry::deleteValue(RegRoot root, const std::string& path, const std::str
 }
 
 bool Registry::deleteKey(RegRoot root, const std::string& path, bool withSubKeys) const {
-  if (normalPath(path).empty() || !keyExists(root, path)) return false;
+  if (normalRegPath(path).empty() || !keyExists(root, path)) return false;
   return modifyHive(*this, root, [&](Hive& hive) { return hive.deleteKey(path, withSubKeys); });
 }
 

@@ -1,6 +1,7 @@
 // The registry the program keeps its settings in: two roots, each one
-// REGEDIT4 text file ("HKLM.reg", "HKCU.reg") in a settings folder, by
-// default $XDG_CONFIG_HOME/glimmerax/ (~/.config/glimmerax/).
+// REGEDIT4 text file ("HKLM.reg", "HKCU.reg"; the format is in reg_file.h)
+// in a settings folder, by default $XDG_CONFIG_HOME/glimmerax/
+// (~/.config/glimmerax/).
 //
 // Key and value names are compared without regard to ASCII letter case and
 // keep the case they were created with. Every change re-reads its file under
@@ -17,51 +18,23 @@
 // Not thread-safe; the program uses it from the GUI thread only.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
+#include "platform/reg_file.h"
 
 namespace glx {
-
-enum class RegRoot { LocalMachine, CurrentUser };
-
-// The registry value types the program stores; other numbers read from a
-// file (hex(N):) are kept as they are.
-constexpr uint32_t kRegNone = 0;
-constexpr uint32_t kRegSz = 1;
-constexpr uint32_t kRegBinary = 3;
-constexpr uint32_t kRegDword = 4;
-
-struct RegValue {
-  uint32_t type = kRegNone;
-  // REG_SZ: the text without terminator; REG_DWORD: 4 bytes little-endian;
-  // others: the raw bytes.
-  std::string data;
-
-  static RegValue string(const std::string& text) { return {kRegSz, text}; }
-  static RegValue dword(uint32_t value);
-  static RegValue binary(const std::string& bytes) { return {kRegBinary, bytes}; }
-  // The number of a REG_DWORD value (missing bytes count as 0).
-  uint32_t asDword() const;
-  bool operator==(const RegValue&) const = default;
-};
-
-class ERegistryError : public Error {
- public:
-  using Error::Error;
-};
-
-// "HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER".
-const char* rootName(RegRoot root);
 
 // Where the user is told about a registry file that was set aside. The
 // default shows the text through the error sink; the program points it at
 // its plain message box. nullptr restores the default.
 void setRegistryNotice(std::function<void(const std::string&)> notice);
+
+// deleteKey's withSubKeys, by name at the call site.
+constexpr bool kWithSubKeys = true;
+constexpr bool kWithoutSubKeys = false;
 
 class RegKey;
 
@@ -89,8 +62,9 @@ class Registry {
                 const RegValue& value) const;
   // Whether the value existed. Throws ERegistryError when it cannot write.
   bool deleteValue(RegRoot root, const std::string& path, const std::string& name) const;
-  // Deletes a key; with withSubKeys its sub-keys go too, otherwise a key that
-  // has sub-keys is left alone and false returned. Whether it was deleted.
+  // Deletes a key; with withSubKeys (kWithSubKeys) its sub-keys go too,
+  // otherwise a key that has sub-keys is left alone and false returned.
+  // Whether it was deleted.
   bool deleteKey(RegRoot root, const std::string& path, bool withSubKeys) const;
   // Names as stored, in file order (sorted without regard to case for keys).
   std::vector<std::string> subKeyNames(RegRoot root, const std::string& path) const;
@@ -143,16 +117,5 @@ class RegKey {
 std::optional<std::string> readRegistryString(RegRoot root, const std::string& keyPath,
                                               const std::string& valueName,
                                               const std::string& folder = {});
-
-// The REGEDIT4 text of one root and back; exposed for tests and tools.
-// Keys map case-folded paths to their stored spelling and values.
-struct RegFileKey {
-  std::string path;  // as stored, without the root
-  std::vector<std::pair<std::string, RegValue>> values;
-};
-using RegFileContents = std::vector<RegFileKey>;
-std::string formatRegFile(RegRoot root, const RegFileContents& keys);
-// Throws ERegistryError with the line number when the text does not parse.
-RegFileContents parseRegFile(RegRoot root, const std::string& text);
 
 }  // namespace glx

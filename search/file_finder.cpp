@@ -109,6 +109,24 @@ bool matchFrom(const unsigned char* n, const unsigned char* nEnd, const unsigned
   return m == mEnd;
 }
 
+// The record of a hit from its status: a folder (or a link to one) has no
+// size; names starting with "." are hidden; no write permission for anyone
+// is read-only; a regular file carries the archive bit.
+SearchRecord recordOf(const std::string& name, bool folder, const struct stat& st) {
+  SearchRecord record;
+  record.name = name;
+  record.fullSize = folder ? 0 : static_cast<uint64_t>(st.st_size);
+  record.size = static_cast<int32_t>(static_cast<uint32_t>(record.fullSize));
+  record.modified = st.st_mtime;
+  record.time = dosDateTime(st.st_mtime);
+  if (folder) record.attr |= faDirectory;
+  if (name[0] == '.') record.attr |= faHidden;
+  if ((st.st_mode & 0222) == 0) record.attr |= faReadOnly;
+  if (!folder && S_ISREG(st.st_mode)) record.attr |= faArchive;
+  record.excludeAttr = 0;
+  return record;
+}
+
 }  // namespace
 
 bool matchesMask(const std::string& name, const std::string& mask) {
@@ -290,20 +308,28 @@ void TFindThread::walkFolder(const std::string& folder) {
   if (m_onChangeDirectory) deliverChangeDirectory(folder);
   if (terminated()) return;
 
+  const FolderListing listing = listFolder(folder);
+  for (const FolderHit& hit : listing.hits) {
+    if (terminated()) return;
+    reportHit(folder, hit);
+  }
+  for (const std::string& name : listing.subfolders) {
+    if (terminated()) return;
+    walkFolder(folder + "/" + name);
+  }
+}
+
+// Empty when the folder cannot be opened.
+TFindThread::FolderListing TFindThread::listFolder(const std::string& folder) const {
+  FolderListing listing;
   const std::string listPath = folder.empty() ? "/" : folder;
   const int fd = ::open(listPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0) return listing;
   DIR* dir = ::fdopendir(fd);
   if (!dir) {
     ::close(fd);
-    return;
+    return listing;
   }
-  struct Hit {
-    std::string name;
-    bool folder;
-  };
-  std::vector<Hit> hits;
-  std::vector<std::string> subfolders;
   while (const dirent* entry = ::readdir(dir)) {
     const char* name = entry->d_name;
     if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
@@ -323,42 +349,29 @@ void TFindThread::walkFolder(const std::string& folder) {
         struct stat target;
         folderHit = ::fstatat(fd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
       }
-      hits.push_back({std::string(name, length), folderHit});
+      listing.hits.push_back({std::string(name, length), folderHit});
     }
     // Hidden folders are not entered; links are never followed.
-    if (isFolder && name[0] != '.') subfolders.emplace_back(name, length);
+    if (isFolder && name[0] != '.') listing.subfolders.emplace_back(name, length);
   }
   ::closedir(dir);
+  return listing;
+}
 
-  for (const Hit& hit : hits) {
-    if (terminated()) return;
-    if (!fileListAccepts(folder, hit.name)) continue;
-    const std::string path = folder + "/" + hit.name;
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0) continue;
-    SearchRecord record;
-    record.name = hit.name;
-    record.fullSize = hit.folder ? 0 : static_cast<uint64_t>(st.st_size);
-    record.size = static_cast<int32_t>(static_cast<uint32_t>(record.fullSize));
-    record.modified = st.st_mtime;
-    record.time = dosDateTime(st.st_mtime);
-    if (hit.folder) record.attr |= faDirectory;
-    if (hit.name[0] == '.') record.attr |= faHidden;
-    if ((st.st_mode & 0222) == 0) record.attr |= faReadOnly;
-    if (!hit.folder && S_ISREG(st.st_mode)) record.attr |= faArchive;
-    record.excludeAttr = 0;
-    m_currentDirectory = folder;
-    if (m_containingText.empty()) {
+// Delivers a hit the file list accepts and, when a text is sought, whose
+// file holds it.
+void TFindThread::reportHit(const std::string& folder, const FolderHit& hit) {
+  if (!fileListAccepts(folder, hit.name)) return;
+  const std::string path = folder + "/" + hit.name;
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0) return;
+  const SearchRecord record = recordOf(hit.name, hit.folder, st);
+  m_currentDirectory = folder;
+  if (m_containingText.empty()) {
+    deliverFound(folder, record);
+  } else if (!hit.folder && S_ISREG(st.st_mode) && record.fullSize >= m_containingText.size()) {
+    if (fileContainsText(path, record.fullSize, m_containingText, m_caseSensitive, &m_channel->stop))
       deliverFound(folder, record);
-    } else if (!hit.folder && S_ISREG(st.st_mode) && record.fullSize >= m_containingText.size()) {
-      if (fileContainsText(path, record.fullSize, m_containingText, m_caseSensitive, &m_channel->stop))
-        deliverFound(folder, record);
-    }
-  }
-
-  for (const std::string& name : subfolders) {
-    if (terminated()) return;
-    walkFolder(folder + "/" + name);
   }
 }
 

@@ -87,8 +87,20 @@ class TFindThread {
   friend class TFileFinder;
   TFindThread() = default;
 
+  // A folder's entries that match the mask, and the folders to enter.
+  struct FolderHit {
+    std::string name;
+    bool folder;  // a folder, or a link to one
+  };
+  struct FolderListing {
+    std::vector<FolderHit> hits;
+    std::vector<std::string> subfolders;
+  };
+
   void execute();
   void walkFolder(const std::string& folder);
+  FolderListing listFolder(const std::string& folder) const;
+  void reportHit(const std::string& folder, const FolderHit& hit);
   void searchDrive(char drive);
   bool fileListAccepts(const std::string& folder, const std::string& name) const;
   void deliverFound(const std::string& folder, const SearchRecord& record);

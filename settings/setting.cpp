@@ -789,7 +789,7 @@ void TSetting::saveToRegistry(TSettingsRegistry& registry, const std::string& ba
   if (!m_boundProperty.empty()) refreshFromProperty();
   const auto [key, name] = keyAndValueName(base);
   if (changed() || force) {
-    registry.OpenKey(key, true);
+    registry.OpenKey(key, kCreateKey);
     if (m_encrypted) {
       registry.WriteBinaryData(name, scrambled());
     } else {
@@ -812,7 +812,7 @@ void TSetting::saveToRegistry(TSettingsRegistry& registry, const std::string& ba
     registry.CloseKey();
     return;
   }
-  if (registry.OpenKey(key, false)) {
+  if (registry.OpenKey(key, kExistingKey)) {
     registry.DeleteValue(name);
     // A key left without values goes, but never takes sub-keys that still
     // hold other settings with it.
@@ -828,7 +828,7 @@ void TSetting::saveToRegistry(TSettingsRegistry& registry, const std::string& ba
 void TSetting::restoreFromRegistry(TSettingsRegistry& registry, const std::string& base) {
   if (!m_relAppSetting.empty()) return;
   const auto [key, name] = keyAndValueName(base);
-  if (!registry.OpenKey(key, false)) return;
+  if (!registry.OpenKey(key, kExistingKey)) return;
   const std::optional<RegValue> stored = registry.ReadValue(name);
   registry.CloseKey();
   if (!stored) return;

@@ -89,6 +89,10 @@ std::string unscrambleBytes(const std::string& data, const std::string& key);
 class PropertyAccess;
 class TSettingsRegistry;
 
+// A setting's encrypted flag, by name at the call site.
+constexpr bool kEncrypted = true;
+constexpr bool kPlainText = false;
+
 class TSetting {
  public:
   // access: the owning window's properties; nullptr for a setting filled by

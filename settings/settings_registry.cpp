@@ -80,7 +80,7 @@ bool TSettingsRegistry::HasSubKeys() const {
 
 bool TSettingsRegistry::DeleteKey(const std::string& path) {
   try {
-    return m_registry.deleteKey(m_root, path, true);
+    return m_registry.deleteKey(m_root, path, kWithSubKeys);
   } catch (const Error&) {
     return false;
   }

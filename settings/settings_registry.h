@@ -21,6 +21,10 @@ class ERegistryException : public Error {
 // file: "...: Cannot write the settings file "/x/HKLM.reg": Disk full".
 std::string failedToSetData(const std::string& name, const std::string& cause);
 
+// OpenKey's canCreate, by name at the call site.
+constexpr bool kCreateKey = true;
+constexpr bool kExistingKey = false;
+
 class TSettingsRegistry {
  public:
   explicit TSettingsRegistry(RegRoot root, Registry registry = Registry())
@@ -29,8 +33,9 @@ class TSettingsRegistry {
   RegRoot RootKey() const { return m_root; }
   Registry& registry() { return m_registry; }
 
-  // Opens a key relative to the root, creating it when canCreate; false
-  // when that fails (a later write then fails with the value's name).
+  // Opens a key relative to the root, creating it when canCreate
+  // (kCreateKey); false when that fails (a later write then fails with the
+  // value's name).
   bool OpenKey(const std::string& path, bool canCreate);
   void CloseKey() { m_current.reset(); }
   bool isOpen() const { return m_current.has_value(); }

@@ -1,9 +1,7 @@
 #include "settings/settings_store.h"
 
-#include <QAction>
 #include <QEvent>
 #include <QCoreApplication>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QMenu>
@@ -15,8 +13,6 @@
 
 #include "platform/ascii.h"
 #include "platform/error_sink.h"
-#include "platform/file_ops.h"
-#include "platform/recent_docs.h"
 #include "settings/settings_registry.h"
 
 namespace glx {
@@ -48,11 +44,6 @@ TSetting* findByName(const std::vector<std::unique_ptr<TSetting>>& settings,
     if (setting->Name() == name) return setting.get();
   }
   return nullptr;
-}
-
-bool isTagged(const QAction* action, int tag) {
-  bool ok = false;
-  return action->data().toInt(&ok) == tag && ok;
 }
 
 }  // namespace
@@ -107,7 +98,7 @@ void reportSaveFailure(std::exception_ptr error) {
 
 void TSettingsBase::saveGuarded() {
   try {
-    runSave();
+    save();
   } catch (...) {
     reportSaveFailure(std::current_exception());
   }
@@ -119,6 +110,66 @@ void TSettingsBase::SaveToRegistryReported() {
   } catch (...) {
     reportSaveFailure(std::current_exception());
   }
+}
+
+void TSettingsBase::SaveToRegistry() {
+  TSettingsRegistry registry(root(), this->registry());
+  const std::string base = keyPath();
+  for (const auto& row : m_settings) row->saveToRegistry(registry, base, m_saveAll);
+  auto extras = extraRows();
+  fillExtraRows(extras);
+  for (auto& extra : extras) extra->saveToRegistry(registry, base, m_saveAll);
+}
+
+void TSettingsBase::RestoreFromRegistry() {
+  TSettingsRegistry registry(root(), this->registry());
+  const std::string base = keyPath();
+  for (const auto& row : m_settings) row->restoreFromRegistry(registry, base);
+  auto extras = extraRows();
+  for (auto& extra : extras) extra->restoreFromRegistry(registry, base);
+  applyExtraRows(extras);
+}
+
+void TSettingsBase::userSave() {
+  if (!OnUserSave) return;
+  auto extras = extraRows();
+  fillExtraRows(extras);
+  for (const auto& row : m_settings) OnUserSave(this, *row);
+  for (auto& extra : extras) OnUserSave(this, *extra);
+}
+
+void TSettingsBase::userRestore() {
+  if (!OnUserRestore) return;
+  for (const auto& row : m_settings) OnUserRestore(this, *row);
+  auto extras = extraRows();
+  for (auto& extra : extras) OnUserRestore(this, *extra);
+  applyExtraRows(extras);
+}
+
+void TSettingsBase::runSequence(const Event& before, const ContinueEvent& autoEvent,
+                                void (TSettingsBase::*registryStep)(),
+                                void (TSettingsBase::*userStep)(), const Event& after) {
+  if (before) before(this);
+  const Storage where = storage();
+  if (where == Storage::Registry) {
+    bool continueWork = true;
+    if (autoEvent) autoEvent(this, continueWork);
+    if (continueWork) (this->*registryStep)();
+  } else if (where == Storage::User) {
+    (this->*userStep)();
+  }
+  if (after) after(this);
+}
+
+void TSettingsBase::save() {
+  runSequence(OnPreSave, OnAutoSave, &TSettingsBase::SaveToRegistry, &TSettingsBase::userSave,
+              OnPostSave);
+}
+
+void TSettingsBase::restore() {
+  runSequence(OnPreRestore, OnAutoRestore, &TSettingsBase::RestoreFromRegistry,
+              &TSettingsBase::userRestore, OnPostRestore);
+  m_loaded = true;
 }
 
 bool TSettingsBase::shuttingDown() { return gShuttingDown; }
@@ -138,7 +189,13 @@ QWidget* TFormSettings::checkedOwner(QWidget* owner) {
 }
 
 TFormSettings::TFormSettings(QWidget* owner)
-    : TSettingsBase(checkedOwner(owner)), m_window(owner), m_access(owner) {
+    : TSettingsBase(checkedOwner(owner)),
+      m_window(owner),
+      m_access(owner),
+      m_recentFiles(std::make_unique<RecentFilesMenu>(owner)) {
+  m_recentFiles->onClick = [this](QAction* item, const std::string& fileName, int index) {
+    if (OnMRUClick) OnMRUClick(this, item, fileName, index);
+  };
   m_window->installEventFilter(this);
   // A program that quits with the window still open never hides it before
   // tearing it down: save while the window is still whole.
@@ -156,10 +213,10 @@ TFormSettings::TFormSettings(QWidget* owner)
   const bool fixedSize = m_window->minimumSize() == m_window->maximumSize();
   if (flags.testFlag(Qt::FramelessWindowHint)) {
     m_formSaveOpt = 0;
-    m_mruLength = 0;
+    m_recentFiles->setLength(0);
   } else if (type == Qt::Dialog || type == Qt::Tool || type == Qt::Sheet || fixedSize) {
     m_formSaveOpt = pfsLeft | pfsTop;
-    m_mruLength = 0;
+    m_recentFiles->setLength(0);
   } else if (flags.testFlag(Qt::CustomizeWindowHint) &&
              !(flags.testFlag(Qt::WindowMinimizeButtonHint) &&
                flags.testFlag(Qt::WindowMaximizeButtonHint))) {
@@ -170,8 +227,8 @@ TFormSettings::TFormSettings(QWidget* owner)
   }
 }
 
+// The recent-files menu takes its entries out of the menu as it goes.
 TFormSettings::~TFormSettings() {
-  removeMRUEntries();
   if (!gShuttingDown && appSettingsAlive(m_appSettings)) {
     auto& forms = m_appSettings->m_forms;
     forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
@@ -191,7 +248,15 @@ TSetting* TFormSettings::addRow(const std::string& name, const std::string& boun
   return m_settings.back().get();
 }
 
-bool TFormSettings::runTimeLocked() const { return m_loaded && m_saveLocation == pslRegistry; }
+TSettingsBase::Storage TFormSettings::storage() const {
+  switch (m_saveLocation) {
+    case pslRegistry: return Storage::Registry;
+    case pslUser: return Storage::User;
+    case pslStream:
+    case pslStorage: break;
+  }
+  return Storage::Elsewhere;
+}
 
 void TFormSettings::runTimeError(const std::string& property) const {
   throw EFormSettingsException("Cannot change " + property + " property at run time");
@@ -200,15 +265,6 @@ void TFormSettings::runTimeError(const std::string& property) const {
 void TFormSettings::setSaveLocation(TSaveLocation location) {
   if (runTimeLocked()) runTimeError("SaveLocation");
   m_saveLocation = location;
-}
-
-void TFormSettings::setCompanyName(const std::string& name) { TSettingsBase::setCompanyName(name); }
-void TFormSettings::setSoftwareName(const std::string& name) { TSettingsBase::setSoftwareName(name); }
-void TFormSettings::setSoftwareVersion(const std::string& version) {
-  TSettingsBase::setSoftwareVersion(version);
-}
-void TFormSettings::setRegistryRootKey(TRegistryRootKey root) {
-  TSettingsBase::setRegistryRootKey(root);
 }
 
 void TFormSettings::setAutoRestartApp(bool on) {
@@ -272,19 +328,10 @@ std::string TFormSettings::keyPath() const { return basePath() + formKeyName(); 
 
 void TFormSettings::Loaded() {
   for (const auto& row : m_settings) row->snapshotDefault();
-  if (OnPreRestore) OnPreRestore(this);
-  if (m_saveLocation == pslRegistry) {
-    bool continueWork = true;
-    if (OnAutoRestore) OnAutoRestore(this, continueWork);
-    if (continueWork) RestoreFromRegistry();
-  } else if (m_saveLocation == pslUser) {
-    userRestore();
-  }
-  if (OnPostRestore) OnPostRestore(this);
-  m_loaded = true;
+  restore();
 }
 
-std::vector<std::unique_ptr<TSetting>> TFormSettings::temporarySettings() const {
+std::vector<std::unique_ptr<TSetting>> TFormSettings::extraRows() const {
   std::vector<std::unique_ptr<TSetting>> temps;
   auto add = [&](const char* name) { temps.push_back(std::make_unique<TSetting>(name, "")); };
   if (m_formSaveOpt & pfsLeft) add("Left");
@@ -296,7 +343,7 @@ std::vector<std::unique_ptr<TSetting>> TFormSettings::temporarySettings() const 
     add("State");
   }
   if (m_formSaveOpt != 0) add("ScreenRes");
-  if (m_mruLength > 0) add("MRUList");
+  if (m_recentFiles->length() > 0) add("MRUList");
   return temps;
 }
 
@@ -315,7 +362,7 @@ std::string resolutionText(QSize size) {
 
 }  // namespace
 
-void TFormSettings::fillTemporarySettings(std::vector<std::unique_ptr<TSetting>>& temps) {
+void TFormSettings::fillExtraRows(std::vector<std::unique_ptr<TSetting>>& temps) {
   const bool abnormal = m_window->isMaximized() || m_window->isMinimized();
   const QRect normal = abnormal ? m_window->normalGeometry() : m_window->geometry();
   for (auto& temp : temps) {
@@ -335,13 +382,12 @@ void TFormSettings::fillTemporarySettings(std::vector<std::unique_ptr<TSetting>>
     } else if (name == "ScreenRes") {
       temp->setAsString(resolutionText(screenSize(m_window)));
     } else if (name == "MRUList") {
-      if (m_mru.size() > static_cast<size_t>(m_mruLength)) m_mru.resize(m_mruLength);
-      temp->setAsStrings(m_mru);
+      temp->setAsStrings(m_recentFiles->trimmedForSave());
     }
   }
 }
 
-void TFormSettings::applyTemporarySettings(std::vector<std::unique_ptr<TSetting>>& temps) {
+void TFormSettings::applyExtraRows(std::vector<std::unique_ptr<TSetting>>& temps) {
   std::optional<int> left, top, width, height;
   std::optional<std::string> screenRes;
   int state = 0;
@@ -363,8 +409,7 @@ void TFormSettings::applyTemporarySettings(std::vector<std::unique_ptr<TSetting>
       } else if (name == "ScreenRes") {
         screenRes = temp->AsString();
       } else if (name == "MRUList" && kind == SettingKind::StringList) {
-        m_mru = parseCommaText(temp->value().text);
-        rebuildMRUMenu();
+        m_recentFiles->restore(parseCommaText(temp->value().text));
       }
     } catch (const ESettingException&) {
       // A stored value of the wrong kind is ignored like a missing one.
@@ -432,54 +477,6 @@ void TFormSettings::placeWindow(std::optional<int> left, std::optional<int> top,
   m_window->setGeometry(geometry);
 }
 
-void TFormSettings::SaveToRegistry() {
-  TSettingsRegistry registry(root(), this->registry());
-  const std::string base = keyPath();
-  for (const auto& row : m_settings) row->saveToRegistry(registry, base, m_saveAll);
-  auto temps = temporarySettings();
-  fillTemporarySettings(temps);
-  for (auto& temp : temps) temp->saveToRegistry(registry, base, m_saveAll);
-}
-
-void TFormSettings::RestoreFromRegistry() {
-  TSettingsRegistry registry(root(), this->registry());
-  const std::string base = keyPath();
-  for (const auto& row : m_settings) row->restoreFromRegistry(registry, base);
-  auto temps = temporarySettings();
-  for (auto& temp : temps) temp->restoreFromRegistry(registry, base);
-  applyTemporarySettings(temps);
-}
-
-void TFormSettings::userSave() {
-  if (!OnUserSave) return;
-  auto temps = temporarySettings();
-  fillTemporarySettings(temps);
-  for (const auto& row : m_settings) OnUserSave(this, *row);
-  for (auto& temp : temps) OnUserSave(this, *temp);
-}
-
-void TFormSettings::userRestore() {
-  if (!OnUserRestore) return;
-  for (const auto& row : m_settings) OnUserRestore(this, *row);
-  auto temps = temporarySettings();
-  for (auto& temp : temps) OnUserRestore(this, *temp);
-  applyTemporarySettings(temps);
-}
-
-void TFormSettings::save() {
-  if (OnPreSave) OnPreSave(this);
-  if (m_saveLocation == pslRegistry) {
-    bool continueWork = true;
-    if (OnAutoSave) OnAutoSave(this, continueWork);
-    if (continueWork) SaveToRegistry();
-  } else if (m_saveLocation == pslUser) {
-    userSave();
-  }
-  if (OnPostSave) OnPostSave(this);
-}
-
-void TFormSettings::runSave() { save(); }
-
 bool TFormSettings::eventFilter(QObject* watched, QEvent* event) {
   if (watched != m_window) return false;
   const QEvent::Type type = event->type();
@@ -514,204 +511,8 @@ bool TFormSettings::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-// ---- recent files ----------------------------------------------------------
-
 void TFormSettings::setMRUMenuItem(QMenu* subMenu) {
   setMRUMenuItem(subMenu ? subMenu->menuAction() : nullptr);
-}
-
-void TFormSettings::setMRUMenuItem(QAction* item) {
-  if (item == m_mruItem) return;
-  removeMRUEntries();
-  m_mruItem = item;
-  rebuildMRUMenu();
-}
-
-void TFormSettings::setMRULength(int length) {
-  if (length < 0 || length > 9 || length == m_mruLength) return;
-  removeMRUEntries();
-  m_mruLength = length;
-  if (m_mru.size() > static_cast<size_t>(length)) m_mru.resize(length);
-  rebuildMRUMenu();
-}
-
-void TFormSettings::setMRUDisplay(TMRUDisplay display) {
-  m_mruDisplay = display;
-  rebuildMRUMenu();
-}
-
-void TFormSettings::setMRUMaxItemWidth(int pixels) {
-  if (pixels < 100 || pixels > 300 || pixels == m_mruMaxItemWidth) return;
-  m_mruMaxItemWidth = pixels;
-  rebuildMRUMenu();
-}
-
-void TFormSettings::setMRUPlacement(TMRUPlacement placement) {
-  if (placement == m_mruPlacement) return;
-  removeMRUEntries();
-  m_mruPlacement = placement;
-  rebuildMRUMenu();
-}
-
-void TFormSettings::setMRUValidate(bool validate) {
-  if (validate == m_mruValidate) return;
-  removeMRUEntries();
-  m_mruValidate = validate;
-  rebuildMRUMenu();
-}
-
-QMenu* TFormSettings::mruContainer() const {
-  if (!m_mruItem) return nullptr;
-  if (m_mruPlacement == pmpDescending) return m_mruItem->menu();
-  for (QObject* object : m_mruItem->associatedObjects()) {
-    if (auto* menu = qobject_cast<QMenu*>(object)) {
-      if (menu->actions().contains(m_mruItem.data())) return menu;
-    }
-  }
-  return nullptr;
-}
-
-std::string TFormSettings::mruDisplayText(const std::string& path) const {
-  switch (m_mruDisplay) {
-    case pmdFileOnly:
-      return bareFileName(path);
-    case pmdFullPath:
-      return path;
-    case pmdAbbPath: {
-      QMenu* menu = mruContainer();
-      const QFontMetrics metrics(menu ? menu->font() : m_window->font());
-      return metrics.elidedText(QString::fromStdString(path), Qt::ElideMiddle, m_mruMaxItemWidth)
-          .toStdString();
-    }
-  }
-  return path;
-}
-
-void TFormSettings::AddMRUItem(const std::string& path) {
-  if (m_mruLength <= 0) return;
-  if (m_addToRecentDocs) (m_recentDocs ? *m_recentDocs : recentDocs()).add(path);
-  // Linux file names are case-sensitive: only the very same path is merged.
-  auto found = std::find(m_mru.begin(), m_mru.end(), path);
-  if (found != m_mru.end()) m_mru.erase(found);
-  m_mru.insert(m_mru.begin(), path);
-  rebuildMRUMenu();
-}
-
-void TFormSettings::removeMRUEntries() {
-  QMenu* container = mruContainer();
-  if (!container) return;
-  const QList<QAction*> actions = container->actions();
-  for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
-    QAction* action = *it;
-    if (isTagged(action, kMRUEntryTag) || isTagged(action, kMRUSeparatorTag)) {
-      container->removeAction(action);
-      delete action;
-    }
-  }
-  // The sub-menu is handed back as it was found.
-  if (m_mruPlacement == pmpDescending) m_mruItem->setEnabled(true);
-}
-
-void TFormSettings::rebuildMRUMenu() {
-  if (m_mruValidate) {
-    for (size_t i = m_mru.size(); i-- > 0;) {
-      if (!fileExists(m_mru[i])) m_mru.erase(m_mru.begin() + static_cast<long>(i));
-    }
-  }
-  QMenu* container = mruContainer();
-  if (!container) return;
-  const bool before = m_mruPlacement == pmpBefore;
-  auto newAction = [&](int tag) {
-    auto* action = new QAction(container);
-    action->setData(tag);
-    if (tag == kMRUSeparatorTag) {
-      action->setSeparator(true);
-    } else {
-      connect(action, &QAction::triggered, this, [this, action] {
-        runGuarded([&] { mruClicked(action); });
-      });
-    }
-    return action;
-  };
-  auto actionAt = [&](int index) -> QAction* {
-    const QList<QAction*> actions = container->actions();
-    return index >= 0 && index < actions.size() ? actions[index] : nullptr;
-  };
-  int insertAt = before ? static_cast<int>(container->actions().indexOf(m_mruItem.data())) : -1;
-  int entries = 0;
-  int lastEntry = -1;
-  {
-    const QList<QAction*> actions = container->actions();
-    for (int i = 0; i < actions.size(); ++i) {
-      if (isTagged(actions[i], kMRUEntryTag)) {
-        ++entries;
-        lastEntry = i;
-      }
-    }
-  }
-  if (entries == 0 && !m_mru.empty()) {
-    if (before) {
-      QAction* previous = actionAt(insertAt - 1);
-      if (previous && !previous->isSeparator()) {
-        container->insertAction(actionAt(insertAt), newAction(kMRUSeparatorTag));
-        ++insertAt;
-      }
-      container->insertAction(actionAt(insertAt), newAction(kMRUSeparatorTag));
-    } else if (!container->actions().isEmpty()) {
-      container->addAction(newAction(kMRUSeparatorTag));
-    }
-  } else if (before && entries > 0) {
-    insertAt = lastEntry + 1;
-  }
-  const int wanted = static_cast<int>(std::min<size_t>(m_mruLength, m_mru.size()));
-  for (; entries < wanted; ++entries) {
-    if (before) {
-      container->insertAction(actionAt(insertAt), newAction(kMRUEntryTag));
-    } else {
-      container->addAction(newAction(kMRUEntryTag));
-    }
-  }
-  // Entries beyond the list go, the last first.
-  {
-    const QList<QAction*> actions = container->actions();
-    int count = 0;
-    std::vector<QAction*> surplus;
-    for (QAction* action : actions) {
-      if (isTagged(action, kMRUEntryTag) && ++count > static_cast<int>(m_mru.size())) {
-        surplus.push_back(action);
-      }
-    }
-    for (auto it = surplus.rbegin(); it != surplus.rend(); ++it) {
-      container->removeAction(*it);
-      delete *it;
-    }
-  }
-  int k = 0;
-  for (QAction* action : container->actions()) {
-    if (!isTagged(action, kMRUEntryTag)) continue;
-    ++k;
-    const std::string caption = "&" + std::to_string(k) + " " + mruDisplayText(m_mru[k - 1]);
-    action->setText(QString::fromStdString(caption));
-  }
-  // A sub-menu with nothing in it is disabled: Qt never pops up again a
-  // sub-menu that was hovered while empty, entries or not.
-  if (m_mruPlacement == pmpDescending) m_mruItem->setEnabled(!container->isEmpty());
-}
-
-void TFormSettings::mruClicked(QAction* action) {
-  QMenu* container = mruContainer();
-  if (!container) return;
-  int k = 0;
-  for (QAction* item : container->actions()) {
-    if (!isTagged(item, kMRUEntryTag)) continue;
-    ++k;
-    if (item == action) {
-      if (OnMRUClick && static_cast<size_t>(k) <= m_mru.size()) {
-        OnMRUClick(this, action, m_mru[k - 1], k);
-      }
-      return;
-    }
-  }
 }
 
 // ---- TAppSettings ----------------------------------------------------------
@@ -726,7 +527,9 @@ TAppSettings::~TAppSettings() {
   if (m_loaded) saveGuarded();
 }
 
-bool TAppSettings::runTimeLocked() const { return m_loaded && m_saveLocation == palRegistry; }
+TSettingsBase::Storage TAppSettings::storage() const {
+  return m_saveLocation == palRegistry ? Storage::Registry : Storage::User;
+}
 
 void TAppSettings::runTimeError(const std::string& property) const {
   throw EAppSettingsException("Cannot change " + property + " property at run time");
@@ -735,15 +538,6 @@ void TAppSettings::runTimeError(const std::string& property) const {
 void TAppSettings::setSaveLocation(TAppSaveLocation location) {
   if (runTimeLocked()) runTimeError("SaveLocation");
   m_saveLocation = location;
-}
-
-void TAppSettings::setCompanyName(const std::string& name) { TSettingsBase::setCompanyName(name); }
-void TAppSettings::setSoftwareName(const std::string& name) { TSettingsBase::setSoftwareName(name); }
-void TAppSettings::setSoftwareVersion(const std::string& version) {
-  TSettingsBase::setSoftwareVersion(version);
-}
-void TAppSettings::setRegistryRootKey(TRegistryRootKey root) {
-  TSettingsBase::setRegistryRootKey(root);
 }
 
 TSetting* TAppSettings::addRow(const std::string& name, bool encrypted) {
@@ -757,47 +551,12 @@ TSetting* TAppSettings::findSetting(const std::string& name) const {
 
 std::string TAppSettings::keyPath() const { return basePath() + "AppSettings"; }
 
-void TAppSettings::SaveToRegistry() {
-  TSettingsRegistry registry(root(), this->registry());
-  const std::string base = keyPath();
-  for (const auto& row : m_settings) row->saveToRegistry(registry, base, m_saveAll);
-}
-
-void TAppSettings::RestoreFromRegistry() {
-  TSettingsRegistry registry(root(), this->registry());
-  const std::string base = keyPath();
-  for (const auto& row : m_settings) row->restoreFromRegistry(registry, base);
-}
-
 void TAppSettings::Loaded() {
-  if (OnPreRestore) OnPreRestore(this);
-  if (m_saveLocation == palRegistry) {
-    bool continueWork = true;
-    if (OnAutoRestore) OnAutoRestore(this, continueWork);
-    if (continueWork) RestoreFromRegistry();
-  } else if (OnUserRestore) {
-    for (const auto& row : m_settings) OnUserRestore(this, *row);
-  }
-  if (OnPostRestore) OnPostRestore(this);
-  m_loaded = true;
+  restore();
   for (const auto& form : m_forms) {
     if (form) form->takeAppSettings();
   }
 }
-
-void TAppSettings::save() {
-  if (OnPreSave) OnPreSave(this);
-  if (m_saveLocation == palRegistry) {
-    bool continueWork = true;
-    if (OnAutoSave) OnAutoSave(this, continueWork);
-    if (continueWork) SaveToRegistry();
-  } else if (OnUserSave) {
-    for (const auto& row : m_settings) OnUserSave(this, *row);
-  }
-  if (OnPostSave) OnPostSave(this);
-}
-
-void TAppSettings::runSave() { save(); }
 
 const std::vector<TAppSettings*>& TAppSettings::all() { return appSettingsList(); }
 

@@ -1,6 +1,7 @@
 // Settings components that sit on a window and keep its state in the
 // registry: TFormSettings (rows bound to the window's control properties,
-// the window's placement and a recent-files list) and TAppSettings
+// the window's placement, and the recent-files list its RecentFilesMenu
+// keeps) and TAppSettings
 // (settings of no window, which also lends its company, software and
 // version names to the window components linked to it).
 //
@@ -15,7 +16,7 @@
 //   settings->setSoftwareVersion("1.0");
 //   settings->setRegistryRootKey(prkLocalMachine);
 //   settings->setFormSaveOpt(0);
-//   settings->addRow("Current Browser", "browser.Caption", "", true);
+//   settings->addRow("Current Browser", "browser.Caption", "", kEncrypted);
 //   settings->addRow("", "BrowserNames.Items");
 //   settings->Loaded();
 #pragma once
@@ -32,22 +33,17 @@
 #include "platform/errors.h"
 #include "platform/registry.h"
 #include "settings/property_access.h"
+#include "settings/recent_files_menu.h"
 #include "settings/setting.h"
 
-class QAction;
-class QMenu;
-class QWidget;
-
+// QAction, QMenu, QWidget and RecentDocs come declared with the menu.
 namespace glx {
 
-class RecentDocs;
 class TAppSettings;
 
 enum TRegistryRootKey { prkCurrentUser, prkLocalMachine };
 enum TSaveLocation { pslRegistry, pslStream, pslStorage, pslUser };
 enum TAppSaveLocation { palRegistry, palUser };
-enum TMRUDisplay { pmdFileOnly, pmdFullPath, pmdAbbPath };
-enum TMRUPlacement { pmpDescending, pmpBefore };
 
 // FormSaveOpt members, combined with "|".
 enum TFormSaveOption : unsigned {
@@ -58,10 +54,6 @@ enum TFormSaveOption : unsigned {
   pfsState = 16,
 };
 constexpr unsigned kAllFormSaveOptions = pfsLeft | pfsTop | pfsWidth | pfsHeight | pfsState;
-
-// Tags in QAction::data() that mark the recent-files list's own menu items.
-constexpr int kMRUEntryTag = 46371;
-constexpr int kMRUSeparatorTag = 46358;
 
 class EFormSettingsException : public Error {
  public:
@@ -88,10 +80,10 @@ class TSettingsBase : public QObject {
   const std::string& SoftwareVersion() const { return m_softwareVersion; }
   TRegistryRootKey RegistryRootKey() const { return m_rootKey; }
   bool SaveAll() const { return m_saveAll; }
-  virtual void setCompanyName(const std::string& name);
-  virtual void setSoftwareName(const std::string& name);
-  virtual void setSoftwareVersion(const std::string& version);
-  virtual void setRegistryRootKey(TRegistryRootKey root);
+  void setCompanyName(const std::string& name);
+  void setSoftwareName(const std::string& name);
+  void setSoftwareVersion(const std::string& version);
+  void setRegistryRootKey(TRegistryRootKey root);
   void setSaveAll(bool saveAll) { m_saveAll = saveAll; }
 
   // The settings folder; empty (the default) means $XDG_CONFIG_HOME/glimmerax/.
@@ -104,8 +96,11 @@ class TSettingsBase : public QObject {
 
   // The registry key of this component's values, relative to the root.
   virtual std::string keyPath() const = 0;
-  virtual void SaveToRegistry() = 0;
-  virtual void RestoreFromRegistry() = 0;
+  void SaveToRegistry();
+  void RestoreFromRegistry();
+  // The save a window's hiding or closing runs, and the application
+  // component's on its way out: events, then by location.
+  void save();
   // SaveToRegistry for a caller that must go on whatever happens (the
   // immediate save after the usage log changed the first-report flag): a
   // failure is shown once per run, as for every other save, and not raised.
@@ -122,14 +117,34 @@ class TSettingsBase : public QObject {
 
  protected:
   explicit TSettingsBase(QObject* owner);
+  // Where the values go, as far as the save and restore sequences tell
+  // the locations apart.
+  enum class Storage { Registry, User, Elsewhere };
+  virtual Storage storage() const = 0;
+
   // "Software\company\software\version\" as far as the names are set.
   std::string basePath() const;
   // Runs the save sequence; a failure is shown once per run and never
   // stops the caller.
   void saveGuarded();
-  virtual void runSave() = 0;
+  // The restore sequence: events, then by location; the component counts
+  // as loaded afterwards.
+  void restore();
+  // The steps save and restore share: the before event, the registry step
+  // (unless the auto event declines it) or the user step, the after event.
+  void runSequence(const Event& before, const ContinueEvent& autoEvent,
+                   void (TSettingsBase::*registryStep)(), void (TSettingsBase::*userStep)(),
+                   const Event& after);
   [[noreturn]] virtual void runTimeError(const std::string& property) const = 0;
-  virtual bool runTimeLocked() const = 0;
+  // Names and location are fixed once values went to the registry.
+  bool runTimeLocked() const { return m_loaded && storage() == Storage::Registry; }
+
+  // Rows made afresh for each save and restore besides the component's own
+  // (none by default), filled from the component's state before a save and
+  // applied to it after a restore.
+  virtual std::vector<std::unique_ptr<TSetting>> extraRows() const { return {}; }
+  virtual void fillExtraRows(std::vector<std::unique_ptr<TSetting>>&) {}
+  virtual void applyExtraRows(std::vector<std::unique_ptr<TSetting>>&) {}
 
   std::string m_companyName;
   std::string m_softwareName;
@@ -139,6 +154,10 @@ class TSettingsBase : public QObject {
   std::string m_registryFolder;
   std::vector<std::unique_ptr<TSetting>> m_settings;
   bool m_loaded = false;
+
+ private:
+  void userSave();
+  void userRestore();
 };
 
 class TFormSettings : public TSettingsBase {
@@ -168,10 +187,6 @@ class TFormSettings : public TSettingsBase {
   void setFormSaveOpt(unsigned options) { m_formSaveOpt = options & kAllFormSaveOptions; }
   TSaveLocation SaveLocation() const { return m_saveLocation; }
   void setSaveLocation(TSaveLocation location);
-  void setCompanyName(const std::string& name) override;
-  void setSoftwareName(const std::string& name) override;
-  void setSoftwareVersion(const std::string& version) override;
-  void setRegistryRootKey(TRegistryRootKey root) override;
 
   // The window opens centred on the screen: placed by the restore.
   void setCentreAtRestore(bool centre) { m_centreAtRestore = centre; }
@@ -196,60 +211,50 @@ class TFormSettings : public TSettingsBase {
   KeyNameEvent OnSetFormKeyName;
   std::string formKeyName() const;
   std::string keyPath() const override;
-  void SaveToRegistry() override;
-  void RestoreFromRegistry() override;
-  // The save the window's hiding or closing runs: events, then by location.
-  void save();
   bool savedLatch() const { return m_savedLatch; }
 
-  // ---- recent files ----
-  const StringList& mruList() const { return m_mru; }
-  int MRUCount() const { return static_cast<int>(m_mru.size()); }
-  // The menu item the entries go under (pmpDescending: its sub-menu) or
-  // before (pmpBefore).
-  QAction* MRUMenuItem() const { return m_mruItem; }
-  void setMRUMenuItem(QAction* item);
+  // ---- recent files: the component's properties of its list ----
+  RecentFilesMenu& recentFiles() { return *m_recentFiles; }
+  const RecentFilesMenu& recentFiles() const { return *m_recentFiles; }
+  const StringList& mruList() const { return m_recentFiles->list(); }
+  int MRUCount() const { return m_recentFiles->count(); }
+  QAction* MRUMenuItem() const { return m_recentFiles->menuItem(); }
+  void setMRUMenuItem(QAction* item) { m_recentFiles->setMenuItem(item); }
   void setMRUMenuItem(QMenu* subMenu);
-  int MRULength() const { return m_mruLength; }
-  void setMRULength(int length);
-  TMRUDisplay MRUDisplay() const { return m_mruDisplay; }
-  void setMRUDisplay(TMRUDisplay display);
-  int MRUMaxItemWidth() const { return m_mruMaxItemWidth; }
-  void setMRUMaxItemWidth(int pixels);
-  TMRUPlacement MRUPlacement() const { return m_mruPlacement; }
-  void setMRUPlacement(TMRUPlacement placement);
-  bool MRUValidate() const { return m_mruValidate; }
-  void setMRUValidate(bool validate);
-  bool AddToRecentDocs() const { return m_addToRecentDocs; }
-  void setAddToRecentDocs(bool add) { m_addToRecentDocs = add; }
-  // Where added files go besides the list; nullptr: the desktop's list.
-  void setRecentDocs(RecentDocs* docs) { m_recentDocs = docs; }
+  int MRULength() const { return m_recentFiles->length(); }
+  void setMRULength(int length) { m_recentFiles->setLength(length); }
+  TMRUDisplay MRUDisplay() const { return m_recentFiles->display(); }
+  void setMRUDisplay(TMRUDisplay display) { m_recentFiles->setDisplay(display); }
+  int MRUMaxItemWidth() const { return m_recentFiles->maxItemWidth(); }
+  void setMRUMaxItemWidth(int pixels) { m_recentFiles->setMaxItemWidth(pixels); }
+  TMRUPlacement MRUPlacement() const { return m_recentFiles->placement(); }
+  void setMRUPlacement(TMRUPlacement placement) { m_recentFiles->setPlacement(placement); }
+  bool MRUValidate() const { return m_recentFiles->validate(); }
+  void setMRUValidate(bool validate) { m_recentFiles->setValidate(validate); }
+  bool AddToRecentDocs() const { return m_recentFiles->addToRecentDocs(); }
+  void setAddToRecentDocs(bool add) { m_recentFiles->setAddToRecentDocs(add); }
+  void setRecentDocs(RecentDocs* docs) { m_recentFiles->setRecentDocs(docs); }
   MRUClickEvent OnMRUClick;
 
-  void AddMRUItem(const std::string& path);
-  // The text an entry shows for a path under the current display style.
-  std::string mruDisplayText(const std::string& path) const;
-  // The menu the entries live in, or nullptr.
-  QMenu* mruContainer() const;
+  void AddMRUItem(const std::string& path) { m_recentFiles->add(path); }
+  std::string mruDisplayText(const std::string& path) const {
+    return m_recentFiles->displayText(path);
+  }
+  QMenu* mruContainer() const { return m_recentFiles->container(); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void runSave() override;
+  Storage storage() const override;
   [[noreturn]] void runTimeError(const std::string& property) const override;
-  bool runTimeLocked() const override;
+  // The window's placement and the recent-files list.
+  std::vector<std::unique_ptr<TSetting>> extraRows() const override;
+  void fillExtraRows(std::vector<std::unique_ptr<TSetting>>& rows) override;
+  void applyExtraRows(std::vector<std::unique_ptr<TSetting>>& rows) override;
 
  private:
   static QWidget* checkedOwner(QWidget* owner);
-  std::vector<std::unique_ptr<TSetting>> temporarySettings() const;
-  void fillTemporarySettings(std::vector<std::unique_ptr<TSetting>>& temps);
-  void applyTemporarySettings(std::vector<std::unique_ptr<TSetting>>& temps);
   void placeWindow(std::optional<int> left, std::optional<int> top, std::optional<int> width,
                    std::optional<int> height, const std::optional<std::string>& screenRes);
-  void userSave();
-  void userRestore();
-  void removeMRUEntries();
-  void rebuildMRUMenu();
-  void mruClicked(QAction* action);
 
   QWidget* m_window;
   PropertyAccess m_access;
@@ -262,16 +267,7 @@ class TFormSettings : public TSettingsBase {
   bool m_centreWhenShown = false;
   bool m_isMainWindow = false;
   const std::type_info* m_windowType = nullptr;
-
-  StringList m_mru;
-  QPointer<QAction> m_mruItem;
-  int m_mruLength = 4;
-  TMRUDisplay m_mruDisplay = pmdFullPath;
-  int m_mruMaxItemWidth = 200;
-  TMRUPlacement m_mruPlacement = pmpDescending;
-  bool m_mruValidate = true;
-  bool m_addToRecentDocs = true;
-  RecentDocs* m_recentDocs = nullptr;
+  std::unique_ptr<RecentFilesMenu> m_recentFiles;
 };
 
 class TAppSettings : public TSettingsBase {
@@ -284,10 +280,6 @@ class TAppSettings : public TSettingsBase {
 
   TAppSaveLocation SaveLocation() const { return m_saveLocation; }
   void setSaveLocation(TAppSaveLocation location);
-  void setCompanyName(const std::string& name) override;
-  void setSoftwareName(const std::string& name) override;
-  void setSoftwareVersion(const std::string& version) override;
-  void setRegistryRootKey(TRegistryRootKey root) override;
 
   // A setting filled by code, never bound to a property.
   TSetting* addRow(const std::string& name, bool encrypted = false);
@@ -297,17 +289,13 @@ class TAppSettings : public TSettingsBase {
   // End of loading: restore, then hand the values to the linked windows.
   void Loaded();
   std::string keyPath() const override;
-  void SaveToRegistry() override;
-  void RestoreFromRegistry() override;
-  void save();
 
   // Every live application component.
   static const std::vector<TAppSettings*>& all();
 
  protected:
-  void runSave() override;
+  Storage storage() const override;
   [[noreturn]] void runTimeError(const std::string& property) const override;
-  bool runTimeLocked() const override;
 
  private:
   friend class TFormSettings;
