@@ -184,8 +184,8 @@ void TMainWindow::buildSettings(const std::string& registryFolder) {
   m_appSettings->setSoftwareName("Glimmerax");
   m_appSettings->setSoftwareVersion("1.0");
   m_appSettings->setRegistryRootKey(prkLocalMachine);
-  m_appSettings->addRow("Config 1", "configOne.Caption", "", true);
-  m_appSettings->addRow("Config 3", "monthLabel.Caption", "", true);
+  m_appSettings->addRow("Config 1", "configOne.Caption", "", kEncrypted);
+  m_appSettings->addRow("Config 3", "monthLabel.Caption", "", kEncrypted);
   m_appSettings->addRow(kPlayInBrowsersSetting, kPlayInBrowsersProperty);
   m_appSettings->setMRUMenuItem(reopenMenu);
   m_appSettings->setMRULength(9);

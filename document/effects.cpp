@@ -4,6 +4,8 @@
 
 namespace glx {
 
+// Columns: displayName, classFile, speed, frames, variant, constant,
+// multiImage, needsTwoImages.
 const std::array<EffectEntry, kEffectCount> kEffects = {{
     {"Image Cross Fade", "fade.class", 1, 40, kKeepVariant, 33, true, true},
     {"Hue Rotator", "huecycle.class", 2, 40, kKeepVariant, 33, false, false},
