@@ -11,6 +11,7 @@
 #include "platform/errors.h"
 #include "platform/file_ops.h"
 #include "tests/support/program_folder_fixture.h"
+#include "tests/support/raised_text.h"
 
 namespace glx {
 namespace {
@@ -154,12 +155,7 @@ TEST_F(AppletEditorImagesTest, UnmakeableTempFolderRaisesAndKeepsTheListsParalle
   ASSERT_FALSE(folderExists(fx.temp()));
   fx.dir.write("Applet Temp", "a file where the folder goes");
   dialogs.openAnswers.push_back(picture("a.gif"));
-  try {
-    editor.bAddImageClick();
-    FAIL() << "the folder error must reach the caller";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(std::string(e.what()), "I/O error 17");
-  }
+  EXPECT_EQ(test::raisedText<EInOutError>([&] { editor.bAddImageClick(); }), "I/O error 17");
   EXPECT_EQ(doc.imageNames.size(), doc.imagePaths.size());
 }
 
