@@ -20,6 +20,7 @@
 #include "document/effects.h"
 #include "platform/file_ops.h"
 #include "publish/animation_export.h"
+#include "bench/median.h"
 
 namespace {
 
@@ -56,11 +57,7 @@ glx::PlayerApplet appletFor(int effect) {
   return glx::playerAppletOf(glx::buildAppletQuietly(document));
 }
 
-double median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
+using glx::bench::median;
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 

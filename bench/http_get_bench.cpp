@@ -20,6 +20,7 @@
 
 #include "net/http_client.h"
 #include "tests/support/loopback_server.h"
+#include "bench/median.h"
 
 extern char** environ;
 
@@ -74,11 +75,7 @@ double runGet(const std::string& url, size_t* size) {
   return seconds;
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using glx::bench::median;
 
 void BM_HttpGetAgainstCurl(benchmark::State& state) {
   const std::string url = server().url("/body.bin");

@@ -31,6 +31,7 @@
 
 #include "document/html_builder.h"
 #include "publish/image_probe.h"
+#include "bench/median.h"
 
 namespace {
 
@@ -168,11 +169,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using glx::bench::median;
 
 // What an ordinary program does to show the photo: every pixel at full
 // size, libjpeg's default settings, RGB out.

@@ -7,6 +7,7 @@ target_link_libraries(bare_window PRIVATE Qt6::Widgets)
 set_target_properties(bare_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 
 add_executable(startup_bench ${CMAKE_CURRENT_LIST_DIR}/startup_bench.cpp)
+target_include_directories(startup_bench PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(startup_bench PRIVATE benchmark::benchmark)
 add_dependencies(startup_bench glimmerax bare_window)
 target_compile_definitions(startup_bench PRIVATE

@@ -33,6 +33,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench/median.h"
+
 extern char** environ;
 
 namespace {
@@ -154,11 +156,7 @@ double timeStartUp(const std::string& executable) {
   return seconds;
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using glx::bench::median;
 
 void BM_StartUpAgainstBareWindow(benchmark::State& state) {
   std::vector<double> bare, program;
