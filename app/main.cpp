@@ -8,6 +8,7 @@
 #include "app/application_setup.h"
 #include "app/companion_windows.h"
 #include "app/export_animation.h"
+#include "app/font_warm_up.h"
 #include "app/main_window.h"
 #include "app/print_html.h"
 #include "app/publish_command.h"
@@ -25,7 +26,9 @@ int main(int argc, char** argv) {
 
   // The preview's web engine, loaded later, shares its contexts with ours.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  glx::FontConfigWarmUp fontConfig;
   QApplication app(argc, argv);
+  fontConfig.wait();
   glx::setUpApplication();
   // The main window's close ends the program, whatever other windows are open.
   QApplication::setQuitOnLastWindowClosed(false);
