@@ -2,11 +2,9 @@
 
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QLibrary>
-#include <QStringList>
+#include <QtGlobal>
 
-#include "platform/errors.h"
+#include "platform/private_module.h"
 
 namespace glx {
 
@@ -22,29 +20,9 @@ void allowRootWithoutSandbox() {
 
 const WebEngineModule& load() {
   allowRootWithoutSandbox();
-  // Beside the executable (the build and a copied folder), then where an
-  // installed program keeps its private libraries, then the build tree.
-  const QString dir = QCoreApplication::applicationDirPath();
-  const QStringList candidates = {
-      dir + QStringLiteral("/" GLX_WEBENGINE_MODULE_NAME),
-      dir + QStringLiteral("/../lib/glimmerax/" GLX_WEBENGINE_MODULE_NAME),
-      QStringLiteral(GLX_WEBENGINE_MODULE_BUILT),
-  };
-  QString reason;
-  for (const QString& path : candidates) {
-    // A loaded library stays loaded for the rest of the run: destroying the
-    // QLibrary object does not unload it.
-    QLibrary library(path);
-    if (!library.load()) {
-      if (reason.isEmpty()) reason = library.errorString();
-      continue;
-    }
-    using Entry = const WebEngineModule* (*)();
-    const auto entry = reinterpret_cast<Entry>(library.resolve(kWebEngineModuleEntry));
-    if (entry) return *entry();
-    reason = library.errorString();
-  }
-  throw Error(kWebEngineMissingMessage + reason.toStdString());
+  using Entry = const WebEngineModule* (*)();
+  const PrivateModule module{GLX_WEBENGINE_MODULE_NAME, GLX_WEBENGINE_MODULE_BUILT, kWebEngineModuleEntry};
+  return *reinterpret_cast<Entry>(loadPrivateModule(module, kWebEngineMissingMessage))();
 }
 
 }  // namespace

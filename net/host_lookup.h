@@ -23,7 +23,15 @@ class HostLookup {
   virtual void abort(int id) = 0;
 };
 
-// The system resolver through QHostInfo.
+// The system resolver through QHostInfo. Its module is loaded by the first
+// start(), which throws Error(kHostLookupMissingMessage + the reason) when
+// the module cannot be loaded.
 std::shared_ptr<HostLookup> systemHostLookup();
+
+// "The host lookup could not be loaded: %s"
+extern const char kHostLookupMissingMessage[];
+
+// The name the module's entry point is exported under.
+inline constexpr const char* kHostLookupModuleEntry = "glimmeraxHostLookup";
 
 }  // namespace glx

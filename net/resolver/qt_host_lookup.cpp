@@ -1,3 +1,6 @@
+// The system resolver through QHostInfo, in a module of its own: Qt's
+// network library (and the Kerberos and proxy libraries it brings) is
+// loaded only when the program first looks up a host name.
 #include "net/host_lookup.h"
 
 #include <QHostAddress>
@@ -78,9 +81,10 @@ class QtHostLookup : public HostLookup {
 
 }  // namespace
 
-std::shared_ptr<HostLookup> systemHostLookup() {
-  static std::shared_ptr<HostLookup> lookup = std::make_shared<QtHostLookup>();
-  return lookup;
-}
-
 }  // namespace glx
+
+// The module's one entry point, resolved by name when the program loads it.
+extern "C" Q_DECL_EXPORT glx::HostLookup* glimmeraxHostLookup() {
+  static glx::QtHostLookup lookup;
+  return &lookup;
+}

@@ -74,6 +74,7 @@ TEST_F(InstalledProgram, LaysOutProgramDataAndDesktopFilesUnderThePrefix) {
   const char* files[] = {
       "bin/glimmerax",
       "lib/glimmerax/libglimmerax-webengine.so",
+      "lib/glimmerax/libglimmerax-resolver.so",
       "share/glimmerax/fade.class",
       "share/glimmerax/pageflip.class",
       "share/glimmerax/colorwarp.class",
