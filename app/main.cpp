@@ -26,9 +26,9 @@ int main(int argc, char** argv) {
 
   // The preview's web engine, loaded later, shares its contexts with ours.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  // Read on a second core while the application object is made.
   glx::FontConfigWarmUp fontConfig;
   QApplication app(argc, argv);
-  fontConfig.wait();
   glx::setUpApplication();
   // The main window's close ends the program, whatever other windows are open.
   QApplication::setQuitOnLastWindowClosed(false);
@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
     // start at zero.
     const glx::ProgramFolders folders = glx::ProgramFolders::ofExecutable();
     folders.makeWorkFolder();
+    // The first text the window measures needs the font configuration.
+    fontConfig.wait();
     glx::TMainWindow window({folders, dialogs, shell});
     dialogs.setParent(&window);
     // For the start-up benchmark only: quit once the window is up.

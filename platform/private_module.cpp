@@ -25,7 +25,8 @@ void* loadPrivateModule(const PrivateModule& module, const std::string& missingM
     }
     if (const QFunctionPointer entry = library.resolve(module.entryName))
       return reinterpret_cast<void*>(entry);
-    reason = library.errorString();
+    // Qt leaves no reason of its own for a missing symbol.
+    reason = QStringLiteral("Cannot resolve symbol \"%1\" in %2").arg(QString::fromUtf8(module.entryName), path);
   }
   throw Error(missingMessage + reason.toStdString());
 }
