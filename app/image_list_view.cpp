@@ -19,10 +19,12 @@ ImageListView::ImageListView(QWidget* parent) : QListWidget(parent) {
   setDropIndicatorShown(false);
   setDragDropMode(QAbstractItemView::DragDrop);
   setDefaultDropAction(Qt::MoveAction);
-  m_fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
 }
 
 QListWidgetItem* ImageListView::addImage(const QString& name) {
+  // Made with the first item: a fresh document shows none, and the style
+  // reads every size of the icon from its images.
+  if (m_fileIcon.isNull()) m_fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
   auto* item = new QListWidgetItem(m_fileIcon, name);
   addItem(item);
   return item;
