@@ -556,15 +556,23 @@ TSockClient::ResolvedHost TSockClient::ResolveHost() {
   m_lookupError = 0;
   m_lookupAddress = 0;
   std::weak_ptr<bool> alive = m_alive;
-  const int id = m_lookup->start(name, [this, alive](int error, uint32_t address) {
-    auto token = alive.lock();
-    if (!token || !*token) return;
-    m_lookupId = -1;
-    m_lookupError = error;
-    m_lookupAddress = address;
-    ++m_notificationCount;
-    dispatch(kMsgLookup, 0, error);
-  });
+  int id = -1;
+  try {
+    id = m_lookup->start(name, [this, alive](int error, uint32_t address) {
+      auto token = alive.lock();
+      if (!token || !*token) return;
+      m_lookupId = -1;
+      m_lookupError = error;
+      m_lookupAddress = address;
+      ++m_notificationCount;
+      dispatch(kMsgLookup, 0, error);
+    });
+  } catch (...) {
+    // A lookup that cannot start (its module missing) leaves no timer
+    // running behind the caller.
+    TimerOff();
+    throw;
+  }
   // The answer may already have come (it never comes from inside start()).
   if (!m_lookupDone) m_lookupId = id;
   waitUntil([this] { return m_lookupDone || m_timedOut || m_canceled; });

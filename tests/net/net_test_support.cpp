@@ -8,10 +8,13 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "platform/errors.h"
+
 namespace glx::test {
 
 int ScriptedHostLookup::start(const std::string& name, Done done) {
   names.push_back(name);
+  if (m_mode == Mode::Missing) throw Error(std::string(kHostLookupMissingMessage) + "no module");
   const int id = ++m_next;
   if (m_mode == Mode::Never) return id;
   const Mode mode = m_mode;

@@ -19,7 +19,9 @@ namespace glx::test {
 
 class ScriptedHostLookup : public HostLookup {
  public:
-  enum class Mode { Unknown, Never, Loopback };
+  // Missing: start() throws, as the system lookup does when its module
+  // cannot be loaded.
+  enum class Mode { Unknown, Never, Loopback, Missing };
   explicit ScriptedHostLookup(Mode mode) : m_mode(mode) {}
 
   int start(const std::string& name, Done done) override;

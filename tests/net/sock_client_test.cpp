@@ -221,6 +221,18 @@ TEST(SockClient, LookupThatNeverAnswersTimesOutOrIsCanceled) {
   }
 }
 
+TEST(SockClient, LookupThatCannotStartRaisesItsReasonAndStopsTheTimer) {
+  auto lookup = std::make_shared<ScriptedHostLookup>(ScriptedHostLookup::Mode::Missing);
+  TSockClient client(lookup);
+  client.Host = "somewhere.invalid";
+  client.Port = 80;
+  client.TimeOut = 50;
+  EXPECT_EQ(raisedText<Error>([&] { client.Connect(); }), std::string(kHostLookupMissingMessage) + "no module");
+  // Well past the time-out: a timer left running would fire and abort.
+  test::pumpFor(200);
+  EXPECT_FALSE(client.TimedOut());
+}
+
 TEST(SockClient, NameLookedUpBySystemResolverFiresHostResolved) {
   LoopbackServer server({keepOpen()});
   TSockClient client;
