@@ -71,6 +71,7 @@ TEST_F(DebianPackage, HoldsTheInstalledLayoutUnderUsr) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   for (const char* path : {"./usr/bin/glimmerax", "./usr/share/glimmerax/fade.class",
                            "./usr/share/glimmerax/Glimmerax Help.html",
+                           "./usr/share/glimmerax/Samples.html", "./usr/share/glimmerax/sample-flower.gif",
                            "./usr/share/applications/example.tallowbrook.Glimmerax.desktop",
                            "./usr/share/metainfo/example.tallowbrook.Glimmerax.metainfo.xml",
                            "./usr/share/mime/packages/glimmerax.xml", "./usr/share/man/man1/glimmerax.1.gz",
