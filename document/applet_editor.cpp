@@ -64,24 +64,45 @@ Color AppletEditor::getColor(Color current) {
   return *chosen & 0x00FFFFFFu;
 }
 
+namespace {
+
+const char* const kOneImageOnly = "The effect you have selected only works with one image.";
+
+bool refusesAnotherImage(const AppletDocument& d) { return !d.imageNames.empty() && !d.multiImage; }
+
+}  // namespace
+
 void AppletEditor::bAddImageClick() {
-  AppletDocument& d = m_document;
-  if (!d.imageNames.empty() && !d.multiImage) {
-    m_dialogs.showMessage("The effect you have selected only works with one image.");
+  if (refusesAnotherImage(m_document)) {
+    m_dialogs.showMessage(kOneImageOnly);
     return;
   }
   FileDialogOptions options;
   options.title = "Open Image";
   options.filter = kImageFilter;
   options.preview = true;
-  const auto chosen = m_dialogs.openFile(options);
+  const auto chosen = m_dialogs.openFiles(options);
   if (!chosen) return;
-  d.imagePaths.push_back(*chosen);
-  d.imageNames.push_back(bareFileName(*chosen));
-  view().addImageItem(d.imageNames.back());
-  d.modified = true;
-  m_files.copyImage(d.imagePaths.back());
-  view().updateListbox();
+  addImageFiles(*chosen);
+}
+
+size_t AppletEditor::addImageFiles(const std::vector<std::string>& paths) {
+  AppletDocument& d = m_document;
+  size_t added = 0;
+  for (const std::string& path : paths) {
+    if (refusesAnotherImage(d)) {
+      m_dialogs.showMessage(kOneImageOnly);
+      break;
+    }
+    d.imagePaths.push_back(path);
+    d.imageNames.push_back(bareFileName(path));
+    view().addImageItem(d.imageNames.back());
+    d.modified = true;
+    m_files.copyImage(d.imagePaths.back());
+    ++added;
+  }
+  if (added > 0) view().updateListbox();
+  return added;
 }
 
 void AppletEditor::deleteButtonButtonClick() {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "document/applet_document.h"
 #include "platform/user_dialogs.h"
@@ -74,10 +75,15 @@ class AppletEditor {
   // modified set) or current unchanged when cancelled.
   Color getColor(Color current);
 
-  // Asks for an image file and adds it to the end of both image lists,
-  // with its copy in the required-files and temporary folders. An effect
-  // that plays one image refuses a second before asking.
+  // Asks for image files (several may be chosen at once) and adds them
+  // with addImageFiles. An effect that plays one image refuses a second
+  // before asking.
   void bAddImageClick();
+  // Adds the files, in order, to the end of both image lists, each with its
+  // copy in the required-files and temporary folders (Add Image and files
+  // dropped on the window). An effect that plays one image refuses every
+  // image after the first, with one message. Returns how many were added.
+  size_t addImageFiles(const std::vector<std::string>& paths);
   // Asks, then deletes the image the list shows selected: its copies and
   // its entry in both lists.
   void deleteButtonButtonClick();

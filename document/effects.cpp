@@ -33,6 +33,10 @@ bool isValidEffectIndex(int effectIndex) { return effectIndex >= 0 && effectInde
 
 bool effectShowsSpeed(int effectIndex) { return effectIndex < 4 || effectIndex == 17; }
 
+bool showsFirstImageOnly(const AppletDocument& document) {
+  return !document.multiImage && document.imageNames.size() > 1;
+}
+
 void applyEffectRow(AppletDocument& document, int effectIndex) {
   document.effectIndex = effectIndex;
   if (!isValidEffectIndex(effectIndex)) return;

@@ -30,6 +30,15 @@ bool effectShowsSpeed(int effectIndex);
 
 bool isValidEffectIndex(int effectIndex);
 
+// Said in the effect settings while showsFirstImageOnly holds.
+inline constexpr const char* kFirstImageOnlyNote = "The effect you have selected shows the first image only.";
+
+// Whether the chosen effect plays one image while the document holds
+// several: the applet then shows the first and ignores the rest. Follows
+// the document's multiImage, which an index outside the table leaves as
+// the previous effect set it.
+bool showsFirstImageOnly(const AppletDocument& document);
+
 // Sets the document's effect index and, for an index inside the table, the
 // fields its row carries (class file, speed, frames, variant unless the row
 // keeps it, constant, multi-image). Moves no class file.

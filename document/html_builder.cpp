@@ -140,24 +140,27 @@ std::string HtmlBuilder::getHexColor(Color color) {
   return text;
 }
 
-std::string HtmlBuilder::clean(const std::string& text, const std::string& bad, const char* message) {
+std::string HtmlBuilder::clean(const std::string& text, const std::string& bad, CleanedField field,
+                               const char* message) {
   std::string cleaned;
   cleaned.reserve(text.size());
   for (const char c : text) {
-    if (bad.find(c) != std::string::npos)
-      m_dialogs.showMessage(message);
-    else
+    if (bad.find(c) == std::string::npos)
       cleaned += c;
+    else if (m_hint)
+      m_hint(field, message);
+    else
+      m_dialogs.showMessage(message);
   }
   return cleaned;
 }
 
 std::string HtmlBuilder::reBad(const std::string& text) {
-  return clean(text, "\"|", "You cannot use the | or \" character.");
+  return clean(text, "\"|", CleanedField::Link, "You cannot use the | or \" character.");
 }
 
 std::string HtmlBuilder::reBadFrame(const std::string& text) {
-  return clean(text, "\"|-", "You cannot use the | \" or - character.");
+  return clean(text, "\"|-", CleanedField::Frame, "You cannot use the | \" or - character.");
 }
 
 void HtmlBuilder::eLinkChange(const std::string& text) {

@@ -39,6 +39,13 @@ class NullHtmlView : public HtmlView {
   void setFrameText(const std::string&) override {}
 };
 
+// The two fields whose cleaning drops characters.
+enum class CleanedField { Link, Frame };
+
+// Where the cleaning tells the user what it dropped, instead of a message
+// box: a box in the middle of typing would take the keys typed after it.
+using CleaningHint = std::function<void(CleanedField field, const std::string& text)>;
+
 // Line 2, naming the maker's web address in capitals.
 extern const char kGeneratorLine[];
 
@@ -80,6 +87,10 @@ class HtmlBuilder {
   // RRGGBB in upper-case hexadecimal, from a 0x00BBGGRR colour.
   static std::string getHexColor(Color color);
 
+  // Cleaning messages go to hint (one per dropped character) rather than
+  // to a message box; none: the message box.
+  void setCleaningHint(CleaningHint hint) { m_hint = std::move(hint); }
+
   // The text without '"' and '|' (link), or without '"', '|' and '-'
   // (frame); one message per dropped character.
   std::string reBad(const std::string& text);
@@ -92,12 +103,13 @@ class HtmlBuilder {
   void eFrameChange(const std::string& text);
 
  private:
-  std::string clean(const std::string& text, const std::string& bad, const char* message);
+  std::string clean(const std::string& text, const std::string& bad, CleanedField field, const char* message);
 
   AppletDocument& m_document;
   UserDialogs& m_dialogs;
   HtmlView& m_view;
   std::function<bool()> m_playInBrowsers;
+  CleaningHint m_hint;
   ImageProbe m_probe;
 };
 

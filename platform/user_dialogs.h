@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace glx {
 
@@ -33,6 +35,13 @@ class UserDialogs {
   virtual Answer confirm(const std::string& text, bool withCancel) = 0;
 
   virtual std::optional<std::string> openFile(const FileDialogOptions& options) = 0;
+  // An open dialog in which several files may be chosen at once; none when
+  // cancelled. By default the one-file dialog.
+  virtual std::optional<std::vector<std::string>> openFiles(const FileDialogOptions& options) {
+    auto chosen = openFile(options);
+    if (!chosen) return std::nullopt;
+    return std::vector<std::string>{std::move(*chosen)};
+  }
   virtual std::optional<std::string> saveFile(const FileDialogOptions& options) = 0;
 
   // Colour dialog preset to initial (0x00BBGGRR); none when cancelled.

@@ -151,6 +151,44 @@ TEST_F(AppletEditorImagesTest, SingleImageEffectRefusesASecondImageBeforeAsking)
 
 // The folder cannot be made: the error reaches the caller with its text,
 // and the two lists stay parallel.
+// Several files chosen at once in the dialog, and files dropped on the
+// window, go through one operation: in order, each copied, one rebuild.
+TEST_F(AppletEditorImagesTest, SeveralFilesAtOnceAreAddedInOrder) {
+  const std::string a = picture("a.gif"), b = picture("b.jpg"), c = picture("c.gif");
+  view.calls.clear();
+  dialogs.openFilesAnswers.push_back(std::vector<std::string>{b, a, c});
+  editor.bAddImageClick();
+  ASSERT_EQ(dialogs.multiOpenDialogs.size(), 1u);
+  EXPECT_EQ(dialogs.multiOpenDialogs[0].title, "Open Image");
+  EXPECT_TRUE(dialogs.multiOpenDialogs[0].preview);
+  EXPECT_EQ(doc.imageNames, (std::vector<std::string>{"b.jpg", "a.gif", "c.gif"}));
+  EXPECT_EQ(doc.imagePaths, (std::vector<std::string>{b, a, c}));
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"add b.jpg", "add a.gif", "add c.gif", "rebuild"}));
+  for (const char* name : {"a.gif", "b.jpg", "c.gif"})
+    EXPECT_EQ(fx.dir.read(std::string("Required Files/") + name), std::string("picture ") + name) << name;
+  EXPECT_TRUE(doc.modified);
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(AppletEditorImagesTest, OneImageEffectTakesTheFirstOfSeveralAndSaysSoOnce) {
+  editor.cEffectsChange(1);  // "Hue Rotator"
+  doc.modified = false;
+  const std::string a = picture("a.gif"), b = picture("b.gif"), c = picture("c.gif");
+  EXPECT_EQ(editor.addImageFiles({a, b, c}), 1u);
+  EXPECT_EQ(doc.imagePaths, std::vector<std::string>{a});
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{kOneImageOnly});
+  EXPECT_FALSE(fileExists(fx.required() + "b.gif"));
+  // With its one image there, nothing more goes in.
+  dialogs.messages.clear();
+  EXPECT_EQ(editor.addImageFiles({b}), 0u);
+  EXPECT_EQ(doc.imagePaths, std::vector<std::string>{a});
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{kOneImageOnly});
+  // Nothing to add changes nothing.
+  view.calls.clear();
+  EXPECT_EQ(editor.addImageFiles({}), 0u);
+  EXPECT_TRUE(view.calls.empty());
+}
+
 TEST_F(AppletEditorImagesTest, UnmakeableTempFolderRaisesAndKeepsTheListsParallel) {
   ASSERT_FALSE(folderExists(fx.temp()));
   fx.dir.write("Applet Temp", "a file where the folder goes");

@@ -419,6 +419,24 @@ TEST_F(HtmlBuilderTest, FrameChangeRefusesTheDash) {
   EXPECT_FALSE(document.updatingControls);
 }
 
+// With a hint set, the cleaning says what it dropped there, naming the
+// field, and never in a message box.
+TEST_F(HtmlBuilderTest, CleaningTellsTheHintInsteadOfABox) {
+  std::vector<std::pair<CleanedField, std::string>> hints;
+  builder.setCleaningHint([&hints](CleanedField field, const std::string& text) { hints.emplace_back(field, text); });
+  builder.eLinkChange("a\"b|c");
+  builder.eFrameChange("my-frame");
+  EXPECT_EQ(document.link, "abc");
+  EXPECT_EQ(document.targetFrame, "myframe");
+  const std::vector<std::pair<CleanedField, std::string>> expected = {
+      {CleanedField::Link, "You cannot use the | or \" character."},
+      {CleanedField::Link, "You cannot use the | or \" character."},
+      {CleanedField::Frame, "You cannot use the | \" or - character."},
+  };
+  EXPECT_EQ(hints, expected);
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_F(HtmlBuilderTest, ChangesWhileTheSystemFillsControlsAreIgnored) {
   document.updatingControls = true;
   document.modified = false;

@@ -29,6 +29,15 @@ std::optional<std::string> ScriptedDialogs::openFile(const FileDialogOptions& op
   return takeAnswer<std::optional<std::string>>(openAnswers, std::nullopt, "open dialog " + options.title);
 }
 
+std::optional<std::vector<std::string>> ScriptedDialogs::openFiles(const FileDialogOptions& options) {
+  // A test that scripts single answers gets the one-file dialog's answers.
+  if (openFilesAnswers.empty()) return UserDialogs::openFiles(options);
+  openDialogs.push_back(options);
+  multiOpenDialogs.push_back(options);
+  return takeAnswer<std::optional<std::vector<std::string>>>(openFilesAnswers, std::nullopt,
+                                                             "open dialog " + options.title);
+}
+
 std::optional<std::string> ScriptedDialogs::saveFile(const FileDialogOptions& options) {
   saveDialogs.push_back(options);
   return takeAnswer<std::optional<std::string>>(saveAnswers, std::nullopt, "save dialog " + options.title);

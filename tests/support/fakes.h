@@ -19,6 +19,9 @@ class ScriptedDialogs : public UserDialogs {
   void showMessage(const std::string& text) override { messages.push_back(text); }
   Answer confirm(const std::string& text, bool withCancel) override;
   std::optional<std::string> openFile(const FileDialogOptions& options) override;
+  // Answered from openFilesAnswers while it holds answers, otherwise as the
+  // one-file dialog from openAnswers.
+  std::optional<std::vector<std::string>> openFiles(const FileDialogOptions& options) override;
   std::optional<std::string> saveFile(const FileDialogOptions& options) override;
   std::optional<uint32_t> chooseColor(uint32_t initial) override;
   void setClipboardText(const std::string& text) override { clipboard = text; }
@@ -27,6 +30,7 @@ class ScriptedDialogs : public UserDialogs {
   std::vector<std::string> messages;
   std::vector<std::string> questions;
   std::vector<FileDialogOptions> openDialogs;
+  std::vector<FileDialogOptions> multiOpenDialogs;  // answered from openFilesAnswers
   std::vector<FileDialogOptions> saveDialogs;
   std::vector<uint32_t> colorDialogs;
   std::string clipboard;
@@ -35,6 +39,7 @@ class ScriptedDialogs : public UserDialogs {
   // test and is answered Cancel (or cancelled).
   std::deque<Answer> answers;
   std::deque<std::optional<std::string>> openAnswers;
+  std::deque<std::optional<std::vector<std::string>>> openFilesAnswers;
   std::deque<std::optional<std::string>> saveAnswers;
   std::deque<std::optional<uint32_t>> colorAnswers;
 };
