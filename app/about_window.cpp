@@ -84,9 +84,14 @@ void TAboutWindow::linkLabelClick() {
 void TAboutWindow::bCloseClick() { close(); }
 
 void TAboutWindow::keyPressEvent(QKeyEvent* event) {
-  // Escape does not close this window, and Enter acts on its release.
-  if (event->key() == Qt::Key_Escape || isEnter(event)) {
+  // Enter acts on its release; Escape closes, as in every other window.
+  if (isEnter(event)) {
     event->accept();
+    return;
+  }
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    event->accept();
+    runGuarded([this] { close(); });
     return;
   }
   QDialog::keyPressEvent(event);

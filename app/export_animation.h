@@ -1,5 +1,5 @@
 // Exporting one full cycle of the applet's effect as an animated GIF or
-// WebP: the File menu's "Export &Animation..." and the command line's
+// WebP: the File menu's "&Export Animation..." and the command line's
 // "glimmerax --export-animation PROJECT.glx OUT.gif|OUT.webp", which needs
 // no window and no display and changes neither the settings nor the usage
 // log.

@@ -1,6 +1,7 @@
 #include "app/help_window.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -50,6 +51,15 @@ void HelpWindow::showContext(int context) {
   show();
   raise();
   activateWindow();
+}
+
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    event->accept();
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 }  // namespace glx

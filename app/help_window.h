@@ -27,6 +27,10 @@ class HelpWindow : public QWidget {
   // The page and anchor last shown (for checks).
   QUrl currentSource() const { return m_browser->source(); }
 
+ protected:
+  // Escape closes the window.
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   std::string m_programFolder;
   QPointer<QWidget> m_owner;

@@ -4,11 +4,26 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPixmap>
 #include <QStyle>
+
+#include "app/image_drops.h"
+#include "app/thumbnail_maker.h"
 
 namespace glx {
 
-ImageListView::ImageListView(QWidget* parent) : QListWidget(parent) {
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kThumbnailRole = Qt::UserRole + 1;
+constexpr int kThumbnailSize = 24;
+
+}  // namespace
+
+ImageListView::ImageListView(QWidget* parent)
+    : QListWidget(parent), m_thumbnails(new ThumbnailMaker(QSize(kThumbnailSize, kThumbnailSize), this)) {
+  setIconSize(QSize(kThumbnailSize, kThumbnailSize));
+  connect(m_thumbnails, &ThumbnailMaker::ready, this, &ImageListView::applyThumbnail);
   setViewMode(QListView::ListMode);
   setFlow(QListView::LeftToRight);
   setWrapping(true);
@@ -30,6 +45,40 @@ QListWidgetItem* ImageListView::addImage(const QString& name) {
   return item;
 }
 
+void ImageListView::setImagePaths(const QStringList& paths) {
+  for (int i = 0; i < count() && i < paths.size(); ++i) {
+    item(i)->setData(kPathRole, paths[i]);
+    if (m_thumbnails->isMade(paths[i]))
+      applyThumbnail(paths[i]);
+    else
+      m_thumbnails->request(paths[i]);
+  }
+}
+
+bool ImageListView::showsThumbnail(int row) const {
+  const QListWidgetItem* it = item(row);
+  return it && it->data(kThumbnailRole).toBool();
+}
+
+bool ImageListView::thumbnailsSettled() const {
+  for (int i = 0; i < count(); ++i)
+    if (!m_thumbnails->isMade(item(i)->data(kPathRole).toString())) return false;
+  return true;
+}
+
+void ImageListView::applyThumbnail(const QString& path) {
+  const QImage picture = m_thumbnails->thumbnail(path);
+  // A file that is no picture keeps the file icon.
+  if (picture.isNull()) return;
+  const QIcon icon(QPixmap::fromImage(picture));
+  for (int i = 0; i < count(); ++i) {
+    QListWidgetItem* it = item(i);
+    if (it->data(kPathRole).toString() != path) continue;
+    it->setIcon(icon);
+    it->setData(kThumbnailRole, true);
+  }
+}
+
 void ImageListView::startDrag(Qt::DropActions) {
   QListWidgetItem* item = currentItem();
   if (!item) return;
@@ -45,7 +94,9 @@ void ImageListView::startDrag(Qt::DropActions) {
 }
 
 void ImageListView::dragEnterEvent(QDragEnterEvent* event) {
-  if (m_dragStartedHere) {
+  if (!m_dragStartedHere && carriesFiles(event->mimeData())) {
+    event->acceptProposedAction();
+  } else if (m_dragStartedHere) {
     event->setDropAction(Qt::MoveAction);
     event->accept();
   } else {
@@ -54,7 +105,9 @@ void ImageListView::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void ImageListView::dragMoveEvent(QDragMoveEvent* event) {
-  if (m_dragStartedHere) {
+  if (!m_dragStartedHere && carriesFiles(event->mimeData())) {
+    event->acceptProposedAction();
+  } else if (m_dragStartedHere) {
     event->setDropAction(Qt::MoveAction);
     event->accept();
   } else {
@@ -64,7 +117,12 @@ void ImageListView::dragMoveEvent(QDragMoveEvent* event) {
 
 void ImageListView::dropEvent(QDropEvent* event) {
   if (!m_dragStartedHere) {
-    event->ignore();
+    if (!carriesFiles(event->mimeData())) {
+      event->ignore();
+      return;
+    }
+    event->acceptProposedAction();
+    emit filesDropped(droppedFiles(event->mimeData()));
     return;
   }
   event->setDropAction(Qt::MoveAction);

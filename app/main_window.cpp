@@ -5,6 +5,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeySequence>
 #include <QTimer>
 #include <QComboBox>
 #include <QGridLayout>
@@ -30,6 +33,8 @@
 #include "app/advanced_window.h"
 #include "app/export_animation.h"
 #include "app/export_progress_dialog.h"
+#include "app/field_hint.h"
+#include "app/image_drops.h"
 #include "app/help_window.h"
 #include "app/image_list_view.h"
 #include "app/preview_page.h"
@@ -101,6 +106,24 @@ SpinRow spinRow(const char* panelName, const char* boxName, const QString& capti
   return row;
 }
 
+// The platform's keys for a standard command; where the platform has none
+// (the Windows scheme has no Quit, and Save As only on some desktops), the
+// keys every editor on this desktop uses.
+void setStandardKeys(QAction* action, QKeySequence::StandardKey key, const QKeySequence& otherwise) {
+  QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+  if (keys.isEmpty()) keys = {otherwise};
+  action->setShortcuts(keys);
+}
+
+// The cleaned text goes back into the field with the cursor where the user
+// was typing: the characters dropped were the ones just typed before it.
+void replaceKeepingCursor(QLineEdit* edit, const QString& text) {
+  const qsizetype dropped = edit->text().size() - text.size();
+  const qsizetype cursor = std::clamp<qsizetype>(edit->cursorPosition() - std::max<qsizetype>(dropped, 0), 0, text.size());
+  edit->setText(text);
+  edit->setCursorPosition(static_cast<int>(cursor));
+}
+
 // A hand-edited project may hold a number outside a box's designed range,
 // and that number is what a save writes back; the box's range widens just
 // enough to show it as it stands, rather than showing a clamped value.
@@ -127,21 +150,25 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
   m_commands.setBeforeClose([this] { m_usageLog.updateLogFile(); });
   m_files.setPlayerWanted([this] { return playInBrowsers(); });
   m_htmlBuilder.setPlayerSource([this] { return playInBrowsers(); });
+  // Said under the fields, not in a box that would take the next keys.
+  m_htmlBuilder.setCleaningHint([this](CleanedField, const std::string& text) { cleaningHint->showHint(qs(text)); });
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QStringLiteral("Glimmerax"));
-  // A single border with system menu and minimise button, no maximise.
-  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint);
+  // Picture files dropped from a file manager are added as images.
+  setAcceptDrops(true);
   buildControls();
   buildMenus();
   connectEvents();
   buildSettings(services.registryFolder);
 
   // The client area is 563 x 317; where the desktop's font needs more room
-  // the window grows to fit, and stays fixed at that size.
+  // the window grows to fit. That is its smallest size: it may be enlarged,
+  // and the HTML box and the preview grow with it.
   centralWidget()->setMinimumSize(kClientWidth, kClientHeight);
   adjustSize();
-  setFixedSize(sizeHint().expandedTo(size()));
+  const QSize designed = sizeHint().expandedTo(size());
+  setMinimumSize(designed);
+  resize(designed);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(width() / 2, height() / 2));
@@ -298,7 +325,11 @@ QGroupBox* TMainWindow::buildEffectsGroup(QWidget* page) {
                       QStringLiteral("Press me to change the background color"), effects);
   effectsLayout->addWidget(bkColorBtn, 3, 0, 1, 2);
   effectsLayout->addWidget(helpButton(kEffectsHelp, effects), 3, 2, Qt::AlignRight);
-  effectsLayout->setRowStretch(4, 1);
+  firstImageOnlyNote = wrappedText(QString::fromLatin1(kFirstImageOnlyNote), effects);
+  firstImageOnlyNote->setObjectName(QStringLiteral("firstImageOnlyNote"));
+  firstImageOnlyNote->hide();
+  effectsLayout->addWidget(firstImageOnlyNote, 4, 0, 1, 3);
+  effectsLayout->setRowStretch(5, 1);
   return effects;
 }
 
@@ -368,6 +399,9 @@ QGroupBox* TMainWindow::buildLinkGroup(QWidget* page) {
   linkLayout->addWidget(frameLabel, 2, 0);
   linkLayout->addWidget(eFrame, 2, 1, 1, 2);
   linkLayout->addWidget(helpButton(kLinkHelp, linkGroup), 2, 3, Qt::AlignRight);
+  cleaningHint = new FieldHint(linkGroup);
+  cleaningHint->setObjectName(QStringLiteral("cleaningHint"));
+  linkLayout->addWidget(cleaningHint, 3, 1, 1, 3);
   linkLayout->setColumnStretch(1, 1);
   linkLayout->setColumnStretch(2, 1);
   return linkGroup;
@@ -484,15 +518,23 @@ void TMainWindow::buildMenus() {
   };
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("fileMenu"));
-  action(file, "newMenuItem", QStringLiteral("&New Applet..."), &TMainWindow::newMenuItemClick);
-  action(file, "openMenuItem", QStringLiteral("&Open..."), &TMainWindow::openMenuItemClick);
+  setStandardKeys(action(file, "newMenuItem", QStringLiteral("&New Applet..."), &TMainWindow::newMenuItemClick),
+                  QKeySequence::New, QKeySequence(Qt::CTRL | Qt::Key_N));
+  setStandardKeys(action(file, "openMenuItem", QStringLiteral("&Open..."), &TMainWindow::openMenuItemClick),
+                  QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O));
   reopenMenu = file->addMenu(QStringLiteral("&Reopen"));
   reopenMenu->setObjectName(QStringLiteral("reopenMenuItem"));
-  action(file, "saveMenuItem", QStringLiteral("&Save Applet"), &TMainWindow::saveMenuItemClick);
-  action(file, "SaveAsMenuItem", QStringLiteral("Save Applet &As..."), &TMainWindow::SaveAsMenuItemClick);
-  action(file, "exportMenuItem", QStringLiteral("Export &Animation..."), &TMainWindow::exportMenuItemClick);
+  setStandardKeys(action(file, "saveMenuItem", QStringLiteral("&Save Applet"), &TMainWindow::saveMenuItemClick),
+                  QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S));
+  setStandardKeys(action(file, "SaveAsMenuItem", QStringLiteral("Save Applet &As..."), &TMainWindow::SaveAsMenuItemClick),
+                  QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  // "A" belongs to Save Applet As.
+  action(file, "exportMenuItem", QStringLiteral("&Export Animation..."), &TMainWindow::exportMenuItemClick);
+  action(file, "requiredFolderMenuItem", QStringLiteral("Open Required Files &Folder"),
+         &TMainWindow::requiredFolderMenuItemClick);
   file->addSeparator();
-  action(file, "exitMenuItem", QStringLiteral("E&xit"), &TMainWindow::exitMenuItemClick);
+  setStandardKeys(action(file, "exitMenuItem", QStringLiteral("E&xit"), &TMainWindow::exitMenuItemClick),
+                  QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   options->setObjectName(QStringLiteral("optionsMenu"));
@@ -501,7 +543,8 @@ void TMainWindow::buildMenus() {
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("helpMenu"));
-  action(help, "helpMenuItem", QStringLiteral("&Help"), &TMainWindow::helpMenuItemClick);
+  setStandardKeys(action(help, "helpMenuItem", QStringLiteral("&Help"), &TMainWindow::helpMenuItemClick),
+                  QKeySequence::HelpContents, QKeySequence(Qt::Key_F1));
   help->addSeparator();
   action(help, "samplesMenuItem", QStringLiteral("&Samples"), &TMainWindow::samplesMenuItemClick);
   help->addSeparator();
@@ -552,6 +595,8 @@ void TMainWindow::connectEvents() {
   connect(imageListBox, &ImageListView::keyReleased, this, [this](int key) { handle([this, key] { imageListBoxKeyUp(key); }); });
   connect(imageListBox, &ImageListView::dropped, this,
           [this](int target) { handle([this, target] { imageListBoxDragDrop(target); }); });
+  connect(imageListBox, &ImageListView::filesDropped, this,
+          [this](const std::vector<std::string>& paths) { handle([this, paths] { imagesDropped(paths); }); });
   connect(Tabs, &QTabWidget::currentChanged, this, [this](int page) {
     if (!m_refreshing) handle([this, page] { TabsChange(page); });
   });
@@ -586,6 +631,8 @@ void TMainWindow::refreshControls() {
     m_shownFrame = m_document.targetFrame;
   }
   if (m_document.imageNames != m_shownImages) updateListbox();
+  // After an effect change and after the images changed alike.
+  firstImageOnlyNote->setVisible(showsFirstImageOnly(m_document));
 }
 
 // ---- DocumentView
@@ -615,6 +662,9 @@ void TMainWindow::updateListbox() {
   imageListBox->setUpdatesEnabled(false);
   imageListBox->clear();
   for (const std::string& name : m_document.imageNames) addImageItem(name);
+  QStringList paths;
+  for (const std::string& path : m_document.imagePaths) paths << qs(path);
+  imageListBox->setImagePaths(paths);
   imageListBox->setUpdatesEnabled(true);
   m_shownImages = m_document.imageNames;
 }
@@ -646,13 +696,16 @@ void TMainWindow::endHtmlUpdate() { htmlBox->setUpdatesEnabled(true); }
 
 void TMainWindow::setLinkText(const std::string& text) {
   const QScopedValueRollback refreshing(m_refreshing, true);
-  eLink->setText(qs(text));
+  replaceKeepingCursor(eLink, qs(text));
   m_shownLink = text;
 }
 
 void TMainWindow::setFrameText(const std::string& text) {
   const QScopedValueRollback refreshing(m_refreshing, true);
-  eFrame->setEditText(qs(text));
+  if (QLineEdit* edit = eFrame->lineEdit())
+    replaceKeepingCursor(edit, qs(text));
+  else
+    eFrame->setEditText(qs(text));
   m_shownFrame = text;
 }
 
@@ -781,6 +834,8 @@ void TMainWindow::bLinkBrowseClick() {
 
 void TMainWindow::bAddImageClick() { m_editor.bAddImageClick(); }
 
+void TMainWindow::imagesDropped(const std::vector<std::string>& paths) { m_editor.addImageFiles(paths); }
+
 void TMainWindow::deleteButtonButtonClick() { m_editor.deleteButtonButtonClick(); }
 
 void TMainWindow::imageListBoxSelectItem(int index) { m_document.selectedImage = index; }
@@ -825,6 +880,9 @@ void TMainWindow::exportMenuItemClick() {
 }
 
 void TMainWindow::lImagesFolderClick() { m_files.lImagesFolderClick(); }
+
+// The same as the HTML page's "required files" link.
+void TMainWindow::requiredFolderMenuItemClick() { m_files.lImagesFolderClick(); }
 
 void TMainWindow::bTestClick() {
   TestRunRequest request;
@@ -876,6 +934,32 @@ void TMainWindow::updateMenuItemClick() {
 void TMainWindow::aboutMenuItemClick() {
   TAboutWindow about(m_shell, this);
   about.exec();
+}
+
+// ---- picture files dragged in from a file manager
+
+void TMainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (carriesFiles(event->mimeData()))
+    event->acceptProposedAction();
+  else
+    QMainWindow::dragEnterEvent(event);
+}
+
+void TMainWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (carriesFiles(event->mimeData()))
+    event->acceptProposedAction();
+  else
+    QMainWindow::dragMoveEvent(event);
+}
+
+void TMainWindow::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> paths = droppedFiles(event->mimeData());
+  if (paths.empty()) {
+    QMainWindow::dropEvent(event);
+    return;
+  }
+  event->acceptProposedAction();
+  handle([this, &paths] { imagesDropped(paths); });
 }
 
 // ---- mouse events of the spin boxes and the HTML box

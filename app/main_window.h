@@ -40,6 +40,7 @@ class QWidget;
 
 namespace glx {
 
+class FieldHint;
 class GlxLabel;
 class HelpWindow;
 class ImageListView;
@@ -154,6 +155,9 @@ class TMainWindow : public QMainWindow,
   void eFrameChange();
   void bLinkBrowseClick();
   void bAddImageClick();
+  // Picture files dragged in from a file manager, added as Add Image adds
+  // them, in the order dropped.
+  void imagesDropped(const std::vector<std::string>& paths);
   void deleteButtonButtonClick();
   void imageListBoxSelectItem(int index);
   void imageListBoxKeyUp(int key);
@@ -170,6 +174,7 @@ class TMainWindow : public QMainWindow,
   void saveMenuItemClick();
   void SaveAsMenuItemClick();
   void exportMenuItemClick();
+  void requiredFolderMenuItemClick();
   void exitMenuItemClick();
   void browserMenuItemClick();
   void advancedMenuItemClick();
@@ -188,6 +193,9 @@ class TMainWindow : public QMainWindow,
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void buildControls();
@@ -261,6 +269,10 @@ class TMainWindow : public QMainWindow,
   QLineEdit* eLink = nullptr;
   QToolButton* bLinkBrowse = nullptr;
   QComboBox* eFrame = nullptr;
+  // Says why a character typed into the link or frame field did not go in.
+  FieldHint* cleaningHint = nullptr;
+  // Says that the chosen effect shows the first of several images only.
+  QLabel* firstImageOnlyNote = nullptr;
   QPlainTextEdit* htmlBox = nullptr;
   QPushButton* bCopyHTML = nullptr;
   QLabel* lImagesFolder = nullptr;

@@ -25,10 +25,16 @@ uint32_t fromQColor(const QColor& c) {
          (static_cast<uint32_t>(c.blue()) << 16);
 }
 
-std::optional<std::string> runFileDialog(QWidget* parent, const FileDialogOptions& o, bool save) {
+enum class DialogKind { Open, OpenSeveral, Save };
+
+std::optional<std::vector<std::string>> runFileDialog(QWidget* parent, const FileDialogOptions& o, DialogKind kind) {
+  const bool save = kind == DialogKind::Save;
   QFileDialog dialog(parent, qs(o.title), qs(o.folder), qs(o.filter));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save || !o.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (kind == DialogKind::OpenSeveral)
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+  else
+    dialog.setFileMode(save || !o.mustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (!o.defaultExt.empty()) dialog.setDefaultSuffix(qs(o.defaultExt));
   if (!o.fileName.empty()) dialog.selectFile(qs(o.fileName));
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
@@ -51,7 +57,14 @@ std::optional<std::string> runFileDialog(QWidget* parent, const FileDialogOption
     });
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return ss(dialog.selectedFiles().first());
+  std::vector<std::string> chosen;
+  for (const QString& file : dialog.selectedFiles()) chosen.push_back(ss(file));
+  return chosen;
+}
+
+std::optional<std::string> firstFile(std::optional<std::vector<std::string>> chosen) {
+  if (!chosen) return std::nullopt;
+  return std::move(chosen->front());
 }
 
 }  // namespace
@@ -74,11 +87,15 @@ Answer QtUserDialogs::confirm(const std::string& text, bool withCancel) {
 }
 
 std::optional<std::string> QtUserDialogs::openFile(const FileDialogOptions& options) {
-  return runFileDialog(m_parent, options, false);
+  return firstFile(runFileDialog(m_parent, options, DialogKind::Open));
+}
+
+std::optional<std::vector<std::string>> QtUserDialogs::openFiles(const FileDialogOptions& options) {
+  return runFileDialog(m_parent, options, DialogKind::OpenSeveral);
 }
 
 std::optional<std::string> QtUserDialogs::saveFile(const FileDialogOptions& options) {
-  return runFileDialog(m_parent, options, true);
+  return firstFile(runFileDialog(m_parent, options, DialogKind::Save));
 }
 
 std::optional<uint32_t> QtUserDialogs::chooseColor(uint32_t initial) {

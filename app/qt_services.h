@@ -22,6 +22,7 @@ class QtUserDialogs : public UserDialogs {
   void showMessage(const std::string& text) override;
   Answer confirm(const std::string& text, bool withCancel) override;
   std::optional<std::string> openFile(const FileDialogOptions& options) override;
+  std::optional<std::vector<std::string>> openFiles(const FileDialogOptions& options) override;
   std::optional<std::string> saveFile(const FileDialogOptions& options) override;
   std::optional<uint32_t> chooseColor(uint32_t initial) override;
   void setClipboardText(const std::string& text) override;

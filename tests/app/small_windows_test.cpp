@@ -50,14 +50,14 @@ TEST(AboutWindow, Labels) {
   EXPECT_EQ(about.findChild<QPushButton*>(QStringLiteral("bClose"))->text().toStdString(), "&Close");
 }
 
-TEST(AboutWindow, EnterClosesEscapeDoesNot) {
+TEST(AboutWindow, EnterAndEscapeClose) {
   struct Case {
     const char* name;
     Qt::Key key;
     bool closes;
   };
   const Case cases[] = {
-      {"Escape", Qt::Key_Escape, false},
+      {"Escape", Qt::Key_Escape, true},
       {"Return", Qt::Key_Return, true},
       {"keypad Enter", Qt::Key_Enter, true},
       {"a letter", Qt::Key_A, false},

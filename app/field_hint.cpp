@@ -1,0 +1,36 @@
+#include "app/field_hint.h"
+
+#include <QTimer>
+
+namespace glx {
+
+namespace {
+
+// Long enough to read a short sentence after the last key.
+constexpr int kShownMilliseconds = 6000;
+
+}  // namespace
+
+FieldHint::FieldHint(QWidget* parent) : QLabel(parent), m_hideTimer(new QTimer(this)) {
+  setWordWrap(true);
+  // One line of room, kept while hidden.
+  setMinimumHeight(fontMetrics().height());
+  QPalette warning = palette();
+  warning.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
+  setPalette(warning);
+  QSizePolicy policy = sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  setSizePolicy(policy);
+  m_hideTimer->setSingleShot(true);
+  m_hideTimer->setInterval(kShownMilliseconds);
+  connect(m_hideTimer, &QTimer::timeout, this, &QWidget::hide);
+  hide();
+}
+
+void FieldHint::showHint(const QString& text) {
+  setText(text);
+  show();
+  m_hideTimer->start();
+}
+
+}  // namespace glx
