@@ -12,13 +12,12 @@ constexpr int kShownMilliseconds = 6000;
 }  // namespace
 
 FieldHint::FieldHint(QWidget* parent) : QLabel(parent), m_hideTimer(new QTimer(this)) {
-  setWordWrap(true);
-  // One line of room, kept while hidden.
+  // One line of room, kept while hidden; the hint never widens its column.
   setMinimumHeight(fontMetrics().height());
   QPalette warning = palette();
   warning.setColor(QPalette::WindowText, QColor(0x80, 0, 0));
   setPalette(warning);
-  QSizePolicy policy = sizePolicy();
+  QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   policy.setRetainSizeWhenHidden(true);
   setSizePolicy(policy);
   m_hideTimer->setSingleShot(true);
@@ -29,6 +28,7 @@ FieldHint::FieldHint(QWidget* parent) : QLabel(parent), m_hideTimer(new QTimer(t
 
 void FieldHint::showHint(const QString& text) {
   setText(text);
+  setToolTip(text);
   show();
   m_hideTimer->start();
 }

@@ -327,6 +327,11 @@ QGroupBox* TMainWindow::buildEffectsGroup(QWidget* page) {
   effectsLayout->addWidget(helpButton(kEffectsHelp, effects), 3, 2, Qt::AlignRight);
   firstImageOnlyNote = wrappedText(QString::fromLatin1(kFirstImageOnlyNote), effects);
   firstImageOnlyNote->setObjectName(QStringLiteral("firstImageOnlyNote"));
+  // Its room is kept, so that the controls do not move when it comes.
+  firstImageOnlyNote->setMinimumHeight(2 * firstImageOnlyNote->fontMetrics().lineSpacing());
+  QSizePolicy notePolicy = firstImageOnlyNote->sizePolicy();
+  notePolicy.setRetainSizeWhenHidden(true);
+  firstImageOnlyNote->setSizePolicy(notePolicy);
   firstImageOnlyNote->hide();
   effectsLayout->addWidget(firstImageOnlyNote, 4, 0, 1, 3);
   effectsLayout->setRowStretch(5, 1);
@@ -401,7 +406,7 @@ QGroupBox* TMainWindow::buildLinkGroup(QWidget* page) {
   linkLayout->addWidget(helpButton(kLinkHelp, linkGroup), 2, 3, Qt::AlignRight);
   cleaningHint = new FieldHint(linkGroup);
   cleaningHint->setObjectName(QStringLiteral("cleaningHint"));
-  linkLayout->addWidget(cleaningHint, 3, 1, 1, 3);
+  linkLayout->addWidget(cleaningHint, 3, 0, 1, 4);
   linkLayout->setColumnStretch(1, 1);
   linkLayout->setColumnStretch(2, 1);
   return linkGroup;

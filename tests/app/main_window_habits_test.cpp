@@ -27,6 +27,7 @@
 #include "app/field_hint.h"
 #include "app/help_window.h"
 #include "app/image_list_view.h"
+#include "app/preview_page.h"
 #include "app/thumbnail_maker.h"
 #include "document/effects.h"
 #include "platform/file_ops.h"
@@ -71,7 +72,9 @@ TEST_F(MainWindowTest, ForbiddenCharacterIsDroppedWhileTypingGoesOn) {
     EXPECT_EQ(c.frame ? doc().targetFrame : doc().link, c.result) << c.name;
     EXPECT_TRUE(dialogs.messages.empty()) << c.name;
     EXPECT_EQ(window->cleaningHint->isVisible(), c.hint != nullptr) << c.name;
-    if (c.hint) EXPECT_EQ(window->cleaningHint->text().toStdString(), c.hint) << c.name;
+    if (c.hint) {
+      EXPECT_EQ(window->cleaningHint->text().toStdString(), c.hint) << c.name;
+    }
   }
   EXPECT_TRUE(errors.errors.empty());
 }
@@ -314,11 +317,14 @@ TEST_F(MainWindowTest, WindowMayBeEnlargedAndTheHtmlBoxGrows) {
   window->Tabs->setCurrentWidget(window->HTMLTab);
   QApplication::processEvents();
   const QSize before = window->htmlBox->size();
+  const QSize pagesBefore = window->Tabs->size();
   window->resize(designed + QSize(300, 200));
   ASSERT_TRUE(pumpUntil([&] { return window->htmlBox->width() > before.width(); }, 5000));
   EXPECT_GE(window->htmlBox->width(), before.width() + 250);
   EXPECT_GE(window->htmlBox->height(), before.height() + 150);
-  EXPECT_GE(window->previewTab->width(), window->htmlBox->width());
+  // The pages, the preview among them, take the room too.
+  EXPECT_GE(window->Tabs->width(), pagesBefore.width() + 250);
+  EXPECT_GE(window->Tabs->height(), pagesBefore.height() + 150);
   // Never smaller than designed.
   window->resize(100, 100);
   QApplication::processEvents();
