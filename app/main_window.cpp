@@ -126,6 +126,7 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
       m_testRun(m_files, m_shell, m_dialogs) {
   m_commands.setBeforeClose([this] { m_usageLog.updateLogFile(); });
   m_files.setPlayerWanted([this] { return playInBrowsers(); });
+  m_testRun.setServeOverLoopback(true);
   m_htmlBuilder.setPlayerSource([this] { return playInBrowsers(); });
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QStringLiteral("Glimmerax"));
