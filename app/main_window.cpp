@@ -149,6 +149,7 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
       m_testRun(m_files, m_shell, m_dialogs) {
   m_commands.setBeforeClose([this] { m_usageLog.updateLogFile(); });
   m_files.setPlayerWanted([this] { return playInBrowsers(); });
+  m_testRun.setServeOverLoopback(true);
   m_htmlBuilder.setPlayerSource([this] { return playInBrowsers(); });
   // Said under the fields, not in a box that would take the next keys.
   m_htmlBuilder.setCleaningHint([this](CleanedField, const std::string& text) { cleaningHint->showHint(qs(text)); });

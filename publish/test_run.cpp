@@ -1,5 +1,6 @@
 #include "publish/test_run.h"
 
+#include "platform/errors.h"
 #include "platform/file_ops.h"
 
 namespace glx {
@@ -41,6 +42,10 @@ std::string BrowserTestRun::testPage() const {
   return m_requiredFiles.folders().appletTempFolder() + kTestPageName;
 }
 
+std::string BrowserTestRun::pageAddress() const {
+  return m_server ? m_server->addressOf(kTestPageName) : testPage();
+}
+
 void BrowserTestRun::bTestClick(const TestRunRequest& request) {
   if (request.imageNames.empty()) {
     m_dialogs.showMessage(kNoImagesMessage);
@@ -62,11 +67,22 @@ void BrowserTestRun::bTestClick(const TestRunRequest& request) {
   const std::string pagePath = testPage();
   writeFileAtomic(pagePath, page);
 
+  if (m_serveOverLoopback && !m_server) {
+    try {
+      auto server = std::make_unique<PageServer>(folder);
+      server->start();
+      m_server = std::move(server);
+    } catch (const Error&) {
+      // The page still plays from disk; the next run tries again.
+    }
+  }
+  const std::string address = pageAddress();
+
   const std::string& browser = request.currentBrowser;
   if (browser == "default") {
-    m_shell.open(pagePath);
+    m_shell.open(address);
   } else if (!browser.empty() && fileExists(browser)) {
-    m_requiredFiles.ExecuteFile(bareFileName(browser), quoted(pagePath), folderOf(browser), kShowWindow);
+    m_requiredFiles.ExecuteFile(bareFileName(browser), quoted(address), folderOf(browser), kShowWindow);
   } else {
     m_dialogs.showMessage(kSelectBrowserMessage);
   }

@@ -9,11 +9,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/shell.h"
 #include "platform/user_dialogs.h"
+#include "publish/page_server.h"
 #include "publish/required_files.h"
 
 namespace glx {
@@ -43,6 +45,16 @@ class BrowserTestRun {
   BrowserTestRun(RequiredFiles& requiredFiles, Shell& shell, UserDialogs& dialogs)
       : m_requiredFiles(requiredFiles), m_shell(shell), m_dialogs(dialogs) {}
 
+  // Whether the browser gets the page from a loopback address (a server on
+  // 127.0.0.1 started by the first run, serving only the test folder) instead
+  // of from disk, where some browsers give the player neither its pictures'
+  // pixels nor a worker. When the server cannot start, the page is opened
+  // from disk as before.
+  void setServeOverLoopback(bool serve) { m_serveOverLoopback = serve; }
+
+  // What the browser was given: the page's address or its path.
+  std::string pageAddress() const;
+
   // Effects whose applet needs at least two images ("Image Cross Fade",
   // "Page Flip").
   static bool needsTwoImages(int effectIndex) { return effectIndex == 0 || effectIndex == 3; }
@@ -63,6 +75,8 @@ class BrowserTestRun {
   RequiredFiles& m_requiredFiles;
   Shell& m_shell;
   UserDialogs& m_dialogs;
+  bool m_serveOverLoopback = false;
+  std::unique_ptr<PageServer> m_server;
 };
 
 }  // namespace glx

@@ -13,6 +13,7 @@
 #include "publish/required_files.h"
 #include "tests/publish/image_fixtures.h"
 #include "tests/support/fakes.h"
+#include "tests/support/loopback_client.h"
 #include "tests/support/temp_dir.h"
 #include "update/usage_log.h"
 
@@ -227,6 +228,31 @@ TEST(BrowserTestRun, StartsTheChosenBrowser) {
       EXPECT_EQ(e.showCommand, 5) << c.name;
     }
   }
+}
+
+TEST(BrowserTestRun, ServedOverLoopbackTheBrowserGetsThePagesAddress) {
+  TempDir programs;
+  const std::string browser = programs.write("bin/browser", "#!/bin/sh\n");
+  Bench b;
+  b.run.setServeOverLoopback(true);
+  b.run.bTestClick(b.request({"a.gif"}, kHueRotator));
+  ASSERT_EQ(b.shell.opened.size(), 1u);
+  const std::string address = b.shell.opened[0];
+  ASSERT_TRUE(address.starts_with("http://127.0.0.1:")) << address;
+  ASSERT_TRUE(address.ends_with("/Applet%20Temp.html")) << address;
+
+  // The address gives the page just written, byte for byte.
+  const std::string hostPort = address.substr(7, address.find('/', 7) - 7);
+  const int port = std::stoi(hostPort.substr(hostPort.find(':') + 1));
+  const std::string answer = test::exchangeWithLoopback(
+      port, "GET /Applet%20Temp.html HTTP/1.1\r\nHost: " + hostPort + "\r\n\r\n");
+  EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 OK\r\n")) << answer;
+  EXPECT_EQ(answer.substr(answer.find("\r\n\r\n") + 4), b.dir.read("Applet Temp/Applet Temp.html"));
+
+  // A chosen browser gets the same address, and a second run the same server.
+  b.run.bTestClick(b.request({"a.gif"}, kHueRotator, browser));
+  ASSERT_EQ(b.shell.executed.size(), 1u);
+  EXPECT_EQ(b.shell.executed[0].parameters, "\"" + address + "\"");
 }
 
 TEST(BrowserTestRun, CountsEveryRunThatGetsPastTheChecks) {
