@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QTimer>
+#include <QUndoStack>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -34,6 +35,7 @@
 #include "app/image_list_view.h"
 #include "app/preview_page.h"
 #include "app/qt_services.h"
+#include "app/undo_keys.h"
 #include "document/effects.h"
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
@@ -127,8 +129,9 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
   m_commands.setBeforeClose([this] { m_usageLog.updateLogFile(); });
   m_files.setPlayerWanted([this] { return playInBrowsers(); });
   m_htmlBuilder.setPlayerSource([this] { return playInBrowsers(); });
+  m_htmlBuilder.setHistory(&m_editor.history());
   setObjectName(QStringLiteral("MainWindow"));
-  setWindowTitle(QStringLiteral("Glimmerax"));
+  updateTitle();
   // A single border with system menu and minimise button, no maximise.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -494,6 +497,22 @@ void TMainWindow::buildMenus() {
   file->addSeparator();
   action(file, "exitMenuItem", QStringLiteral("E&xit"), &TMainWindow::exitMenuItemClick);
 
+  // Named after the step: "Undo Add Image", "Redo Change Effect".
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  edit->setObjectName(QStringLiteral("editMenu"));
+  QUndoStack& steps = m_editor.history().stack();
+  undoAction = steps.createUndoAction(edit, QStringLiteral("Undo"));
+  undoAction->setObjectName(QStringLiteral("undoMenuItem"));
+  undoAction->setShortcut(QKeySequence::Undo);
+  redoAction = steps.createRedoAction(edit, QStringLiteral("Redo"));
+  redoAction->setObjectName(QStringLiteral("redoMenuItem"));
+  redoAction->setShortcut(QKeySequence::Redo);
+  for (QAction* a : {undoAction, redoAction}) {
+    // The advanced options window edits the same document.
+    a->setShortcutContext(Qt::ApplicationShortcut);
+    edit->addAction(a);
+  }
+
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   options->setObjectName(QStringLiteral("optionsMenu"));
   action(options, "browserMenuItem", QStringLiteral("&Browser"), &TMainWindow::browserMenuItemClick);
@@ -534,6 +553,12 @@ void TMainWindow::connectEvents() {
     if (!m_refreshing) m_document.appletHeight = value;
   });
   connect(bkColorBtn, &QPushButton::clicked, this, [this] { handle([this] { bkColorBtnClick(); }); });
+  leaveUndoKeysToDocument(eLink);
+  if (eFrame->lineEdit()) leaveUndoKeysToDocument(eFrame->lineEdit());
+  for (QSpinBox* box : {eFrames, eIncrement}) leaveUndoKeysToDocument(box);
+  QUndoStack& steps = m_editor.history().stack();
+  connect(&steps, &QUndoStack::indexChanged, this, [this] { updateTitle(); });
+  connect(&steps, &QUndoStack::cleanChanged, this, [this] { updateTitle(); });
   connect(eLink, &QLineEdit::textChanged, this, [this] {
     if (!m_refreshing) handle([this] { eLinkChange(); });
   });
@@ -586,6 +611,18 @@ void TMainWindow::refreshControls() {
     m_shownFrame = m_document.targetFrame;
   }
   if (m_document.imageNames != m_shownImages) updateListbox();
+  updateTitle();
+}
+
+void TMainWindow::updateTitle() {
+  const std::string& path = m_document.documentPath;
+  const QString name = path.empty() ? QStringLiteral("Untitled") : qs(bareFileName(path));
+  // "[*]" is where Qt shows the modified marker; a "[*]" in the name itself
+  // is written doubled so that it stays text.
+  QString shown = name;
+  shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+  setWindowTitle(shown + QStringLiteral("[*] - Glimmerax"));
+  setWindowModified(m_document.modified);
 }
 
 // ---- DocumentView
@@ -625,6 +662,8 @@ void TMainWindow::removeImageItem(int index) {
   const QScopedValueRollback refreshing(m_refreshing, true);
   delete imageListBox->takeItem(index);
 }
+
+void TMainWindow::showDocument() { refreshControls(); }
 
 int TMainWindow::selectedImageItem() {
   const QList<QListWidgetItem*> selected = imageListBox->selectedItems();
@@ -744,20 +783,11 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
 
 void TMainWindow::cEffectsChange(int index) { m_editor.cEffectsChange(index); }
 
-void TMainWindow::eFramesChange(int value) {
-  m_document.frameCount = value;
-  if (!m_document.updatingControls) m_document.modified = true;
-}
+void TMainWindow::eFramesChange(int value) { m_editor.eFramesChange(value); }
 
-void TMainWindow::eIncrementChange(int value) {
-  m_document.effectSpeed = value;
-  if (!m_document.updatingControls) m_document.modified = true;
-}
+void TMainWindow::eIncrementChange(int value) { m_editor.eIncrementChange(value); }
 
-void TMainWindow::bkColorBtnClick() {
-  m_document.modified = true;
-  m_document.backgroundColor = m_editor.getColor(m_document.backgroundColor);
-}
+void TMainWindow::bkColorBtnClick() { m_editor.bkColorBtnClick(); }
 
 void TMainWindow::eLinkChange() {
   m_htmlBuilder.eLinkChange(ss(eLink->text()));

@@ -69,6 +69,9 @@ class EditHistory : public QObject {
  public:
   // restore puts a content back into the document with what goes with it.
   EditHistory(AppletDocument& document, std::function<void(const DocumentContent&)> restore);
+  // The stack empties itself as it goes, and would tell its listeners, the
+  // document's owner among them, while they are being taken down.
+  ~EditHistory() override { m_stack.blockSignals(true); }
 
   QUndoStack& stack() { return m_stack; }
 
