@@ -506,7 +506,7 @@ void TMainWindow::buildMenus() {
   undoAction->setShortcut(QKeySequence::Undo);
   redoAction = steps.createRedoAction(edit, QStringLiteral("Redo"));
   redoAction->setObjectName(QStringLiteral("redoMenuItem"));
-  redoAction->setShortcut(QKeySequence::Redo);
+  redoAction->setShortcuts(redoKeys());
   for (QAction* a : {undoAction, redoAction}) {
     // The advanced options window edits the same document.
     a->setShortcutContext(Qt::ApplicationShortcut);

@@ -7,6 +7,13 @@
 
 namespace glx {
 
+QList<QKeySequence> redoKeys() {
+  QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Redo);
+  const QKeySequence shiftZ(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+  if (!keys.contains(shiftZ)) keys.append(shiftZ);
+  return keys;
+}
+
 namespace {
 
 class UndoKeyFilter : public QObject {
@@ -18,7 +25,7 @@ class UndoKeyFilter : public QObject {
     if (event->type() == QEvent::ShortcutOverride) {
       auto* key = static_cast<QKeyEvent*>(event);
       // Left unaccepted, the key goes to the shortcuts.
-      if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) return true;
+      if (key->matches(QKeySequence::Undo) || redoKeys().contains(QKeySequence(key->keyCombination()))) return true;
     }
     return QObject::eventFilter(watched, event);
   }
