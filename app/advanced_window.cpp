@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "app/qt_services.h"
+#include "app/undo_keys.h"
 #include "platform/error_sink.h"
 
 namespace glx {
@@ -108,6 +109,10 @@ TAdvancedWindow::TAdvancedWindow(AppletEditor& editor, std::function<void(int)> 
   layout->addWidget(m_playInBrowsers);
   layout->addLayout(bottomRow);
 
+  leaveUndoKeysToDocument(m_altHtml);
+  leaveUndoKeysToDocument(m_loadingMessage);
+  // An undone or redone step may have changed the texts shown here.
+  connect(&m_editor.history(), &EditHistory::documentRestored, this, [this] { runGuarded([this] { showTexts(); }); });
   connect(m_altHtml, &QPlainTextEdit::textChanged, this, [this] { runGuarded([this] { mAltHTMLChange(); }); });
   connect(m_loadingMessage, &QLineEdit::textChanged, this,
           [this] { runGuarded([this] { eLoadingMessageChange(); }); });
@@ -144,12 +149,15 @@ void TAdvancedWindow::FormShow() {
   if (m_playerChoice) m_playInBrowsers->setChecked(m_playerChoice->playInBrowsers());
 }
 
-void TAdvancedWindow::mAltHTMLChange() {
+void TAdvancedWindow::showTexts() {
   AppletDocument& d = document();
-  if (d.updatingControls) return;
-  d.modified = true;
-  d.alternativeHtml = ss(m_altHtml->toPlainText());
+  const QScopedValueRollback updating(d.updatingControls, true);
+  // Only a text that differs is written, so the cursor stays put otherwise.
+  if (ss(m_altHtml->toPlainText()) != d.alternativeHtml) m_altHtml->setPlainText(qs(d.alternativeHtml));
+  if (ss(m_loadingMessage->text()) != d.loadingMessage) m_loadingMessage->setText(qs(d.loadingMessage));
 }
+
+void TAdvancedWindow::mAltHTMLChange() { m_editor.mAltHTMLChange(ss(m_altHtml->toPlainText())); }
 
 void TAdvancedWindow::eLoadingMessageChange() {
   AppletDocument& d = document();
@@ -163,17 +171,9 @@ void TAdvancedWindow::eLoadingMessageChange() {
   }
 }
 
-void TAdvancedWindow::bBackgroundColorClick() {
-  AppletDocument& d = document();
-  d.modified = true;
-  d.loadingBackgroundColor = m_editor.getColor(d.loadingBackgroundColor);
-}
+void TAdvancedWindow::bBackgroundColorClick() { m_editor.bBackgroundColorClick(); }
 
-void TAdvancedWindow::bFontColorClick() {
-  AppletDocument& d = document();
-  d.modified = true;
-  d.loadingFontColor = m_editor.getColor(d.loadingFontColor);
-}
+void TAdvancedWindow::bFontColorClick() { m_editor.bFontColorClick(); }
 
 void TAdvancedWindow::cbPlayInBrowsersClick() {
   // A program setting, not part of the document: modified stays as it is.

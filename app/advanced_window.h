@@ -57,6 +57,8 @@ class TAdvancedWindow : public QDialog {
 
  private:
   AppletDocument& document() { return m_editor.document(); }
+  // Refills the two boxes from the document where they differ.
+  void showTexts();
 
   AppletEditor& m_editor;
   std::function<void(int)> m_help;

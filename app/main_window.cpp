@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QKeySequence>
 #include <QTimer>
+#include <QUndoStack>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -39,6 +40,7 @@
 #include "app/image_list_view.h"
 #include "app/preview_page.h"
 #include "app/qt_services.h"
+#include "app/undo_keys.h"
 #include "document/effects.h"
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
@@ -153,8 +155,9 @@ TMainWindow::TMainWindow(MainWindowServices services, QWidget* parent)
   m_htmlBuilder.setPlayerSource([this] { return playInBrowsers(); });
   // Said under the fields, not in a box that would take the next keys.
   m_htmlBuilder.setCleaningHint([this](CleanedField, const std::string& text) { cleaningHint->showHint(qs(text)); });
+  m_htmlBuilder.setHistory(&m_editor.history());
   setObjectName(QStringLiteral("MainWindow"));
-  setWindowTitle(QStringLiteral("Glimmerax"));
+  updateTitle();
   // Picture files dropped from a file manager are added as images.
   setAcceptDrops(true);
   buildControls();
@@ -542,6 +545,22 @@ void TMainWindow::buildMenus() {
   setStandardKeys(action(file, "exitMenuItem", QStringLiteral("E&xit"), &TMainWindow::exitMenuItemClick),
                   QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
+  // Named after the step: "Undo Add Image", "Redo Change Effect".
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  edit->setObjectName(QStringLiteral("editMenu"));
+  QUndoStack& steps = m_editor.history().stack();
+  undoAction = steps.createUndoAction(edit, QStringLiteral("Undo"));
+  undoAction->setObjectName(QStringLiteral("undoMenuItem"));
+  undoAction->setShortcut(QKeySequence::Undo);
+  redoAction = steps.createRedoAction(edit, QStringLiteral("Redo"));
+  redoAction->setObjectName(QStringLiteral("redoMenuItem"));
+  redoAction->setShortcuts(redoKeys());
+  for (QAction* a : {undoAction, redoAction}) {
+    // The advanced options window edits the same document.
+    a->setShortcutContext(Qt::ApplicationShortcut);
+    edit->addAction(a);
+  }
+
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   options->setObjectName(QStringLiteral("optionsMenu"));
   action(options, "browserMenuItem", QStringLiteral("&Browser"), &TMainWindow::browserMenuItemClick);
@@ -583,6 +602,12 @@ void TMainWindow::connectEvents() {
     if (!m_refreshing) m_document.appletHeight = value;
   });
   connect(bkColorBtn, &QPushButton::clicked, this, [this] { handle([this] { bkColorBtnClick(); }); });
+  leaveUndoKeysToDocument(eLink);
+  if (eFrame->lineEdit()) leaveUndoKeysToDocument(eFrame->lineEdit());
+  for (QSpinBox* box : {eFrames, eIncrement}) leaveUndoKeysToDocument(box);
+  QUndoStack& steps = m_editor.history().stack();
+  connect(&steps, &QUndoStack::indexChanged, this, [this] { updateTitle(); });
+  connect(&steps, &QUndoStack::cleanChanged, this, [this] { updateTitle(); });
   connect(eLink, &QLineEdit::textChanged, this, [this] {
     if (!m_refreshing) handle([this] { eLinkChange(); });
   });
@@ -639,6 +664,18 @@ void TMainWindow::refreshControls() {
   if (m_document.imageNames != m_shownImages) updateListbox();
   // After an effect change and after the images changed alike.
   firstImageOnlyNote->setVisible(showsFirstImageOnly(m_document));
+  updateTitle();
+}
+
+void TMainWindow::updateTitle() {
+  const std::string& path = m_document.documentPath;
+  const QString name = path.empty() ? QStringLiteral("Untitled") : qs(bareFileName(path));
+  // "[*]" is where Qt shows the modified marker; a "[*]" in the name itself
+  // is written doubled so that it stays text.
+  QString shown = name;
+  shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+  setWindowTitle(shown + QStringLiteral("[*] - Glimmerax"));
+  setWindowModified(m_document.modified);
 }
 
 // ---- DocumentView
@@ -681,6 +718,8 @@ void TMainWindow::removeImageItem(int index) {
   const QScopedValueRollback refreshing(m_refreshing, true);
   delete imageListBox->takeItem(index);
 }
+
+void TMainWindow::showDocument() { refreshControls(); }
 
 int TMainWindow::selectedImageItem() {
   const QList<QListWidgetItem*> selected = imageListBox->selectedItems();
@@ -803,20 +842,11 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
 
 void TMainWindow::cEffectsChange(int index) { m_editor.cEffectsChange(index); }
 
-void TMainWindow::eFramesChange(int value) {
-  m_document.frameCount = value;
-  if (!m_document.updatingControls) m_document.modified = true;
-}
+void TMainWindow::eFramesChange(int value) { m_editor.eFramesChange(value); }
 
-void TMainWindow::eIncrementChange(int value) {
-  m_document.effectSpeed = value;
-  if (!m_document.updatingControls) m_document.modified = true;
-}
+void TMainWindow::eIncrementChange(int value) { m_editor.eIncrementChange(value); }
 
-void TMainWindow::bkColorBtnClick() {
-  m_document.modified = true;
-  m_document.backgroundColor = m_editor.getColor(m_document.backgroundColor);
-}
+void TMainWindow::bkColorBtnClick() { m_editor.bkColorBtnClick(); }
 
 void TMainWindow::eLinkChange() {
   m_htmlBuilder.eLinkChange(ss(eLink->text()));

@@ -112,6 +112,7 @@ class TMainWindow : public QMainWindow,
   // Rebuilds the list view from imageNames; the selection is lost.
   void updateListbox() override;
   int selectedImageItem() override;
+  void showDocument() override;
 
   // HtmlView
   void beginHtmlUpdate() override;
@@ -219,6 +220,9 @@ class TMainWindow : public QMainWindow,
   // controls.
   void handle(const std::function<void()>& action);
   void refreshControls();
+  // "sunset.glx[*] - Glimmerax" or "Untitled[*] - Glimmerax", with the
+  // modified marker shown while the document has unsaved changes.
+  void updateTitle();
   // The image a drag in the list carries, -1 for none.
   int draggedImageItem() const;
   QToolButton* helpButton(int context, QWidget* parent);
@@ -278,6 +282,9 @@ class TMainWindow : public QMainWindow,
   QLabel* lImagesFolder = nullptr;
   QPushButton* bTest = nullptr;
   QMenu* reopenMenu = nullptr;
+  // The Edit menu's actions, named after the step they undo or redo.
+  QAction* undoAction = nullptr;
+  QAction* redoAction = nullptr;
 
  private:
   GlxLabel* m_configOne = nullptr;

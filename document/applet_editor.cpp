@@ -1,6 +1,7 @@
 #include "document/applet_editor.h"
 
 #include <QScopedValueRollback>
+#include <algorithm>
 
 #include "document/effects.h"
 #include "document/image_order.h"
@@ -18,6 +19,7 @@ std::string oneLineText(const std::string& text) {
 
 void AppletEditor::setDefaults() {
   AppletDocument& d = m_document;
+  const EditHistory::Pause notEdits(m_history);
   d.selectedImage = -1;
   view().showSettingsPage();
   d.documentPath.clear();
@@ -35,12 +37,14 @@ void AppletEditor::setDefaults() {
   d.loadingFontColor = 0xFFFFFF;
   d.loadingMessage = "Loading...";
   d.alternativeHtml.clear();
+  m_history.clear();
   d.modified = false;
 }
 
 void AppletEditor::cEffectsChange(int effectIndex) {
   AppletDocument& d = m_document;
   if (d.updatingControls) return;
+  const RecordedEdit edit(&m_history, d, EditKind::Effect);
   // The very first change has no previous class file to remove.
   if (!d.appletClass.empty()) m_files.deleteClassFile(m_files.folders().requiredFilesFolder() + d.appletClass);
   applyEffectRow(d, effectIndex);
@@ -52,10 +56,47 @@ void AppletEditor::cEffectsChange(int effectIndex) {
 std::string AppletEditor::eLoadingMessageChange(const std::string& text) {
   AppletDocument& d = m_document;
   if (d.updatingControls) return d.loadingMessage;
+  const RecordedEdit edit(&m_history, d, EditKind::LoadingMessage);
   d.modified = true;
   d.loadingMessage = oneLineText(text);
   return d.loadingMessage;
 }
+
+void AppletEditor::mAltHTMLChange(const std::string& text) {
+  AppletDocument& d = m_document;
+  if (d.updatingControls) return;
+  const RecordedEdit edit(&m_history, d, EditKind::AlternativeHtml);
+  d.modified = true;
+  d.alternativeHtml = text;
+}
+
+void AppletEditor::eFramesChange(int value) {
+  AppletDocument& d = m_document;
+  const RecordedEdit edit(&m_history, d, EditKind::FrameCount);
+  d.frameCount = value;
+  if (!d.updatingControls) d.modified = true;
+}
+
+void AppletEditor::eIncrementChange(int value) {
+  AppletDocument& d = m_document;
+  const RecordedEdit edit(&m_history, d, EditKind::EffectSpeed);
+  d.effectSpeed = value;
+  if (!d.updatingControls) d.modified = true;
+}
+
+void AppletEditor::chooseColor(Color& color, EditKind kind) {
+  const RecordedEdit edit(&m_history, m_document, kind);
+  m_document.modified = true;
+  color = getColor(color);
+}
+
+void AppletEditor::bkColorBtnClick() { chooseColor(m_document.backgroundColor, EditKind::BackgroundColor); }
+
+void AppletEditor::bBackgroundColorClick() {
+  chooseColor(m_document.loadingBackgroundColor, EditKind::LoadingBackgroundColor);
+}
+
+void AppletEditor::bFontColorClick() { chooseColor(m_document.loadingFontColor, EditKind::LoadingFontColor); }
 
 Color AppletEditor::getColor(Color current) {
   const auto chosen = m_dialogs.chooseColor(current);
@@ -88,6 +129,8 @@ void AppletEditor::bAddImageClick() {
 
 size_t AppletEditor::addImageFiles(const std::vector<std::string>& paths) {
   AppletDocument& d = m_document;
+  // All the files chosen or dropped together are one step to undo.
+  const RecordedEdit edit(&m_history, d, EditKind::AddImage);
   size_t added = 0;
   for (const std::string& path : paths) {
     if (refusesAnotherImage(d)) {
@@ -118,6 +161,7 @@ void AppletEditor::deleteButtonButtonClick() {
   const auto at = static_cast<size_t>(index);
   if (at >= d.imagePaths.size() || at >= d.imageNames.size()) return;
   d.selectedImage = index;
+  const RecordedEdit edit(&m_history, d, EditKind::DeleteImage);
   {
     // The list's change events ignore the entry going.
     const QScopedValueRollback updating(d.updatingControls, true);
@@ -132,9 +176,42 @@ void AppletEditor::deleteButtonButtonClick() {
 
 void AppletEditor::imageListBoxDragDrop(int source, int target) {
   AppletDocument& d = m_document;
+  const RecordedEdit edit(&m_history, d, EditKind::MoveImage);
   if (!moveImage(d.imageNames, d.imagePaths, source, target)) return;
   d.modified = true;
   view().updateListbox();
+}
+
+void AppletEditor::restore(const DocumentContent& content) {
+  AppletDocument& d = m_document;
+  const std::string oldClass = d.appletClass;
+  const std::vector<std::string> oldPaths = d.imagePaths;
+  putContent(d, content);
+  if (d.imagePaths != oldPaths) d.selectedImage = -1;
+  {
+    // The controls' change handlers stay quiet while they are refilled.
+    const QScopedValueRollback updating(d.updatingControls, true);
+    view().selectEffect(d.effectIndex);
+    view().showEffectControl(effectShowsSpeed(d.effectIndex));
+    view().showDocument();
+  }
+  // The folders follow the same operations as the edits that changed them.
+  const std::string required = m_files.folders().requiredFilesFolder();
+  if (d.appletClass != oldClass) {
+    if (!oldClass.empty()) m_files.deleteClassFile(required + oldClass);
+    if (!d.appletClass.empty()) m_files.copyClassFile(d.appletClass, required);
+  }
+  if (d.imagePaths != oldPaths) {
+    // Copies are kept by bare name, which two entries may share: a copy goes
+    // only when no entry names it any more.
+    for (const std::string& path : oldPaths) {
+      const std::string name = bareFileName(path);
+      const bool stillNamed = std::any_of(d.imagePaths.begin(), d.imagePaths.end(),
+                                          [&name](const std::string& p) { return bareFileName(p) == name; });
+      if (!stillNamed) m_files.deleteImage(path);
+    }
+    for (const std::string& path : d.imagePaths) m_files.copyImage(path);
+  }
 }
 
 }  // namespace glx

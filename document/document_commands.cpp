@@ -68,6 +68,8 @@ void DocumentCommands::saveTo(const std::string& path) {
   d.modified = false;
   try {
     m_projectFile.saveFileOne(path);
+    // Undoing back to here leaves nothing unsaved.
+    m_editor.history().markSaved();
   } catch (...) {
     // The work is not on disk: the close question must still come.
     d.modified = true;

@@ -166,6 +166,7 @@ std::string HtmlBuilder::reBadFrame(const std::string& text) {
 void HtmlBuilder::eLinkChange(const std::string& text) {
   AppletDocument& d = m_document;
   if (d.updatingControls) return;
+  const RecordedEdit edit(m_history, d, EditKind::Link);
   // Line breaks go silently: they are not among the characters the user is
   // warned about.
   d.link = reBad(oneLineText(text));
@@ -180,6 +181,7 @@ void HtmlBuilder::eLinkChange(const std::string& text) {
 void HtmlBuilder::eFrameChange(const std::string& text) {
   AppletDocument& d = m_document;
   if (d.updatingControls) return;
+  const RecordedEdit edit(m_history, d, EditKind::TargetFrame);
   d.targetFrame = reBadFrame(oneLineText(text));
   if (d.targetFrame != text) {
     // The field's change handler ignores the write.

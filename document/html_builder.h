@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/applet_document.h"
+#include "document/edit_history.h"
 #include "platform/user_dialogs.h"
 #include "publish/image_probe.h"
 
@@ -69,6 +70,8 @@ class HtmlBuilder {
   // scripts shows it, the player removes it) and the player's script line
   // follows the applet.
   void setPlayerSource(std::function<bool()> playInBrowsers) { m_playInBrowsers = std::move(playInBrowsers); }
+  // Where the link and frame edits are recorded for undo; none: nowhere.
+  void setHistory(EditHistory* history) { m_history = history; }
 
   // Probes the first image, rebuilds the view's HTML box and returns the
   // seven lines (more for today's browsers, above). A decoder failure
@@ -110,6 +113,7 @@ class HtmlBuilder {
   HtmlView& m_view;
   std::function<bool()> m_playInBrowsers;
   CleaningHint m_hint;
+  EditHistory* m_history = nullptr;
   ImageProbe m_probe;
 };
 

@@ -266,6 +266,9 @@ void ProjectFile::openFileOne(const std::string& path) {
   };
   ProjectReader reader(path);
   AppletDocument& d = m_editor.document();
+  // Filling the document is no edit the user could undo; the reset has
+  // emptied the undo steps.
+  const EditHistory::Pause notEdits(m_editor.history());
   m_editor.files().deleteAllImages(d.imagePaths);
   m_editor.setDefaults();
   // The read sets updatingControls and the controls are shown with it set;
@@ -281,6 +284,9 @@ void ProjectFile::openFileOne(const std::string& path) {
   }
   m_recentFiles.AddMRUItem(path);
   d.documentPath = path;
+  // The document is what the file holds: nothing to save until the user
+  // edits it (the effect applied while reading set the flag).
+  d.modified = false;
   m_view.showLoadedDocument();
 }
 

@@ -56,7 +56,7 @@ TEST_F(MainWindowTest, StartWithoutArguments) {
 
 TEST_F(MainWindowTest, CaptionsHintsAndMenus) {
   start();
-  EXPECT_EQ(window->windowTitle().toStdString(), "Glimmerax");
+  EXPECT_EQ(window->windowTitle().toStdString(), "Untitled[*] - Glimmerax");
   EXPECT_EQ(window->Tabs->tabText(0).toStdString(), "Settings");
   EXPECT_EQ(window->Tabs->tabText(1).toStdString(), "HTML");
   EXPECT_EQ(window->Tabs->tabText(2).toStdString(), "Preview");
@@ -97,13 +97,14 @@ TEST_F(MainWindowTest, CaptionsHintsAndMenus) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> menus = {
       {"&File", {"&New Applet...", "&Open...", "&Reopen", "&Save Applet", "Save Applet &As...", "&Export Animation...",
                  "Open Required Files &Folder", "-", "E&xit"}},
+      {"&Edit", {"Undo", "Redo"}},
       {"&Options", {"&Browser", "&Advanced"}},
       {"&Help",
        {"&Help", "-", "&Samples", "-", "&Tallowbrook Web Site", "&Get a Cool HTML Editor", "-", "&Internet Update",
         "&About"}},
   };
   const QList<QAction*> top = window->menuBar()->actions();
-  ASSERT_EQ(top.size(), 3);
+  ASSERT_EQ(top.size(), 4);
   for (size_t m = 0; m < menus.size(); ++m) {
     QAction* menuAction = top[static_cast<int>(m)];
     EXPECT_EQ(menuAction->text().toStdString(), menus[m].first);

@@ -23,7 +23,9 @@ class RecordingView : public DocumentView {
   void removeImageItem(int) override {}
   void updateListbox() override {}
   int selectedImageItem() override { return -1; }
+  void showDocument() override { ++documentShown; }
   int settingsPageShown = 0;
+  int documentShown = 0;
   int listCleared = 0;
   int selectedEffect = -2;
   std::optional<bool> speedShown;

@@ -224,7 +224,7 @@ TEST_F(DocumentCommandsTest, Reopen) {
   EXPECT_EQ(doc.link, "other.html");
   EXPECT_EQ(doc.documentPath, other);
   EXPECT_EQ(recent.added, std::vector<std::string>{other});
-  EXPECT_TRUE(doc.modified) << "an opened document counts as modified";
+  EXPECT_FALSE(doc.modified) << "an opened document has nothing unsaved";
   EXPECT_FALSE(fileExists(fx.required() + "work.gif"));
 }
 
@@ -342,10 +342,17 @@ TEST_F(DocumentCommandsTest, CloseWritesTheUsageLog) {
   EXPECT_FALSE(fileExists(fx.required() + "work.gif"));
 }
 
-TEST_F(DocumentCommandsTest, OpenedDocumentIsAskedAboutOnClose) {
+// An opened project closes without a question until the user edits it.
+TEST_F(DocumentCommandsTest, OpenedDocumentIsAskedAboutOnlyAfterAnEdit) {
   doc.modified = false;
   dialogs.openAnswers = {other};
   commands.openMenuItemClick();
+  EXPECT_TRUE(commands.FormCloseQuery());
+  EXPECT_TRUE(dialogs.questions.empty());
+
+  dialogs.openAnswers = {other};
+  commands.openMenuItemClick();
+  editor.eFramesChange(12);
   dialogs.answers = {Answer::Cancel};
   EXPECT_FALSE(commands.FormCloseQuery());
   EXPECT_EQ(dialogs.questions, std::vector<std::string>{"Save changes to the current Applet?"});

@@ -85,7 +85,7 @@ TEST_F(ProjectFileTest, DefaultsWithOneImageWriteSixteenLines) {
   EXPECT_EQ(doc.loadingMessage, "Loading...");
   EXPECT_EQ(doc.loadingFontColor, 0xFFFFFFu);
   EXPECT_EQ(doc.documentPath, path);
-  EXPECT_TRUE(doc.modified) << "an opened document counts as modified";
+  EXPECT_FALSE(doc.modified) << "an opened document has nothing unsaved";
   EXPECT_FALSE(doc.updatingControls);
   EXPECT_EQ(recent.added, (std::vector<std::string>{path, path}));
   EXPECT_EQ(view.shown, 1);
