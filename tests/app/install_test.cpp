@@ -208,6 +208,8 @@ QProcessEnvironment homeEnvironment(const std::string& home, const std::string& 
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("HOME", QString::fromStdString(home));
   env.insert("XDG_CONFIG_HOME", QString::fromStdString(home + "config"));
+  // Its own runtime folder: a window open elsewhere would take the start over.
+  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(home + "run"));
   if (dataHome.empty())
     env.remove("XDG_DATA_HOME");
   else
