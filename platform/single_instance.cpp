@@ -34,7 +34,8 @@ bool socketAddress(const std::string& path, sockaddr_un& address) {
 }
 
 // The folder, made private when it is ours to make; false when it cannot
-// be used (missing and not made, or not a folder).
+// be used: missing and not made, not a folder (a link is not followed), or
+// another user's (in a shared temporary folder anyone may make it first).
 bool makeFolder(const std::string& folder) {
   std::string path;
   size_t at = 0;
@@ -45,8 +46,10 @@ bool makeFolder(const std::string& folder) {
     if (path.empty()) continue;
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
   }
+  std::string last = folder;
+  while (last.size() > 1 && last.back() == '/') last.pop_back();
   struct stat st;
-  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::lstat(last.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
 }
 
 void closeFd(int& fd) {
