@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/program_version.h"
 #include "platform/error_sink.h"
 
 namespace glx {
@@ -38,7 +39,7 @@ TAboutWindow::TAboutWindow(Shell& shell, QWidget* parent)
   bold.setBold(true);
   title->setFont(bold);
 
-  auto* version = new QLabel(QStringLiteral("Version  2.0"), frame);
+  auto* version = new QLabel(QStringLiteral("Version  ") + QLatin1String(kProgramVersion), frame);
   version->setObjectName(QStringLiteral("lVersion"));
   version->setStyleSheet(QStringLiteral("color: black;"));
 

@@ -160,6 +160,12 @@ void TBrowserWindow::addFind(const std::string& directory, const SearchRecord& f
   const auto find = browserListEntry(FileFinder1.driveTable(), directory, fileinfo.name,
                                      (fileinfo.attr & faDirectory) != 0, listed);
   if (!find) return;
+  if (find->replaces >= 0 && find->replaces < BrowserNames->count()) {
+    // The launcher found after the program it starts: one entry, the launcher's.
+    BrowserNames->item(find->replaces)->setText(qs(find->displayName));
+    BrowserPaths->item(find->replaces)->setText(qs(find->path));
+    return;
+  }
   BrowserNames->addItem(qs(find->displayName));
   BrowserPaths->addItem(qs(find->path));
   m_tally.listed();

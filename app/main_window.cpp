@@ -942,6 +942,14 @@ void TMainWindow::openProject(const std::string& path) { m_projectFile.openFileO
 void TMainWindow::newMenuItemClick() { m_commands.newMenuItemClick(); }
 void TMainWindow::openMenuItemClick() { m_commands.openMenuItemClick(); }
 void TMainWindow::AppSettingsMRUClick(const std::string& fileName) { m_commands.AppSettingsMRUClick(fileName); }
+
+void TMainWindow::openFromSecondStart(const std::string& projectPath) {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+  if (!projectPath.empty()) handle([this, projectPath] { AppSettingsMRUClick(projectPath); });
+}
 void TMainWindow::saveMenuItemClick() { m_commands.saveMenuItemClick(); }
 void TMainWindow::SaveAsMenuItemClick() { m_commands.SaveAsMenuItemClick(); }
 

@@ -19,6 +19,7 @@
 #include "document/project_file.h"
 #include "platform/program_folders.h"
 #include "platform/shell.h"
+#include "platform/single_instance.h"
 #include "platform/user_dialogs.h"
 #include "publish/required_files.h"
 #include "publish/test_run.h"
@@ -63,7 +64,8 @@ class TMainWindow : public QMainWindow,
                     public ProjectView,
                     public RecentFilesList,
                     public ConfigOneSetting,
-                    public PlayerChoice {
+                    public PlayerChoice,
+                    public InstanceHost {
   Q_OBJECT
  public:
   explicit TMainWindow(MainWindowServices services, QWidget* parent = nullptr);
@@ -75,6 +77,10 @@ class TMainWindow : public QMainWindow,
   // reminder. Each step is guarded; a project that cannot be read is shown
   // and the program goes on with a fresh document.
   void startUp(const std::vector<std::string>& arguments);
+
+  // InstanceHost: a later start of the program comes here. The window
+  // comes to the front and opens the project as "&Reopen" opens one.
+  void openFromSecondStart(const std::string& projectPath) override;
 
   AppletDocument& document() { return m_document; }
   AppletEditor& editor() { return m_editor; }

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
-#include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 
@@ -119,9 +118,9 @@ QtLauncher::QtLauncher(std::function<void(const std::string&)> report)
 
 void QtLauncher::startDetached(const std::string& program, const std::vector<std::string>& arguments,
                                const std::string& workingFolder) {
-  QStringList args;
-  for (const auto& a : arguments) args << qs(a);
-  if (!QProcess::startDetached(qs(program), args, qs(workingFolder)) && m_report)
+  // Watched for a few seconds: a browser that ends at once is reported
+  // with its status and first error line.
+  if (!m_opener.start(program, arguments, workingFolder) && m_report)
     m_report("The program\n" + program + "\ncould not be started.");
 }
 

@@ -31,9 +31,9 @@ class QtUserDialogs : public UserDialogs {
   QPointer<QWidget> m_parent;
 };
 
-// QProcess::startDetached, and the desktop's opener with the toolkit's
-// as a second choice; report tells the user what could not be opened or
-// started.
+// Programs started detached and the desktop's opener (with the toolkit's
+// as a second choice), both watched for a quick failure; report tells the
+// user what could not be opened or started, and why.
 class QtLauncher : public Launcher {
  public:
   explicit QtLauncher(std::function<void(const std::string&)> report = {});

@@ -12,6 +12,12 @@ std::string projectPathFromArguments(const std::vector<std::string>& arguments) 
   return path;
 }
 
+std::string handOverPath(const std::vector<std::string>& arguments, const std::string& workingFolder) {
+  const std::string path = projectPathFromArguments(arguments);
+  if (path.empty() || path.front() == '/' || workingFolder.empty()) return path;
+  return workingFolder + (workingFolder.back() == '/' ? "" : "/") + path;
+}
+
 bool SpinDrag::move(int y, int height, int& value) {
   if (y >= 0 && y <= height) return false;
   dragEdgeOffset = y < 0 ? 0 : height;

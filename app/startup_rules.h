@@ -11,6 +11,11 @@ namespace glx {
 // when there is no argument or the first one is empty.
 std::string projectPathFromArguments(const std::vector<std::string>& arguments);
 
+// The project a later start hands to the running window: the project of
+// the arguments, made absolute against the later start's workingFolder;
+// empty when none is named.
+std::string handOverPath(const std::vector<std::string>& arguments, const std::string& workingFolder);
+
 // The spin-box drag: the new value for a pointer at y (relative to the box's
 // top edge) when the button went down at dragStartValue, or no change while
 // the pointer is within the box's height. The box limits the result to its

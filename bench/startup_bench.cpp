@@ -93,6 +93,9 @@ std::vector<std::string> environmentFor(const fs::path& run) {
   env["QT_QPA_PLATFORM"] = "offscreen";
   env["XDG_CONFIG_HOME"] = (run / "config").string();
   env["XDG_DATA_HOME"] = (run / "data").string();
+  // A runtime folder of its own: a window the user has open would take
+  // over the measured starts (one running window per user).
+  env["XDG_RUNTIME_DIR"] = (run / "runtime").string();
   env["GLIMMERAX_QUIT_WHEN_SHOWN"] = "1";
   std::vector<std::string> out;
   for (const auto& [key, value] : env) out.push_back(key + "=" + value);

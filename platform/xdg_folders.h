@@ -14,6 +14,11 @@ std::string xdgDataHome();
 // $XDG_CONFIG_HOME, default $HOME/.config; with a trailing "/".
 std::string xdgConfigHome();
 
+// $XDG_RUNTIME_DIR, the user's own folder for sockets and locks, with a
+// trailing "/". Without one: a folder "glimmerax-<uid>" in the temporary
+// folder ($TMPDIR, default /tmp), which the caller makes private.
+std::string xdgRuntimeDir();
+
 // Whether $HOME is an absolute path, so that the defaults above name a real
 // folder of the user's.
 bool homeIsAbsolute();

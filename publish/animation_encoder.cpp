@@ -39,7 +39,8 @@ int appendToString(GifFileType* gif, const GifByteType* data, int length) {
 }
 
 // A palette is built at the fastest speed from a histogram of a sample of
-// the frame, and kept for the following frames while it still fits them;
+// the frame, and kept for the following frames while it maps them nearly
+// as well as it mapped its own;
 // each frame is remapped onto it with dithering. Quantizing every full
 // frame at a slower speed cost several times the rendering. The first
 // palette is the file's global colour map; a later frame carries its own
@@ -130,23 +131,39 @@ class GifEncoder : public AnimationEncoder {
     takeSample(m_probe, large ? 4 : 1);
   }
 
-  // The error of the probe remapped onto the palette without dithering,
-  // in libimagequant's units; negative when it could not be measured.
+  // The mean squared error per channel (0..255 units) of the probe mapped
+  // onto the palette's nearest colours without dithering; negative when it
+  // could not be measured. Measured here from the mapped pixels themselves:
+  // the library's own remapping error is not kept for every remap, and a
+  // stale figure let a flat picture's two colours pass for a gradient's.
   double probeError(liq_result* palette) {
     LiqImage image{liq_image_create_rgba(m_attr, m_probe.rgba.data(), m_probe.width, m_probe.height, 0)};
     if (!image.image) return -1;
     std::vector<unsigned char> indices(m_probe.rgba.size() / 4);
     liq_set_dithering_level(palette, 0.0f);
     if (liq_write_remapped_image(palette, image.image, indices.data(), indices.size()) != LIQ_OK) return -1;
-    return liq_get_remapping_error(palette);
+    const liq_palette* colors = liq_get_palette(palette);
+    if (!colors || colors->count == 0) return -1;
+    double sum = 0;
+    for (size_t i = 0; i < indices.size(); ++i) {
+      if (indices[i] >= colors->count) return -1;
+      const liq_color& c = colors->entries[indices[i]];
+      const unsigned char* p = m_probe.rgba.data() + i * 4;
+      const double dr = double(p[0]) - c.r, dg = double(p[1]) - c.g, db = double(p[2]) - c.b;
+      sum += dr * dr + dg * dg + db * db;
+    }
+    return indices.empty() ? 0 : sum / (3.0 * static_cast<double>(indices.size()));
   }
 
   // Neighbouring steps mostly move the same colours around: the palette
-  // built for an earlier step is kept while it fits this one nearly as well
-  // as it fitted its own, which saves most of the cost of a new one.
+  // built for an earlier step is kept while it maps this step nearly as
+  // well as it mapped its own, which saves most of the cost of a new one.
+  // A step whose colours the palette lacks (a flat first picture's palette
+  // against the next picture) gets a palette, and so a colour table, of its
+  // own.
   bool paletteStillFits() {
     const double error = probeError(m_palette);
-    return error >= 0 && m_paletteError >= 0 && error <= m_paletteError * 1.25 + 1.0;
+    return error >= 0 && m_paletteError >= 0 && error <= m_paletteError * 1.25 + 2.0;
   }
 
   void newPalette() {

@@ -4,11 +4,14 @@
 #include <unistd.h>
 
 #include <QString>
+#include <cctype>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 
 #include "platform/xdg_folders.h"
 
@@ -98,6 +101,75 @@ const LinuxBrowser* browserByFlatpakId(const std::string& name) {
   return nullptr;
 }
 
+// A launcher script's text: a file that starts with "#!" and is small.
+std::optional<std::string> readScript(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (64 << 10)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  char magic[2] = {};
+  if (!in.read(magic, 2) || magic[0] != '#' || magic[1] != '!') return std::nullopt;
+  return readSmallFile(path);
+}
+
+bool isLink(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string realPath(const std::string& path) {
+  std::error_code ec;
+  const std::string real = std::filesystem::canonical(path, ec).string();
+  return ec ? path : real;
+}
+
+// Where a program named in a script lies on the drive.
+std::optional<std::string> programOnDrive(const std::string& named, const std::string& scriptFolder,
+                                          const std::string& driveRoot) {
+  std::vector<std::string> candidates;
+  if (named.front() == '/') {
+    candidates.push_back(driveRoot + named);
+  } else if (named.find('/') == std::string::npos) {
+    candidates.push_back(scriptFolder + "/" + named);
+    for (const char* bin : {"/usr/bin/", "/bin/", "/usr/local/bin/"}) candidates.push_back(driveRoot + bin + named);
+  }
+  for (const std::string& candidate : candidates)
+    if (executableFile(candidate)) return candidate;
+  return std::nullopt;
+}
+
+// Upstream part of a Debian version: no "epoch:" and no "-revision".
+std::string upstreamVersion(std::string version) {
+  const auto colon = version.find(':');
+  if (colon != std::string::npos) version.erase(0, colon + 1);
+  const auto dash = version.rfind('-');
+  if (dash != std::string::npos && dash > 0) version.erase(dash);
+  return version;
+}
+
+// The version of the Debian package, among the browser's names, whose file
+// list holds the program (by the path found or its real path).
+std::optional<std::string> packageVersion(const LinuxBrowser& browser, const std::string& driveRoot,
+                                          const std::vector<std::string>& relatives) {
+  const std::string info = driveRoot + "/var/lib/dpkg/info/";
+  std::vector<std::string> packages = browser.ids;
+  packages.insert(packages.end(), browser.programs.begin(), browser.programs.end());
+  for (const std::string& package : packages) {
+    for (const std::string& list : {info + package + ".list", info + package + ":amd64.list",
+                                    info + package + ":arm64.list", info + package + ":i386.list"}) {
+      const auto files = readSmallFile(list);
+      if (!files) continue;
+      bool owns = false;
+      for (const std::string& relative : relatives)
+        owns = owns || ("\n" + *files).find("\n" + relative + "\n") != std::string::npos;
+      if (!owns) continue;
+      std::ifstream in(driveRoot + "/var/lib/dpkg/status", std::ios::binary);
+      std::string status((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (auto version = dpkgVersion(status, package)) return version;
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 const std::vector<LinuxBrowser>& linuxBrowsers() {
@@ -151,10 +223,114 @@ std::vector<std::string> flatpakExportFolders() {
   return folders;
 }
 
-std::string installationKey(const std::string& path) {
-  std::error_code ec;
-  const std::string real = std::filesystem::canonical(path, ec).string();
-  if (ec) return path;
+std::optional<std::string> scriptExecTarget(const std::string& script) {
+  if (!startsWith(script, "#!")) return std::nullopt;
+  std::map<std::string, std::string> variables;
+  // $NAME and ${NAME} put in; false when one is unknown.
+  auto expand = [&variables](const std::string& word, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < word.size(); ++i) {
+      if (word[i] == '"' || word[i] == '\'') continue;
+      if (word[i] != '$') {
+        out += word[i];
+        continue;
+      }
+      size_t next;
+      std::string name;
+      if (i + 1 < word.size() && word[i + 1] == '{') {
+        const size_t close = word.find('}', i + 2);
+        if (close == std::string::npos) return false;
+        name = word.substr(i + 2, close - i - 2);
+        next = close + 1;
+      } else {
+        next = i + 1;
+        while (next < word.size() && (std::isalnum(static_cast<unsigned char>(word[next])) || word[next] == '_'))
+          ++next;
+        name = word.substr(i + 1, next - i - 1);
+      }
+      const auto it = variables.find(name);
+      if (it == variables.end()) return false;
+      out += it->second;
+      i = next - 1;
+    }
+    return true;
+  };
+  size_t start = 0;
+  while (start < script.size()) {
+    size_t end = script.find('\n', start);
+    if (end == std::string::npos) end = script.size();
+    const std::string line = trim(script.substr(start, end - start));
+    start = end + 1;
+    if (line.empty() || line[0] == '#') continue;
+    // Words, with quoted parts kept together.
+    std::vector<std::string> words;
+    std::string word;
+    char quote = 0;
+    for (char c : line) {
+      if (quote) {
+        word += c;
+        if (c == quote) quote = 0;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+        word += c;
+      } else if (c == ' ' || c == '\t' || c == ';') {
+        if (!word.empty()) words.push_back(word);
+        word.clear();
+      } else {
+        word += c;
+      }
+    }
+    if (!word.empty()) words.push_back(word);
+    if (words.empty()) continue;
+    const std::string& first = words.front();
+    const auto equals = first.find('=');
+    if (words.size() == 1 && equals != std::string::npos && equals > 0 &&
+        (std::isalpha(static_cast<unsigned char>(first[0])) || first[0] == '_')) {
+      std::string value;
+      if (expand(first.substr(equals + 1), value)) variables[first.substr(0, equals)] = value;
+      continue;
+    }
+    if (first != "exec") continue;
+    for (size_t i = 1; i < words.size(); ++i) {
+      if (words[i] == "-a") {  // exec -a NAME program
+        ++i;
+        continue;
+      }
+      if (words[i].front() == '-') continue;
+      std::string program;
+      if (expand(words[i], program) && !program.empty()) return program;
+      break;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> launchedProgram(const std::string& path, const std::string& driveRoot) {
+  std::string current = path;
+  for (int hop = 0; hop < 8; ++hop) {
+    std::string next;
+    if (isLink(current)) {
+      next = realPath(current);
+    } else if (const auto script = readScript(current)) {
+      const auto named = scriptExecTarget(*script);
+      if (!named || named->empty()) break;
+      const auto found = programOnDrive(*named, parentOf(current), driveRoot);
+      if (!found) break;
+      next = realPath(*found);
+    } else {
+      break;
+    }
+    if (next == current) break;
+    current = next;
+  }
+  if (current == path) return std::nullopt;
+  if (!browserByProgram(baseName(current)) || !executableFile(current)) return std::nullopt;
+  return current;
+}
+
+std::string installationKey(const std::string& path, const std::string& driveRoot) {
+  if (const auto program = launchedProgram(path, driveRoot)) return *program;
+  const std::string real = realPath(path);
   const std::string name = baseName(real);
   return browserByProgram(name) || browserByFlatpakId(name) ? real : path;
 }
@@ -170,9 +346,17 @@ std::optional<BrowserFind> browserListEntry(const DriveTable& table, const std::
   if (!root) return std::nullopt;
   auto find = identifyBrowser(path, *root);
   if (!find) return std::nullopt;
-  const std::string key = installationKey(path);
-  for (const std::string& other : listed)
-    if (installationKey(other) == key) return std::nullopt;
+  const std::string key = installationKey(path, *root);
+  for (size_t i = 0; i < listed.size(); ++i) {
+    const std::string otherRoot = driveRootOf(table, listed[i]).value_or(std::string());
+    if (installationKey(listed[i], otherRoot) != key) continue;
+    // The launcher a user would start takes the place of the program it starts.
+    if (launchedProgram(path, *root) && !launchedProgram(listed[i], otherRoot)) {
+      find->replaces = static_cast<int>(i);
+      return find;
+    }
+    return std::nullopt;
+  }
   return find;
 }
 
@@ -188,7 +372,10 @@ std::optional<std::string> driveRootOf(const DriveTable& table, const std::strin
   return best;
 }
 
-std::optional<BrowserFind> identifyBrowser(const std::string& path, const std::string& driveRoot) {
+namespace {
+
+// The program at path named from its own place and name.
+std::optional<BrowserFind> identifyOwn(const std::string& path, const std::string& driveRoot) {
   if (!startsWith(path, driveRoot + "/") || !executableFile(path)) return std::nullopt;
   const std::string relative = path.substr(driveRoot.size());  // starts with "/"
   const std::string name = baseName(path);
@@ -272,8 +459,35 @@ std::optional<BrowserFind> identifyBrowser(const std::string& path, const std::s
     for (const std::string& id : where.desktopIds)
       if ((version = appStreamVersionIn(share, id))) break;
   }
+  // The Debian package that installed it.
+  if (!version && where.snapYaml.empty() && !endsWith(folder, "/flatpak/exports/bin")) {
+    std::vector<std::string> relatives = {relative};
+    const std::string real = realPath(path);
+    if (startsWith(real, driveRoot + "/")) relatives.push_back(real.substr(driveRoot.size()));
+    version = packageVersion(*browser, driveRoot, relatives);
+  }
   if (version) find.version = *version;
   find.displayName = find.version.empty() ? displayName : displayName + " " + find.version;
+  return find;
+}
+
+}  // namespace
+
+std::optional<BrowserFind> identifyBrowser(const std::string& path, const std::string& driveRoot) {
+  auto find = identifyOwn(path, driveRoot);
+  if (!find) return std::nullopt;
+  // A launcher is named after the program it starts, which knows its version.
+  const auto program = launchedProgram(path, driveRoot);
+  if (!program || !startsWith(*program, driveRoot + "/")) return find;
+  const auto started = identifyOwn(*program, driveRoot);
+  if (!started) return find;
+  // The program it starts is another browser (a "firefox" script running
+  // Firefox ESR), or tells the version that the launcher's files do not.
+  const bool other = started->browser != find->browser;
+  if (!other && (!find->version.empty() || started->version.empty())) return find;
+  find->browser = started->browser;
+  find->displayName = started->displayName;
+  find->version = started->version;
   return find;
 }
 
@@ -318,6 +532,29 @@ std::optional<std::string> appStreamVersion(const std::string& xml) {
       if (depth == 2 && reader.name() == QLatin1String("releases")) inReleases = false;
       --depth;
     }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> dpkgVersion(const std::string& status, const std::string& package) {
+  size_t start = 0;
+  bool inPackage = false, installed = false;
+  std::optional<std::string> version;
+  while (start <= status.size()) {
+    size_t end = status.find('\n', start);
+    if (end == std::string::npos) end = status.size();
+    const std::string line = status.substr(start, end - start);
+    start = end + 1;
+    if (trim(line).empty()) {
+      if (inPackage && installed && version) return upstreamVersion(*version);
+      inPackage = installed = false;
+      version.reset();
+      if (end == status.size()) break;
+      continue;
+    }
+    if (startsWith(line, "Package:")) inPackage = trim(line.substr(8)) == package;
+    if (startsWith(line, "Status:")) installed = endsWith(trim(line), " installed");
+    if (startsWith(line, "Version:")) version = trim(line.substr(8));
   }
   return std::nullopt;
 }

@@ -1,8 +1,11 @@
 // Which web browsers the browser selection window looks for, and how a
 // found program is named in its list: the product's display name and its
 // version, read from the files installed with it (desktop entries,
-// AppStream metadata, Firefox's application.ini, a snap's snap.yaml). A
-// browser is never started to learn its version.
+// AppStream metadata, Firefox's application.ini, a snap's snap.yaml, the
+// Debian package that installed it). A launcher (a link, or a script that
+// execs the program) and the program it starts are one browser, named
+// after the program it starts. A browser is never started to learn its
+// version.
 #pragma once
 
 #include <optional>
@@ -37,6 +40,10 @@ struct BrowserFind {
   std::string path;         // the program file as found
   std::string displayName;  // as the list shows it: name, a blank and the version when known
   std::string version;      // empty when no installed file tells it
+  // For browserListEntry: the index in `listed` of the same installation
+  // that this find takes the place of (a launcher found after the program
+  // it starts); -1 when it is a new entry.
+  int replaces = -1;
 };
 
 // Names the program at path, found on a drive whose folder is driveRoot
@@ -50,15 +57,34 @@ std::optional<BrowserFind> identifyBrowser(const std::string& path, const std::s
 // a path that is not valid UTF-8 (the list and the saved choice hold
 // text, so such a path would come back altered and could never be
 // started), a path on no fixed drive of table, a program that is no
-// browser (identifyBrowser), or one installation already among listed.
+// browser (identifyBrowser), or one installation already among listed,
+// unless the find is that installation's launcher and the listed entry is
+// the program the launcher starts: the find then replaces it.
 std::optional<BrowserFind> browserListEntry(const DriveTable& table, const std::string& directory,
                                             const std::string& name, bool isFolder,
                                             const std::vector<std::string>& listed);
 
 // Finds with the same key are one installation: a link to a browser's
-// program file and the file itself. Launchers that all lead to one helper
-// (the snap launchers lead to snap) keep keys of their own.
-std::string installationKey(const std::string& path);
+// program file, a script that execs it, and the file itself. Launchers
+// that all lead to one helper (the snap launchers lead to snap) keep keys
+// of their own. Absolute paths in a script are read on the drive whose
+// folder is driveRoot.
+std::string installationKey(const std::string& path, const std::string& driveRoot = {});
+
+// The browser program that the file at path starts, following links and
+// scripts that exec a program of the table (by an absolute path, with the
+// script's simple variables, or by a bare name found beside the script or
+// in the drive's bin folders), real path; none when path is no launcher.
+std::optional<std::string> launchedProgram(const std::string& path, const std::string& driveRoot = {});
+
+// The program a launcher script execs, as the script writes it once its
+// NAME=value variables are put in: the program word of the first "exec"
+// line whose variables are all known; none when the script execs nothing.
+std::optional<std::string> scriptExecTarget(const std::string& script);
+
+// The upstream version (no epoch, no Debian revision) of an installed
+// package in the text of dpkg's status file.
+std::optional<std::string> dpkgVersion(const std::string& status, const std::string& package);
 
 // The folder of the fixed drive of table that holds path (the longest
 // match), without trailing "/"; none when no fixed drive holds it.

@@ -190,6 +190,20 @@ TEST(BrowserWindow, TwoCopiesOfOneBrowserGiveTwoEntries) {
   EXPECT_EQ(paths, (std::vector<std::string>{m.c.path() + "opt/chromium-copy/chromium", m.c.path() + "usr/bin/chromium"}));
 }
 
+TEST(BrowserWindow, ALauncherAndTheProgramItStartsAreListedOnceWithTheVersion) {
+  Machine m;
+  test::installDebianChromium(m.c, "156.0.8078.129-1~deb12u1");
+  test::installFirefoxEsr(m.c, "115.5.0esr");
+  test::installFirefoxWrapper(m.c);
+  TBrowserWindow window(m.options());
+  search(window);
+  auto names = itemsOf(window.BrowserNames);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Chromium Web Browser 156.0.8078.129", "Firefox ESR 115.5.0esr"}));
+  for (const std::string& path : itemsOf(window.BrowserPaths))
+    EXPECT_EQ(path.rfind(m.c.path() + "usr/bin/", 0), 0u) << path << ": listed under its launcher";
+}
+
 TEST(BrowserWindow, ANewSearchEmptiesTheLists) {
   Machine m;
   test::writeProgram(m.c, "A/falkon");

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/program_version.h"
 #include "platform/file_ops.h"
 #include "tests/support/process_run.h"
 #include "tests/support/spin_until.h"
@@ -163,11 +164,55 @@ TEST_F(InstalledProgram, ManualPageFormatsWithoutWarnings) {
   EXPECT_NE(r.out.find("print"), std::string::npos);
 }
 
+// The version the About window shows ("Version  2.0") is the one that the
+// program, the metadata, the manual page and the changelog name.
+TEST_F(InstalledProgram, EveryPlaceNamesTheVersionOfTheAboutWindow) {
+  const std::string version = kProgramVersion;
+  ASSERT_EQ(version, "2.0");
+  const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  const ProcessResult program = run(usr("bin/glimmerax"), {"--version"}, test::withoutDisplay(env));
+  EXPECT_EQ(program.exitCode, 0) << program.err;
+  EXPECT_EQ(program.out, "glimmerax " + version + "\n");
+
+  const std::string metainfo = readFileBytes(usr("share/metainfo/example.tallowbrook.Glimmerax.metainfo.xml"));
+  const size_t release = metainfo.find("<release version=\"");
+  ASSERT_NE(release, std::string::npos) << metainfo;
+  const std::string newest = "<release version=\"" + version + "\"";
+  EXPECT_EQ(metainfo.substr(release, newest.size()), newest) << "the newest release comes first";
+
+  const ProcessResult changelog = run("zcat", {QString::fromStdString(usr("share/doc/glimmerax/changelog.gz"))}, env);
+  EXPECT_EQ(changelog.out.substr(0, changelog.out.find('\n')), "glimmerax (" + version + ") unstable; urgency=medium");
+
+  const ProcessResult manual = run("zcat", {QString::fromStdString(usr("share/man/man1/glimmerax.1.gz"))}, env);
+  EXPECT_EQ(manual.out.substr(0, manual.out.find('\n')),
+            ".TH GLIMMERAX 1 \"December 2026\" \"Glimmerax " + version + "\" \"User Commands\"");
+}
+
+// The manual page describes every option that the program's usage names,
+// and what --print-html prints without a fixed count of lines.
+TEST_F(InstalledProgram, ManualPageDescribesEveryOption) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("MANWIDTH", "200");
+  env.insert("LC_ALL", "C.UTF-8");
+  const ProcessResult manual =
+      run("man", {"-l", QString::fromStdString(usr("share/man/man1/glimmerax.1.gz"))}, env);
+  ASSERT_EQ(manual.exitCode, 0) << manual.err;
+  const ProcessResult usage = run(usr("bin/glimmerax"), {"--help"}, test::withoutDisplay(env));
+  ASSERT_EQ(usage.exitCode, 0) << usage.err;
+  for (const char* option : {"--print-html", "--publish", "--force", "--export-animation", "--help", "--version"}) {
+    EXPECT_NE(usage.out.find(option), std::string::npos) << option;
+    EXPECT_NE(manual.out.find(option), std::string::npos) << option << " missing from the manual page";
+  }
+  EXPECT_EQ(manual.out.find("seven"), std::string::npos) << "--print-html prints more lines with the player";
+}
+
 // A home of its own: HOME, and XDG_DATA_HOME when dataHome is set.
 QProcessEnvironment homeEnvironment(const std::string& home, const std::string& dataHome) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("HOME", QString::fromStdString(home));
   env.insert("XDG_CONFIG_HOME", QString::fromStdString(home + "config"));
+  // Its own runtime folder: a window open elsewhere would take the start over.
+  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(home + "run"));
   if (dataHome.empty())
     env.remove("XDG_DATA_HOME");
   else

@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 
+#include "app/program_version.h"
 #include "tests/support/process_run.h"
 #include "tests/support/temp_dir.h"
 
@@ -55,7 +56,7 @@ std::string DebianPackage::s_log;
 
 TEST_F(DebianPackage, DependsOnTheRuntimePackagesTheProgramLinks) {
   EXPECT_EQ(field("Package"), "glimmerax");
-  EXPECT_EQ(field("Version"), "1.0");
+  EXPECT_EQ(field("Version"), kProgramVersion);
   EXPECT_EQ(field("Architecture"), "amd64");
   const std::string depends = field("Depends");
   for (const char* package : {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6network6", "libjpeg62-turbo",

@@ -78,5 +78,29 @@ TEST(QtLauncher, AProgramThatCannotBeStartedIsNamed) {
   EXPECT_EQ(messages, std::vector<std::string>{"The program\n" + dir / "gone/firefox" + "\ncould not be started."});
 }
 
+// Test in Browser with a browser that ends at once: the user learns which
+// program ended, how, and its first error line; Help > Samples with an
+// opener that fails: the opener's status, not advice to install it.
+TEST(QtLauncher, AProgramOrOpenerThatEndsAtOnceIsNamedWithItsReason) {
+  TempDir dir;
+  Desktop desktop(dir);
+  const std::string browser = dir.write("browsers/chromium", "#!/bin/sh\necho 'Running as root without --no-sandbox is not supported.' >&2\nexit 1\n");
+  ::chmod(browser.c_str(), 0755);
+  const std::string opener = dir.write("bin/xdg-open", "#!/bin/sh\necho 'gio: Operation not supported' >&2\nexit 4\n");
+  ::chmod(opener.c_str(), 0755);
+  std::vector<std::string> messages;
+  QtLauncher launcher([&](const std::string& text) { messages.push_back(text); });
+  DesktopShell shell(launcher);
+  shell.executeFile("chromium", dir / "Applet Temp/Applet Temp.html", dir / "browsers", 5);
+  ASSERT_TRUE(spinUntil([&] { return messages.size() == 1; }));
+  EXPECT_EQ(messages[0], "The program\n" + browser +
+                             "\nended at once.\n\nchromium ended with status 1: Running as root without --no-sandbox is "
+                             "not supported.");
+  shell.open(dir / "Samples.html");
+  ASSERT_TRUE(spinUntil([&] { return messages.size() == 2; }));
+  EXPECT_EQ(messages[1], "The desktop could not open\n" + dir / "Samples.html" +
+                             "\n\nxdg-open ended with status 4: gio: Operation not supported");
+}
+
 }  // namespace
 }  // namespace glx

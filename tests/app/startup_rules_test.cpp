@@ -22,6 +22,25 @@ TEST(ProjectPathFromArguments, JoinsWithSingleBlanks) {
   for (const Case& c : cases) EXPECT_EQ(projectPathFromArguments(c.arguments), c.path) << c.name;
 }
 
+// A later start's project reaches the running window as an absolute path,
+// whatever folder the later start was made in.
+TEST(HandOverPath, MakesTheProjectAbsoluteAgainstTheLaterStartsFolder) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string folder;
+    std::string path;
+  };
+  const Case cases[] = {
+      {{}, "/home/ann", ""},
+      {{"sky.glx"}, "/home/ann", "/home/ann/sky.glx"},
+      {{"My", "Applet.glx"}, "/home/ann/", "/home/ann/My Applet.glx"},
+      {{"../x/sky.glx"}, "/home/ann", "/home/ann/../x/sky.glx"},
+      {{"/srv/sky.glx"}, "/home/ann", "/srv/sky.glx"},
+      {{"sky.glx"}, "", "sky.glx"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(handOverPath(c.arguments, c.folder), c.path) << c.path;
+}
+
 // One unit per pixel beyond the box's edges, counted from the value the
 // box had when the button went down; within the box nothing changes.
 TEST(SpinDrag, ValueFollowsThePointerBeyondTheEdges) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "platform/file_ops.h"
@@ -139,6 +141,88 @@ TEST(AnimationExport, GifFramesOfDifferentColoursEachKeepTheirOwn) {
   ASSERT_EQ(animation.frames.size(), 6u);
   for (int step = 0; step < 6; ++step)
     EXPECT_LT(test::meanDifference(animation.frames[step], source.frame(step)), 6.0) << "step " << step;
+}
+
+// A cross fade over three pictures whose colours do not overlap: a flat
+// green one first, then a red-blue gradient, then a noisy colourful one.
+// Each picture holds for two steps and fades into the next in six.
+class CrossFadeSource : public FrameSource {
+ public:
+  static constexpr int kHold = 2;
+  static constexpr int kFade = 6;
+  static constexpr int kPictures = 3;
+
+  CrossFadeSource(int width, int height) : m_width(width), m_height(height) {
+    const size_t size = static_cast<size_t>(width) * height * 4;
+    m_pictures.assign(kPictures, std::vector<unsigned char>(size, 255));
+    unsigned seed = 12345;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const size_t i = (static_cast<size_t>(y) * width + x) * 4;
+        unsigned char* green = &m_pictures[0][i];
+        green[0] = 0, green[1] = 200, green[2] = 0;
+        unsigned char* gradient = &m_pictures[1][i];
+        gradient[0] = static_cast<unsigned char>(255 - x * 255 / (width - 1));
+        gradient[1] = 0;
+        gradient[2] = static_cast<unsigned char>(x * 255 / (width - 1));
+        unsigned char* noisy = &m_pictures[2][i];
+        for (int c = 0; c < 3; ++c) {
+          seed = seed * 1103515245u + 12345u;
+          const int wave = static_cast<int>(127 + 120 * std::sin((x * (c + 1) + y * (3 - c)) * 0.09 + c * 2.0));
+          noisy[c] = static_cast<unsigned char>(std::clamp(wave + static_cast<int>((seed >> 16) % 33) - 16, 0, 255));
+        }
+      }
+  }
+  int width() const override { return m_width; }
+  int height() const override { return m_height; }
+  int cycleLength() const override { return kPictures * (kHold + kFade); }
+  int stepMs() const override { return 50; }
+  void renderStep(int step, unsigned char* rgba) override {
+    std::vector<unsigned char> f = frame(step);
+    std::copy(f.begin(), f.end(), rgba);
+  }
+  // The blend that the step shows.
+  std::vector<unsigned char> frame(int step) const {
+    const int picture = step / (kHold + kFade);
+    const int into = step % (kHold + kFade) - kHold;
+    const double t = into <= 0 ? 0.0 : static_cast<double>(into) / kFade;
+    const std::vector<unsigned char>& a = m_pictures[picture];
+    const std::vector<unsigned char>& b = m_pictures[(picture + 1) % kPictures];
+    std::vector<unsigned char> out(a.size());
+    for (size_t i = 0; i < out.size(); ++i)
+      out[i] = static_cast<unsigned char>(std::lround(a[i] * (1 - t) + b[i] * t));
+    return out;
+  }
+
+ private:
+  int m_width, m_height;
+  std::vector<std::vector<unsigned char>> m_pictures;
+};
+
+TEST(AnimationExport, GifFramesShowTheirMomentAfterAFlatFirstPicture) {
+  for (const auto& [width, height] : {std::pair{120, 90}, std::pair{300, 225}}) {
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    TempDir dir;
+    CrossFadeSource source(width, height);
+    ASSERT_EQ(exportAnimation(source, dir / "fade.gif"), ExportResult::Written) << size;
+    const DecodedAnimation animation = decode(dir / "fade.gif");
+    ASSERT_EQ(animation.frames.size(), static_cast<size_t>(source.cycleLength())) << size;
+    // 256 dithered colours leave a few levels on the noisy picture; a
+    // palette of another step's colours leaves a hundred.
+    for (int step = 0; step < source.cycleLength(); ++step)
+      EXPECT_LT(test::meanDifference(animation.frames[step], source.frame(step)), 12.0)
+          << size << " step " << step;
+    // The gradient's held steps: its red left edge and blue right edge.
+    const int gradientStep = CrossFadeSource::kHold + CrossFadeSource::kFade;
+    const std::vector<unsigned char>& shown = animation.frames[gradientStep];
+    const size_t middleRow = static_cast<size_t>(height / 2) * width;
+    const unsigned char* left = &shown[middleRow * 4];
+    const unsigned char* right = &shown[(middleRow + width - 1) * 4];
+    EXPECT_GT(left[0], 200) << size;
+    EXPECT_LT(left[1], 50) << size;
+    EXPECT_GT(right[2], 200) << size;
+    EXPECT_LT(right[1], 50) << size;
+  }
 }
 
 TEST(AnimationExport, GifDelaysRoundToTenMilliseconds) {

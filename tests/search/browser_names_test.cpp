@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include "tests/search/browser_trees.h"
@@ -205,6 +207,76 @@ TEST(BrowserListEntry, ListsEachStartableInstallationOnce) {
   EXPECT_FALSE(browserListEntry(table, root + "/usr/lib", "chromium", true, {})) << "a folder";
   EXPECT_FALSE(browserListEntry(table, root + "/Not UTF-8 \xff", "opera", false, {})) << "not UTF-8";
   EXPECT_FALSE(browserListEntry(table, noSlash(cd.path()) + "/usr/bin", "vivaldi", false, {})) << "on a CD-ROM";
+}
+
+TEST(BrowserFiles, ScriptExecTargetReadsTheProgramALauncherStarts) {
+  const std::pair<std::string, std::optional<std::string>> cases[] = {
+      {"#!/bin/sh\nexec /usr/lib/x/chromium \"$@\"\n", "/usr/lib/x/chromium"},
+      {"#!/bin/sh\nA=chromium\nLIBDIR=/usr/lib/$A\nexec $LIBDIR/${A} $FLAGS \"$@\"\n", "/usr/lib/chromium/chromium"},
+      {"#!/bin/sh\nexec -a \"$0\" firefox-esr \"$@\"\n", "firefox-esr"},
+      {"#!/bin/sh\nfind . -exec rm {} \\;\nexec \"$UNKNOWN\"\nexec vivaldi\n", "vivaldi"},
+      {"#!/bin/sh\n# exec /not/this\necho hello\n", std::nullopt},
+      {"exec /usr/bin/opera\n", std::nullopt},  // no script
+  };
+  for (const auto& [script, expected] : cases) EXPECT_EQ(scriptExecTarget(script), expected) << script;
+}
+
+TEST(BrowserFiles, DpkgVersionIsTheInstalledPackagesUpstreamVersion) {
+  const std::string status =
+      "Package: chromium-common\nStatus: install ok installed\nVersion: 1:99.0-1\n\n"
+      "Package: chromium\nStatus: install ok installed\nVersion: 156.0.8078.129-1~deb12u1\n\n"
+      "Package: firefox-esr\nStatus: deinstall ok config-files\nVersion: 115.5.0esr-1\n\n"
+      "Package: epiphany-browser\nVersion: 2:43.1-2\nStatus: install ok installed\n";
+  EXPECT_EQ(dpkgVersion(status, "chromium"), "156.0.8078.129");
+  EXPECT_EQ(dpkgVersion(status, "chromium-common"), "99.0");
+  EXPECT_EQ(dpkgVersion(status, "epiphany-browser"), "43.1");
+  EXPECT_EQ(dpkgVersion(status, "firefox-esr"), std::nullopt) << "removed";
+  EXPECT_EQ(dpkgVersion(status, "opera"), std::nullopt);
+}
+
+// Every order in which a search may find a launcher, a link and the
+// program they start gives one entry, under a launcher, with the version.
+TEST(BrowserListEntry, ALauncherAndTheProgramItStartsAreOneBrowser) {
+  TempDir c;
+  test::installDebianChromium(c, "156.0.8078.129-1~deb12u1");
+  test::installFirefoxEsr(c, "115.5.0esr");
+  test::installFirefoxWrapper(c);
+  DriveTable table;
+  table.clear();
+  table.set('C', DriveType::Fixed, c.path());
+  const std::string root = noSlash(c.path());
+  const std::vector<std::string> finds = {"usr/lib/chromium/chromium", "usr/bin/chromium",
+                                          "usr/lib/firefox-esr/firefox-esr", "usr/bin/firefox",
+                                          "usr/bin/firefox-esr"};
+  for (bool reversed : {false, true}) {
+    std::vector<std::string> paths, names;
+    std::vector<std::string> order = finds;
+    if (reversed) std::reverse(order.begin(), order.end());
+    for (const std::string& relative : order) {
+      const std::string path = root + "/" + relative;
+      const auto slash = path.rfind('/');
+      const auto find = browserListEntry(table, path.substr(0, slash), path.substr(slash + 1), false, paths);
+      if (!find) continue;
+      if (find->replaces >= 0) {
+        paths[find->replaces] = find->path;
+        names[find->replaces] = find->displayName;
+      } else {
+        paths.push_back(find->path);
+        names.push_back(find->displayName);
+      }
+    }
+    const std::string how = reversed ? "launchers first" : "programs first";
+    std::map<std::string, std::string> listing;
+    for (size_t i = 0; i < paths.size(); ++i) listing[names[i]] = paths[i];
+    EXPECT_EQ(listing.size(), paths.size()) << how;
+    EXPECT_EQ(listing, (std::map<std::string, std::string>{
+                           {"Chromium Web Browser 156.0.8078.129", root + "/usr/bin/chromium"},
+                           {"Firefox ESR 115.5.0esr", root + (reversed ? "/usr/bin/firefox-esr" : "/usr/bin/firefox")}}))
+        << how;
+  }
+  EXPECT_EQ(launchedProgram(c / "usr/bin/chromium", root), root + "/usr/lib/chromium/chromium");
+  EXPECT_EQ(launchedProgram(c / "usr/bin/firefox", root), root + "/usr/lib/firefox-esr/firefox-esr");
+  EXPECT_EQ(launchedProgram(c / "usr/lib/chromium/chromium", root), std::nullopt);
 }
 
 TEST(BrowserDrives, AFindBelongsToTheFixedDriveHoldingIt) {

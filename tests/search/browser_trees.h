@@ -92,4 +92,32 @@ inline void installFlatpak(const TempDir& drive, const std::string& flatpakRoot,
   drive.write(active + "/files/share/metainfo/" + id + ".metainfo.xml", appStream(id, version));
 }
 
+// Debian's Chromium: /usr/bin/chromium is a launcher script that execs the
+// program in /usr/lib/chromium; the desktop entry names it and only the
+// package database knows its version.
+inline void installDebianChromium(const TempDir& drive, const std::string& debianVersion) {
+  const std::string launcher = drive.write("usr/bin/chromium",
+                                           "#!/bin/sh\n\n# Chromium launcher\n\nAPPNAME=chromium\n\n"
+                                           "GDB=/usr/bin/gdb\nLIBDIR=/usr/lib/$APPNAME\nCHROMIUM_FLAGS=\"\"\n\n"
+                                           "usage () {\n  echo \"$APPNAME [-h|--help]\"\n}\n"
+                                           "find \"$HOME\" \\\n  \\( -name \"*.dmp\" \\) -exec rm \\{\\} \\;\n"
+                                           "if [ $want_temp_profile -eq 0 ] ; then\n"
+                                           "    exec $LIBDIR/$APPNAME $CHROMIUM_FLAGS \"$@\"\nfi\n");
+  ::chmod(launcher.c_str(), 0755);
+  drive.write("usr/lib/chromium/chromium", std::string("\x7f" "ELF not really"));
+  ::chmod((drive / "usr/lib/chromium/chromium").c_str(), 0755);
+  drive.write("usr/share/applications/chromium.desktop", desktopEntry("Chromium Web Browser"));
+  drive.write("var/lib/dpkg/info/chromium.list",
+              "/.\n/usr\n/usr/bin\n/usr/bin/chromium\n/usr/lib/chromium\n/usr/lib/chromium/chromium\n");
+  drive.write("var/lib/dpkg/status", "Package: chromium-common\nStatus: install ok installed\nVersion: 1:99-1\n\n"
+                                     "Package: chromium\nStatus: install ok installed\nPriority: optional\n"
+                                     "Version: " + debianVersion + "\nDepends: chromium-common\n\n");
+}
+
+// A "firefox" script in /usr/bin that starts Firefox ESR by its name.
+inline void installFirefoxWrapper(const TempDir& drive) {
+  const std::string path = drive.write("usr/bin/firefox", "#!/bin/sh\nexec firefox-esr \"$@\"\n");
+  ::chmod(path.c_str(), 0755);
+}
+
 }  // namespace glx::test
