@@ -12,6 +12,7 @@
 #include "document/project_file.h"
 #include "platform/file_ops.h"
 #include "publish/image_probe.h"
+#include "publish/picture_check.h"
 #include "publish/required_files.h"
 #include "publish/site_folder.h"
 #include "publish/test_run.h"
@@ -22,7 +23,7 @@ namespace {
 
 const char kUsage[] = "Usage: glimmerax --publish PROJECT.glx FOLDER [--force]";
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string quoted(const std::string& text) { return quotedValue(text, '"'); }
 
 std::string readOrFail(const std::string& path, const std::string& what) {
   try {
@@ -59,7 +60,9 @@ std::vector<SiteFile> siteFiles(const PublishRequest& request, std::ostream& err
     if (i == 0 && imageFormatOf(source) == ImageFormat::None)
       throw EPublishError("The first image " + quoted(name) +
                           " cannot give the applet its size: it must be named .gif, .GIF, .jpg or .JPG");
-    files.push_back({name, readOrFail(source, "the image")});
+    // The picture check runs on the very bytes that are published.
+    files.push_back({name, readOrFail(source, "the image"), true});
+    if (!isPictureBytes(files.back().bytes)) throw EPublishError(notAPictureMessage(name));
   }
 
   StreamDialogs dialogs(err);

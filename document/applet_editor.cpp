@@ -5,6 +5,7 @@
 #include "document/effects.h"
 #include "document/image_order.h"
 #include "platform/file_ops.h"
+#include "publish/picture_check.h"
 
 namespace glx {
 
@@ -76,6 +77,8 @@ void AppletEditor::bAddImageClick() {
   options.preview = true;
   const auto chosen = m_dialogs.openFile(options);
   if (!chosen) return;
+  // Refused before the document changes; the error box names the file.
+  if (fileExists(*chosen)) requirePictureFile(*chosen, bareFileName(*chosen));
   d.imagePaths.push_back(*chosen);
   d.imageNames.push_back(bareFileName(*chosen));
   view().addImageItem(d.imageNames.back());

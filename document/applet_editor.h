@@ -61,6 +61,7 @@ class AppletEditor {
 
   AppletDocument& document() { return m_document; }
   RequiredFiles& files() { return m_files; }
+  UserDialogs& dialogs() { return m_dialogs; }
   DocumentView& view() { return m_view.get(); }
   void setView(DocumentView& view) { m_view = view; }
 
@@ -76,7 +77,9 @@ class AppletEditor {
 
   // Asks for an image file and adds it to the end of both image lists,
   // with its copy in the required-files and temporary folders. An effect
-  // that plays one image refuses a second before asking.
+  // that plays one image refuses a second before asking. A file that is
+  // not a GIF or JPEG picture by its content is not taken: ENotAPicture
+  // names it and the document stays as it was.
   void bAddImageClick();
   // Asks, then deletes the image the list shows selected: its copies and
   // its entry in both lists.

@@ -102,7 +102,8 @@ class ProjectFile {
   // so one that cannot be opened leaves the document as it was; then the
   // images leave the two folders, the document is reset and filled, the
   // file's images are copied in, path goes to the recent files and becomes
-  // documentPath. On a bad line the fields read so far stay, documentPath
+  // documentPath. An image that is not a GIF or JPEG picture by its content
+  // stays in the document uncopied, and one message at the end names it. On a bad line the fields read so far stay, documentPath
   // stays empty and the error is rethrown.
   void openFileOne(const std::string& path);
 

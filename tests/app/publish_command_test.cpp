@@ -2,6 +2,12 @@
 // the program in a temporary folder with data files of the test's own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QProcess>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -10,6 +16,7 @@
 
 #include "tests/app/command_test_support.h"
 #include "tests/publish/image_fixtures.h"
+#include "platform/file_ops.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
@@ -240,6 +247,114 @@ TEST_F(PublishTest, AMissingDataFileIsAFailure) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "Cannot read the class file \"" + classFile + "\": File not found\n");
   EXPECT_FALSE(fs::exists(work / "site"));
+}
+
+// A project names any local file as a picture; only GIF and JPEG pictures
+// by their content are published, and a refusal writes nothing at all.
+TEST_F(PublishTest, RefusesAnImageThatIsNoPictureAndWritesNothing) {
+  work.write("etc/passwd", "root:x:0:0:root:/root:/bin/bash\n");
+  work.write("pictures/photo.jpg", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+  work.write("pictures/cut.gif", moon.substr(0, 10));
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> images;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"a text file named .gif", {{"sun.gif", "sun.gif"}, {work / "etc/passwd", "pw.gif"}},
+       "pw.gif is not a GIF or JPEG picture.\n"},
+      {"a PNG named .jpg", {{"sun.gif", "sun.gif"}, {work / "pictures/photo.jpg", "photo.jpg"}},
+       "photo.jpg is not a GIF or JPEG picture.\n"},
+      {"a GIF cut in its header", {{"sun.gif", "sun.gif"}, {work / "pictures/cut.gif", "cut.gif"}},
+       "cut.gif is not a GIF or JPEG picture.\n"},
+      {"a text file as the first image", {{work / "etc/passwd", "pw.gif"}, {"sun.gif", "sun.gif"}},
+       "pw.gif is not a GIF or JPEG picture.\n"},
+  };
+  for (const Case& c : cases) {
+    work.write("hostile.glx", project(3, c.images));
+    const auto workBefore = snapshot(work.path());
+    for (const bool force : {false, true}) {
+      const ProcessResult r = publish("hostile.glx", "site", force);
+      EXPECT_EQ(r.exitCode, 1) << c.name;
+      EXPECT_EQ(r.err, c.err) << c.name;
+      EXPECT_EQ(r.out, "") << c.name;
+      EXPECT_EQ(snapshot(work.path()), workBefore) << c.name;
+    }
+  }
+}
+
+// Whether the kernel lists the process as waiting for a file lock.
+bool waitsForALock(qint64 pid) {
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line))
+    if (line.find("-> FLOCK") != std::string::npos && line.find(" " + std::to_string(pid) + " ") != std::string::npos)
+      return true;
+  return false;
+}
+
+// A run into a folder that another run holds waits for it, writing nothing
+// meanwhile, then publishes; the lock file goes with the lock.
+TEST_F(PublishTest, WaitsForTheRunThatHoldsTheFolder) {
+  const std::string lockPath = work / "site.lock";
+  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  QProcess process;
+  process.setProcessEnvironment(test::commandEnvironment(home));
+  process.setWorkingDirectory(QString::fromStdString(work.path()));
+  process.start(QString::fromStdString(program->path() + "glimmerax"), {"--publish", "sun.glx", "site"});
+  ASSERT_TRUE(process.waitForStarted());
+  bool waiting = false;
+  for (int i = 0; i < 600 && !waiting && process.state() == QProcess::Running; ++i) {
+    waiting = waitsForALock(process.processId());
+    if (!waiting) process.waitForFinished(50);
+  }
+  EXPECT_TRUE(waiting) << "the run did not wait for the lock";
+  EXPECT_FALSE(fs::exists(work / "site")) << "written while another run held the folder";
+  ::unlink(lockPath.c_str());  // as the holding run does when it ends
+  ::close(fd);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  EXPECT_EQ(readFileBytes(work / "site/sun.gif"), sun);
+  EXPECT_FALSE(fs::exists(lockPath));
+}
+
+// Concurrent runs of two projects into one folder: whichever comes last,
+// the folder holds one project's page with that project's pictures.
+TEST_F(PublishTest, ConcurrentRunsLeaveOneProjectsFolder) {
+  work.write("other/sun.gif", test::encodeGif(100, 50));
+  work.write("other/moon.gif", test::encodeGif(30, 20));
+  work.write("other.glx", project(3, {{work / "other/sun.gif", "sun.gif"}, {work / "other/moon.gif", "moon.gif"}},
+                                  "other"));
+  struct Published {
+    std::string page, sun, moon;
+  };
+  const Published projects[] = {{expectedPage("sun.glx"), sun, moon},
+                                {expectedPage("other.glx"), readFileBytes(work / "other/sun.gif"),
+                                 readFileBytes(work / "other/moon.gif")}};
+  ASSERT_NE(projects[0].page, projects[1].page);
+  for (int round = 0; round < 6; ++round) {
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 4; ++i) {
+      auto process = std::make_unique<QProcess>();
+      process->setProcessEnvironment(test::commandEnvironment(home));
+      process->setWorkingDirectory(QString::fromStdString(work.path()));
+      process->start(QString::fromStdString(program->path() + "glimmerax"),
+                     {"--publish", i % 2 ? "other.glx" : "sun.glx", "shared", "--force"});
+      runs.push_back(std::move(process));
+    }
+    for (auto& process : runs) {
+      ASSERT_TRUE(process->waitForFinished(60000)) << "round " << round;
+      EXPECT_EQ(process->exitCode(), 0) << "round " << round << ": " << process->readAllStandardError().toStdString();
+    }
+    const std::string page = readFileBytes(work / "shared/index.html");
+    const Published& last = page == projects[0].page ? projects[0] : projects[1];
+    EXPECT_EQ(page, last.page) << "round " << round;
+    EXPECT_EQ(readFileBytes(work / "shared/sun.gif"), last.sun) << "round " << round;
+    EXPECT_EQ(readFileBytes(work / "shared/moon.gif"), last.moon) << "round " << round;
+    EXPECT_FALSE(fs::exists(work / "shared.lock")) << "round " << round;
+  }
 }
 
 }  // namespace
