@@ -178,20 +178,20 @@ std::vector<ValueCase> valueCases() {
        [](HtmlBuilderTest& t) { t.document.targetFrame = "_blank"; },
        {{5, "<PARAM NAME=\"LINK\" VALUE=\" |_blank| |\">"}},
        {}},
-      {"hand-edited link keeps its bars and quotes",
+      {"hand-edited link keeps its bars, its quote as an entity",
        [](HtmlBuilderTest& t) {
          t.document.link = "a|b\"c";
          t.document.targetFrame = "x-y";
        },
-       {{5, "<PARAM NAME=\"LINK\" VALUE=\"a|b\"c|x-y| |\">"}},
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\"a|b&quot;c|x-y| |\">"}},
        {}},
       {"empty message",
        [](HtmlBuilderTest& t) { t.document.loadingMessage.clear(); },
        {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF| |\">"}},
        {}},
-      {"message passes unchanged",
+      {"message passes unchanged but for its quotes",
        [](HtmlBuilderTest& t) { t.document.loadingMessage = " Wait - \"please\" "; },
-       {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF| Wait - \"please\" \">"}},
+       {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF| Wait - &quot;please&quot; \">"}},
        {}},
       {"colours",
        [](HtmlBuilderTest& t) {
@@ -239,30 +239,30 @@ std::vector<ValueCase> valueCases() {
       // entities wherever they come from, every other byte stays.
       {"a link that would end the attribute",
        [](HtmlBuilderTest& t) { t.document.link = "http://a\"><script>alert(1)</script>"; },
-       {{5, "<PARAM NAME=\"LINK\" VALUE=\"http://a&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;| | |\">"}}},
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\"http://a&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;| | |\">"}}, {}},
       {"a frame and a link from a hand-edited file",
        [](HtmlBuilderTest& t) {
          t.document.link = "a.html?q=\"x\"&y='z'";
          t.document.targetFrame = "<top>";
        },
-       {{5, "<PARAM NAME=\"LINK\" VALUE=\"a.html?q=&quot;x&quot;&y='z'|&lt;top&gt;| |\">"}}},
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\"a.html?q=&quot;x&quot;&y='z'|&lt;top&gt;| |\">"}}, {}},
       {"a loading message with quotes",
        [](HtmlBuilderTest& t) { t.document.loadingMessage = "Say \"hi\" <b>now</b> & wait"; },
-       {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|Say &quot;hi&quot; &lt;b&gt;now&lt;/b&gt; & wait\">"}}},
+       {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|Say &quot;hi&quot; &lt;b&gt;now&lt;/b&gt; & wait\">"}}, {}},
       {"image names with quotes",
        [gif](HtmlBuilderTest& t) {
          gif(t, "a\".gif", 10, 20);
          gif(t, "<b>.gif", 30, 40);
        },
        {{1, "<APPLET CODE=\"fade.class\" WIDTH=10 HEIGHT=20>"},
-        {4, "<PARAM NAME=\"IMAGES\" VALUE=\"a&quot;.gif|&lt;b&gt;.gif|\">"}}},
+        {4, "<PARAM NAME=\"IMAGES\" VALUE=\"a&quot;.gif|&lt;b&gt;.gif|\">"}}, {}},
       {"bytes other than those three stay as they are",
        [](HtmlBuilderTest& t) {
          t.document.link = "caf\xE9 &amp; ' \x01\t";
          t.document.loadingMessage = "&quot;";
        },
        {{5, "<PARAM NAME=\"LINK\" VALUE=\"caf\xE9 &amp; ' \x01\t| | |\">"},
-        {6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|&quot;\">"}}},
+        {6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|&quot;\">"}}, {}},
       // A message quotes a long value by its first 80 characters.
       {"a first image of a very long name that is not found",
        [](HtmlBuilderTest& t) { t.addImage(std::string(100, 'n') + ".gif", ""); },
