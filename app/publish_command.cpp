@@ -57,12 +57,13 @@ std::vector<SiteFile> siteFiles(const PublishRequest& request, std::ostream& err
       const std::string alsoLooked = path.empty() || path == name ? std::string() : " (nor " + quoted(path) + ")";
       throw EPublishError("Cannot find the image " + quoted(name) + alsoLooked);
     }
+    // The picture check runs on the very bytes that are published.
+    std::string bytes = readOrFail(source, "the image");
+    if (!isPictureBytes(bytes)) throw EPublishError(notAPictureMessage(name));
     if (i == 0 && imageFormatOf(source) == ImageFormat::None)
       throw EPublishError("The first image " + quoted(name) +
                           " cannot give the applet its size: it must be named .gif, .GIF, .jpg or .JPG");
-    // The picture check runs on the very bytes that are published.
-    files.push_back({name, readOrFail(source, "the image"), true});
-    if (!isPictureBytes(files.back().bytes)) throw EPublishError(notAPictureMessage(name));
+    files.push_back({name, std::move(bytes), true});
   }
 
   StreamDialogs dialogs(err);
