@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/player_applet.h"
+#include "publish/picture_check.h"
 
 namespace glx {
 
@@ -67,7 +68,12 @@ std::string PreviewPage::buildPage() {
   try {
     const AppletBuild build = buildAppletQuietly(m_document);
     if (!build.message.empty()) return m_folder.writeMessagePage(build.message);
-    return m_folder.writeAppletPage(build.htmlLines, build.images);
+    try {
+      return m_folder.writeAppletPage(build.htmlLines, build.images);
+    } catch (const ENotAPicture& e) {
+      // Said in the preview itself, as the applet's other refusals are.
+      return m_folder.writeMessagePage(e.what());
+    }
   } catch (const std::exception& e) {
     // The preview folder itself could not be written: nothing to show.
     m_placeholder->setText(QString::fromStdString(e.what()));

@@ -12,6 +12,7 @@
 #include "document/project_file.h"
 #include "platform/file_ops.h"
 #include "publish/image_probe.h"
+#include "publish/picture_check.h"
 #include "publish/required_files.h"
 #include "publish/site_folder.h"
 #include "publish/test_run.h"
@@ -22,7 +23,7 @@ namespace {
 
 const char kUsage[] = "Usage: glimmerax --publish PROJECT.glx FOLDER [--force]";
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string quoted(const std::string& text) { return quotedValue(text, '"'); }
 
 std::string readOrFail(const std::string& path, const std::string& what) {
   try {
@@ -56,10 +57,13 @@ std::vector<SiteFile> siteFiles(const PublishRequest& request, std::ostream& err
       const std::string alsoLooked = path.empty() || path == name ? std::string() : " (nor " + quoted(path) + ")";
       throw EPublishError("Cannot find the image " + quoted(name) + alsoLooked);
     }
+    // The picture check runs on the very bytes that are published.
+    std::string bytes = readOrFail(source, "the image");
+    if (!isPictureBytes(bytes)) throw EPublishError(notAPictureMessage(name));
     if (i == 0 && imageFormatOf(source) == ImageFormat::None)
       throw EPublishError("The first image " + quoted(name) +
                           " cannot give the applet its size: it must be named .gif, .GIF, .jpg or .JPG");
-    files.push_back({name, readOrFail(source, "the image")});
+    files.push_back({name, std::move(bytes), true});
   }
 
   StreamDialogs dialogs(err);

@@ -6,6 +6,7 @@
 #include "document/effects.h"
 #include "document/image_order.h"
 #include "platform/file_ops.h"
+#include "publish/picture_check.h"
 
 namespace glx {
 
@@ -137,6 +138,8 @@ size_t AppletEditor::addImageFiles(const std::vector<std::string>& paths) {
       m_dialogs.showMessage(kOneImageOnly);
       break;
     }
+    // Refused before the document changes; the error box names the file.
+    if (fileExists(path)) requirePictureFile(path, bareFileName(path));
     d.imagePaths.push_back(path);
     d.imageNames.push_back(bareFileName(path));
     view().addImageItem(d.imageNames.back());

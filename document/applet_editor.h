@@ -75,6 +75,7 @@ class AppletEditor {
 
   AppletDocument& document() { return m_document; }
   RequiredFiles& files() { return m_files; }
+  UserDialogs& dialogs() { return m_dialogs; }
   DocumentView& view() { return m_view.get(); }
   void setView(DocumentView& view) { m_view = view; }
   // The undo and redo steps of the user's edits.
@@ -105,7 +106,8 @@ class AppletEditor {
 
   // Asks for image files (several may be chosen at once) and adds them
   // with addImageFiles. An effect that plays one image refuses a second
-  // before asking.
+  // before asking. A file that is not a GIF or JPEG picture by its content
+  // is not taken: ENotAPicture names it, and the files before it stay added.
   void bAddImageClick();
   // Adds the files, in order, to the end of both image lists, each with its
   // copy in the required-files and temporary folders (Add Image and files

@@ -5,6 +5,7 @@
 #include <QScopedValueRollback>
 #include <algorithm>
 
+#include "platform/errors.h"
 #include "publish/image_probe.h"
 
 namespace glx {
@@ -53,7 +54,27 @@ class HtmlUpdate {
 
 std::string orBlank(const std::string& text) { return text.empty() ? " " : text; }
 
+// One PARAM line: its name, and its value kept inside the quotes.
+std::string paramLine(const char* name, const std::string& value) {
+  return std::string("<PARAM NAME=\"") + name + "\" VALUE=\"" + HtmlBuilder::attributeText(value) + "\">";
+}
+
 }  // namespace
+
+std::string HtmlBuilder::attributeText(const std::string& value) {
+  if (value.find_first_of("\"<>") == std::string::npos) return value;
+  std::string out;
+  out.reserve(value.size() + 16);
+  for (const char c : value) {
+    switch (c) {
+      case '"': out += "&quot;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
 
 std::vector<std::string> HtmlBuilder::makeHTML() {
   HtmlUpdate update(m_view);
@@ -87,8 +108,8 @@ std::string HtmlBuilder::makeAppletTag() {
     d.appletHeight = d.probeImage->height;
   } else {
     if (!d.imageNames.empty())
-      m_dialogs.showMessage("ERROR: I can not find the image \"" + d.imageNames[0] +
-                            "\" The applet may not work properly.");
+      m_dialogs.showMessage("ERROR: I can not find the image " + quotedValue(d.imageNames[0], '"') +
+                            " The applet may not work properly.");
     d.appletWidth = kFallbackAppletSize;
     d.appletHeight = kFallbackAppletSize;
   }
@@ -102,30 +123,30 @@ std::string HtmlBuilder::makeGeneralTag() const {
   const AppletDocument& d = m_document;
   const bool noImages = d.imageNames.empty() || d.imageNames[0].empty();
   const std::string count = noImages ? "0" : std::to_string(d.imageNames.size());
-  return "<PARAM NAME=\"GENERAL\" VALUE=\"" + count + "|7|" + getHexColor(d.backgroundColor) + "|" +
-         std::to_string(d.effectConstant) + "|" + std::to_string(d.frameCount) + "|" +
-         std::to_string(d.effectVariant) + "|" + std::to_string(d.effectSpeed) + "|\">";
+  return paramLine("GENERAL", count + "|7|" + getHexColor(d.backgroundColor) + "|" +
+                                  std::to_string(d.effectConstant) + "|" + std::to_string(d.frameCount) + "|" +
+                                  std::to_string(d.effectVariant) + "|" + std::to_string(d.effectSpeed) + "|");
 }
 
 std::string HtmlBuilder::getImageTag() const {
   std::string value;
   for (const std::string& name : m_document.imageNames) value += (name.empty() ? " |" : name) + "|";
   if (value.empty()) value = " ";
-  return "<PARAM NAME=\"IMAGES\" VALUE=\"" + value + "\">";
+  return paramLine("IMAGES", value);
 }
 
 std::string HtmlBuilder::getLinkTag() const {
   // One line, whatever a hand-edited project file brought into the fields.
-  return "<PARAM NAME=\"LINK\" VALUE=\"" + orBlank(oneLineText(m_document.link)) + "|" +
-         orBlank(oneLineText(m_document.targetFrame)) + "| |\">";
+  return paramLine("LINK", orBlank(oneLineText(m_document.link)) + "|" +
+                               orBlank(oneLineText(m_document.targetFrame)) + "| |");
 }
 
 std::string HtmlBuilder::getLoadTag() const {
   const AppletDocument& d = m_document;
   const std::string oneLine = oneLineText(d.loadingMessage);
   const std::string message = oneLine.empty() ? " |" : oneLine;
-  return "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"" + getHexColor(d.loadingBackgroundColor) + "|" +
-         getHexColor(d.loadingFontColor) + "|" + message + "\">";
+  return paramLine("LOAD MESSAGE",
+                   getHexColor(d.loadingBackgroundColor) + "|" + getHexColor(d.loadingFontColor) + "|" + message);
 }
 
 std::string HtmlBuilder::getHexColor(Color color) {

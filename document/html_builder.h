@@ -87,6 +87,12 @@ class HtmlBuilder {
   std::string getLinkTag() const;
   std::string getLoadTag() const;
 
+  // A PARAM value as written between its quotes: '"' as "&quot;", '<' as
+  // "&lt;" and '>' as "&gt;", so that no value (a link from a project file,
+  // the loading message, an image's name) can end the attribute or start
+  // markup; the player reads the value back through the DOM, which decodes
+  // them. Every other byte, "&" included, stays as it is.
+  static std::string attributeText(const std::string& value);
   // RRGGBB in upper-case hexadecimal, from a 0x00BBGGRR colour.
   static std::string getHexColor(Color color);
 

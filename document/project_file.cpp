@@ -10,6 +10,7 @@
 #include "platform/ascii.h"
 #include "platform/errors.h"
 #include "platform/file_ops.h"
+#include "publish/picture_check.h"
 
 namespace glx {
 
@@ -110,6 +111,10 @@ int spinBoxValue(const std::string& text) {
 constexpr int kMaxMissingImages = 100;
 
 constexpr size_t kBufferSize = 65536;
+
+// The refused pictures an open names; a project of thousands of them gets
+// one short message all the same.
+constexpr size_t kMaxRefusedNamed = 10;
 
 }  // namespace
 
@@ -260,9 +265,20 @@ void ProjectFile::openFileOne(const std::string& path) {
     void imageAdded(const std::string& imagePath) override {
       // A NUL byte cannot be part of a real file's path; the path up to it
       // would name some other file.
-      if (imagePath.find('\0') == std::string::npos) editor.files().copyImage(imagePath);
+      if (imagePath.find('\0') != std::string::npos) return;
+      try {
+        editor.files().copyImage(imagePath);
+      } catch (const ENotAPicture& e) {
+        // The document keeps the entry; the open goes on and says so, by
+        // the name the image list shows.
+        const std::string& name = editor.document().imageNames.back();
+        if (refused.size() < kMaxRefusedNamed) refused.push_back(notAPictureMessage(name.empty() ? e.name() : name));
+        ++refusedCount;
+      }
     }
     AppletEditor& editor;
+    std::vector<std::string> refused;
+    size_t refusedCount = 0;
   };
   ProjectReader reader(path);
   AppletDocument& d = m_editor.document();
@@ -288,6 +304,13 @@ void ProjectFile::openFileOne(const std::string& path) {
   // edits it (the effect applied while reading set the flag).
   d.modified = false;
   m_view.showLoadedDocument();
+  if (actions.refusedCount > 0) {
+    std::string message;
+    for (const std::string& line : actions.refused) message += (message.empty() ? "" : "\n") + line;
+    if (actions.refusedCount > actions.refused.size())
+      message += "\n(" + withThousandsSeparators(actions.refusedCount - actions.refused.size()) + " more)";
+    m_editor.dialogs().showMessage(message);
+  }
 }
 
 }  // namespace glx

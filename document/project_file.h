@@ -103,7 +103,8 @@ class ProjectFile {
   // images leave the two folders, the document is reset and filled, the
   // file's images are copied in, path goes to the recent files and becomes
   // documentPath; the document is then unmodified and has no undo steps.
-  // On a bad line the fields read so far stay, documentPath
+  // An image that is not a GIF or JPEG picture by its content stays in the
+  // document uncopied, and one message at the end names it. On a bad line the fields read so far stay, documentPath
   // stays empty and the error is rethrown.
   void openFileOne(const std::string& path);
 

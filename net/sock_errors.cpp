@@ -132,7 +132,7 @@ int winsockErrorFromErrno(int e) {
 
 void checkPortNumber(long long port, const std::string& text) {
   if (port < 1 || port > 65535) {
-    throw EConvertError("'" + text + "' is not a valid port number (1 to 65535)");
+    throw EConvertError(quotedValue(text) + " is not a valid port number (1 to 65535)");
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstddef>
 
 namespace glx {
 
@@ -22,8 +23,41 @@ EInOutError inOutError(int errnoValue) {
   }
 }
 
+namespace {
+
+// The first kShownValueLength bytes of a long text, cut back to the start of
+// a UTF-8 sequence so that the message shows no broken character.
+std::string shownPart(const std::string& text) {
+  size_t end = kShownValueLength;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0u) == 0x80u) --end;
+  if (end == 0) end = kShownValueLength;
+  return text.substr(0, end);
+}
+
+std::string lengthNote(const std::string& text) {
+  return " (" + withThousandsSeparators(text.size()) + " characters)";
+}
+
+}  // namespace
+
+std::string withThousandsSeparators(size_t number) {
+  std::string digits = std::to_string(number);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+std::string shownValue(const std::string& text) {
+  if (text.size() <= kShownValueLength) return text;
+  return shownPart(text) + "..." + lengthNote(text);
+}
+
+std::string quotedValue(const std::string& text, char quote) {
+  if (text.size() <= kShownValueLength) return quote + text + quote;
+  return quote + shownPart(text) + "..." + quote + lengthNote(text);
+}
+
 EConvertError invalidInteger(const std::string& text) {
-  return EConvertError("'" + text + "' is not a valid integer value");
+  return EConvertError(quotedValue(text) + " is not a valid integer value");
 }
 
 int strToInt(const std::string& text) {

@@ -3,6 +3,7 @@
 // what() to the user.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -34,7 +35,21 @@ class EConvertError : public Error {
 // The input/output error for an errno value.
 EInOutError inOutError(int errnoValue);
 
-// "'text' is not a valid integer value"
+// How every message shows a value that came from outside (a project file,
+// the usage log, a setting): a text of at most kShownValueLength
+// characters as it stands; a longer one as its first kShownValueLength
+// characters, "..." and its length with thousands separators, so that no
+// message box is ever asked to lay out megabytes.
+inline constexpr size_t kShownValueLength = 80;
+// "abc", or "7777...7... (52,428,800 characters)"
+std::string shownValue(const std::string& text);
+// "'abc'", or "'7777...7...' (52,428,800 characters)"; quote is the mark
+// put around the text.
+std::string quotedValue(const std::string& text, char quote = '\'');
+// 52428800 -> "52,428,800"
+std::string withThousandsSeparators(size_t number);
+
+// "'text' is not a valid integer value", the text quoted by quotedValue
 EConvertError invalidInteger(const std::string& text);
 
 // Parses a whole text as a decimal (or "$"-prefixed hexadecimal) 32-bit

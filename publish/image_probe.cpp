@@ -11,7 +11,9 @@
 #include <memory>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // libjpeg's headers need FILE and size_t declared first.
 #include <jpeglib.h>
@@ -63,8 +65,10 @@ extern "C" void jpegEmitMessage(j_common_ptr cinfo, int level) {
 // damage), but the inverse transform runs for one row only, and for YCbCr
 // only on luminance.
 // Returns false with err->message set when libjpeg failed.
+// With headerOnly, stops once the header up to the first scan has been
+// read, giving the frame size.
 bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FILE* file,
-                   const unsigned char* data, unsigned long size, ImageSize* result) {
+                   const unsigned char* data, unsigned long size, ImageSize* result, bool headerOnly = false) {
   if (setjmp(err->jump)) {
     jpeg_destroy_decompress(cinfo);
     return false;
@@ -76,6 +80,12 @@ bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FI
   else
     jpeg_mem_src(cinfo, data, size);
   jpeg_read_header(cinfo, TRUE);
+  if (headerOnly) {
+    result->width = static_cast<int>(cinfo->image_width);
+    result->height = static_cast<int>(cinfo->image_height);
+    jpeg_destroy_decompress(cinfo);
+    return true;
+  }
 
   cinfo->scale_num = 1;
   cinfo->scale_denom = 8;
@@ -102,6 +112,20 @@ bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FI
   result->height = static_cast<int>(cinfo->image_height);
   jpeg_destroy_decompress(cinfo);
   return true;
+}
+
+// Whether a JPEG's header up to its first scan decodes.
+bool jpegHeaderDecodes(std::FILE* file, const unsigned char* data, std::size_t size) {
+  jpeg_decompress_struct cinfo;
+  std::memset(&cinfo, 0, sizeof cinfo);
+  JpegErrorManager err;
+  std::memset(&err, 0, sizeof err);
+  cinfo.err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = jpegErrorExit;
+  err.pub.emit_message = jpegEmitMessage;
+  ImageSize result;
+  return runJpegDecode(&cinfo, &err, file, data, static_cast<unsigned long>(size), &result, true) &&
+         result.width > 0 && result.height > 0;
 }
 
 ImageSize decodeJpeg(std::FILE* file, const unsigned char* data, std::size_t size) {
@@ -220,6 +244,37 @@ ImageSize decodeGif(void* userData, InputFunc read) {
   }
 }
 
+// Whether a GIF's logical screen, global colour table and the records up
+// to its first frame's descriptor read. Bytes after a GIF signature that
+// are no GIF fail at the latest at the first record.
+bool gifHeaderDecodes(void* userData, InputFunc read) {
+  int openError = 0;
+  std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(userData, read, &openError));
+  if (!gif || gif->SWidth <= 0 || gif->SHeight <= 0) return false;
+  for (;;) {
+    GifRecordType type = UNDEFINED_RECORD_TYPE;
+    if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) return false;
+    if (type == IMAGE_DESC_RECORD_TYPE) return DGifGetImageDesc(gif.get()) != GIF_ERROR;
+    if (type != EXTENSION_RECORD_TYPE) return false;
+    int code = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) return false;
+    while (block)
+      if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) return false;
+  }
+}
+
+constexpr std::size_t kSignatureSize = 6;
+
+// The format a file's first bytes announce.
+ImageFormat signatureFormat(const unsigned char* head, std::size_t size) {
+  if (size >= kSignatureSize &&
+      (std::memcmp(head, "GIF87a", kSignatureSize) == 0 || std::memcmp(head, "GIF89a", kSignatureSize) == 0))
+    return ImageFormat::Gif;
+  if (size >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return ImageFormat::Jpeg;
+  return ImageFormat::None;
+}
+
 }  // namespace
 
 ImageSize decodeJpegFile(const std::string& path) {
@@ -240,6 +295,44 @@ ImageSize decodeGifFile(const std::string& path) {
 ImageSize decodeGifBytes(const unsigned char* data, std::size_t size) {
   GifMemorySource source{data, data ? size : 0, 0};
   return decodeGif(&source, readGifMemory);
+}
+
+ImageFormat pictureFormatOfBytes(const unsigned char* data, std::size_t size) {
+  if (!data) return ImageFormat::None;
+  switch (signatureFormat(data, size)) {
+    case ImageFormat::Gif: {
+      GifMemorySource source{data, size, 0};
+      return gifHeaderDecodes(&source, readGifMemory) ? ImageFormat::Gif : ImageFormat::None;
+    }
+    case ImageFormat::Jpeg:
+      return jpegHeaderDecodes(nullptr, data, size) ? ImageFormat::Jpeg : ImageFormat::None;
+    case ImageFormat::None:
+      break;
+  }
+  return ImageFormat::None;
+}
+
+ImageFormat pictureFormatOfFile(const std::string& path) {
+  // Not blocking on a pipe or a device standing under a picture's name:
+  // only a regular file is read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return ImageFormat::None;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return ImageFormat::None;
+  }
+  FilePtr file(::fdopen(fd, "rb"));
+  if (!file) {
+    ::close(fd);
+    return ImageFormat::None;
+  }
+  unsigned char head[kSignatureSize];
+  const std::size_t got = std::fread(head, 1, sizeof head, file.get());
+  const ImageFormat format = signatureFormat(head, got);
+  if (format == ImageFormat::None || std::fseek(file.get(), 0, SEEK_SET) != 0) return ImageFormat::None;
+  if (format == ImageFormat::Gif) return gifHeaderDecodes(file.get(), readGifFile) ? format : ImageFormat::None;
+  return jpegHeaderDecodes(file.get(), nullptr, 0) ? format : ImageFormat::None;
 }
 
 ImageFormat imageFormatOf(const std::string& fileName) {

@@ -41,6 +41,16 @@ ImageSize decodeGifBytes(const unsigned char* data, std::size_t size);
 
 enum class ImageFormat { None, Gif, Jpeg };
 
+// What a picture is by its content, whatever its name: a GIF (signature
+// "GIF87a" or "GIF89a") whose logical screen, colour table and records up
+// to its first frame's descriptor read, or a
+// JPEG (FF D8 FF) whose header up to its first scan decodes. None for
+// anything else, a damaged header included. Only the header is read, so a
+// large photo costs little. The file form reads from the file as the
+// decoders do and gives None when it cannot be opened.
+ImageFormat pictureFormatOfBytes(const unsigned char* data, std::size_t size);
+ImageFormat pictureFormatOfFile(const std::string& path);
+
 // The decoder a file name calls for, by the text from its last "." on,
 // compared exactly: ".gif" and ".GIF" are GIF, ".jpg" and ".JPG" JPEG, any
 // other extension (".Gif", ".jpeg", ".png", none) None.

@@ -7,6 +7,7 @@
 
 #include "platform/errors.h"
 #include "platform/file_ops.h"
+#include "publish/picture_check.h"
 #include "publish/required_files.h"
 #include "publish/test_run.h"
 
@@ -64,6 +65,16 @@ const std::string& PreviewFolder::path() {
 std::string PreviewFolder::writeAppletPage(const std::vector<std::string>& htmlLines,
                                            const std::vector<std::pair<std::string, std::string>>& images) {
   const std::string& folder = path();
+  // Every picture is checked before anything is copied; a refused one also
+  // loses a copy an earlier page left.
+  for (const auto& [source, name] : images) {
+    if (name.empty() || name.find('/') != std::string::npos || source.empty() || !fileExists(source)) continue;
+    if (!isPictureFile(source)) {
+      std::error_code error;
+      std::filesystem::remove(folder + name, error);
+      throw ENotAPicture(name);
+    }
+  }
   copyReplacing(m_playerScript, folder + kPlayerFile);
   for (const auto& [source, name] : images)
     if (!name.empty() && name.find('/') == std::string::npos) copyReplacing(source, folder + name);

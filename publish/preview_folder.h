@@ -26,7 +26,9 @@ class PreviewFolder {
   // (made for today's browsers, so with the player's script line), with the
   // player file beside it; copies each image (source file, bare name)
   // beside it, replacing older copies so that edited images show. Returns
-  // the page's path.
+  // the page's path. An image whose file is not a GIF or JPEG picture by
+  // its content stops the page before anything is copied: ENotAPicture
+  // names it.
   std::string writeAppletPage(const std::vector<std::string>& htmlLines,
                               const std::vector<std::pair<std::string, std::string>>& images);
   // Writes a page that shows only a message, centred, as text.

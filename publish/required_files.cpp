@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "platform/file_ops.h"
+#include "publish/picture_check.h"
 
 namespace glx {
 
@@ -63,6 +64,7 @@ void RequiredFiles::copyImage(const std::string& sourcePath) {
   if (!folderExists(temp)) createFolder(temp);
   if (!fileExists(sourcePath)) return;
   const std::string name = bareFileName(sourcePath);
+  requirePictureFile(sourcePath, name);
   copyFileNoOverwrite(sourcePath, required + name);
   copyFileNoOverwrite(sourcePath, temp + name);
 }

@@ -51,6 +51,10 @@ class RequiredFiles {
   void keepPlayerFile(const std::string& folder);
   void deletePlayerFile(const std::string& folder);
 
+  // Copies the image into both folders (creating them first) unless a copy
+  // is there already; a missing source copies nothing. A source that is
+  // not a GIF or JPEG picture by its content is not copied: ENotAPicture
+  // names it.
   void copyImage(const std::string& sourcePath);
   void deleteImage(const std::string& sourcePath);
   void deleteAllImages(const std::vector<std::string>& imagePaths);

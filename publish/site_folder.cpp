@@ -1,6 +1,7 @@
 #include "publish/site_folder.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,12 +12,13 @@
 #include <set>
 
 #include "platform/file_ops.h"
+#include "publish/picture_check.h"
 
 namespace glx {
 
 namespace {
 
-std::string quotedPath(const std::string& path) { return "\"" + path + "\""; }
+std::string quotedPath(const std::string& path) { return quotedValue(path, '"'); }
 
 std::string systemText(int err) { return std::strerror(err); }
 
@@ -96,6 +98,63 @@ std::string writeTemporary(const std::string& folder, const std::string& name, c
   throw EPublishError("Cannot write " + quotedPath(target) + ": " + systemText(EEXIST));
 }
 
+// Makes the missing folders up to and including path, each undone by the
+// rollback unless the run completes.
+void makeFolders(const std::string& path, Rollback& rollback) {
+  std::vector<std::string> missing;
+  for (std::string p = path; !pathExists(p); p = parentOf(p)) {
+    missing.push_back(p);
+    if (p == "/" || p == ".") break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (::mkdir(it->c_str(), 0755) == 0) {
+      rollback.folderMade(*it);
+      continue;
+    }
+    const int err = errno;
+    if (err != EEXIST || !folderExists(*it))
+      throw EPublishError("Cannot create the folder " + quotedPath(*it) + ": " + systemText(err));
+  }
+}
+
+// The exclusive lock of one folder's runs: a lock file beside the folder.
+// The file goes when the lock does, so nothing stays behind; a run that
+// finds, once it holds the lock, that its file was removed meanwhile (by the
+// run before it) locks the new one instead.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& dir) : m_path(dir + ".lock") {
+    for (;;) {
+      m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+      if (m_fd < 0) throw EPublishError("Cannot lock " + quotedPath(dir) + ": " + systemText(errno));
+      int locked;
+      while ((locked = ::flock(m_fd, LOCK_EX)) != 0 && errno == EINTR) {
+      }
+      if (locked != 0) {
+        const int err = errno;
+        ::close(m_fd);
+        throw EPublishError("Cannot lock " + quotedPath(dir) + ": " + systemText(err));
+      }
+      struct stat held {}, named {};
+      if (::fstat(m_fd, &held) == 0 && ::stat(m_path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+          held.st_ino == named.st_ino)
+        return;
+      ::close(m_fd);
+    }
+  }
+  ~FolderLock() {
+    // Removed while still held: a run waiting on it then sees it gone.
+    ::unlink(m_path.c_str());
+    ::close(m_fd);
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  std::string m_path;
+  int m_fd = -1;
+};
+
 }  // namespace
 
 bool isPlainFileName(const std::string& name) {
@@ -116,6 +175,16 @@ std::vector<std::string> writeSiteFolder(const std::string& folder, const std::v
       throw EPublishError("The name " + quotedPath(file.name) + " is not a plain file name");
     if (!names.insert(file.name).second) throw EPublishError("Two files are named " + quotedPath(file.name));
   }
+
+  for (const SiteFile& file : files)
+    if (file.picture && !isPictureBytes(file.bytes)) throw EPublishError(notAPictureMessage(file.name));
+
+  // The folder's parent is needed for the lock file; the lock comes before
+  // anything of the folder is looked at.
+  Rollback rollback;
+  const std::string parent = parentOf(dir);
+  if (dir != "/") makeFolders(parent, rollback);
+  const FolderLock lock(dir);
 
   // What is there already decides what is written, before anything is.
   struct Pending {
@@ -154,23 +223,7 @@ std::vector<std::string> writeSiteFolder(const std::string& folder, const std::v
     throw EPublishConflict(message, conflicts);
   }
 
-  Rollback rollback;
-  if (!folderThere) {
-    std::vector<std::string> missing;
-    for (std::string p = dir; !pathExists(p); p = parentOf(p)) {
-      missing.push_back(p);
-      if (p == "/" || p == ".") break;
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-      if (::mkdir(it->c_str(), 0755) == 0) {
-        rollback.folderMade(*it);
-        continue;
-      }
-      const int err = errno;
-      if (err != EEXIST || !folderExists(*it))
-        throw EPublishError("Cannot create the folder " + quotedPath(*it) + ": " + systemText(err));
-    }
-  }
+  if (!folderThere) makeFolders(dir, rollback);
 
   std::vector<std::string> temps;
   for (const Pending& p : pending) temps.push_back(writeTemporary(dir, p.file->name, p.file->bytes, rollback));

@@ -16,6 +16,9 @@ namespace glx {
 struct SiteFile {
   std::string name;   // a plain file name, no folder
   std::string bytes;
+  // Must be a GIF or JPEG picture by its content (isPictureBytes);
+  // otherwise nothing is written and the error names the file.
+  bool picture = false;
 };
 
 // A failure to publish, naming the file or folder and the cause.
@@ -40,7 +43,11 @@ class EPublishConflict : public EPublishError {
 // not "." or "..", no "/" and no NUL.
 bool isPlainFileName(const std::string& name);
 
-// Puts files into folder, creating it and its missing parents. A file that
+// Puts files into folder, creating it and its missing parents. The whole
+// run holds an exclusive lock (flock) on a lock file beside the folder
+// (folder + ".lock", removed again when the run ends), so two runs into one
+// folder write one after the other and the folder always holds one run's
+// files. A file that
 // is already there with the same bytes is left alone; one that differs is
 // replaced only with replaceDiffering, otherwise nothing at all is written
 // and EPublishConflict names every such file. Files are renamed into place

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "platform/file_ops.h"
+#include "publish/picture_check.h"
 
 namespace glx {
 
@@ -53,6 +54,15 @@ void BrowserTestRun::bTestClick(const TestRunRequest& request) {
   }
   if (request.imageNames.size() == 1 && needsTwoImages(request.effectIndex)) {
     m_dialogs.showMessage(kNeedsTwoImagesMessage);
+    return;
+  }
+  // What the browser will read: the copies in the test folder. One that is
+  // not a picture (left there by an older version, or put there by hand)
+  // refuses the run before it is counted.
+  const std::string tempFolder = m_requiredFiles.folders().appletTempFolder();
+  for (const std::string& name : request.imageNames) {
+    if (name.empty() || !fileExists(tempFolder + name) || isPictureFile(tempFolder + name)) continue;
+    m_dialogs.showMessage(notAPictureMessage(name));
     return;
   }
   if (request.updateLogData) request.updateLogData();

@@ -66,7 +66,8 @@ class BrowserTestRun {
   std::string testPage() const;
 
   // Runs the test: refuses without images (or with one image where two are
-  // needed), otherwise counts the run, copies the class files, builds the
+  // needed, or with an image in the test folder that is not a GIF or JPEG
+  // picture: the message names it), otherwise counts the run, copies the class files, builds the
   // HTML, writes the page and starts the browser. Throws EInOutError when
   // the folder or the page cannot be written (the run is counted already).
   void bTestClick(const TestRunRequest& request);

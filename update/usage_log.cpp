@@ -106,7 +106,8 @@ UsageLogFile readUsageLog(const std::string& path) {
   const std::vector<std::string> lines = firstLines(text, kLineCount);
   int values[kLineCount - 2];
   for (int i = 2; i < kLineCount; ++i) {
-    const std::string line = static_cast<size_t>(i) < lines.size() ? lines[static_cast<size_t>(i)] : std::string();
+    static const std::string kMissing;
+    const std::string& line = static_cast<size_t>(i) < lines.size() ? lines[static_cast<size_t>(i)] : kMissing;
     try {
       values[i - 2] = strToInt(line);
     } catch (const EConvertError& e) {

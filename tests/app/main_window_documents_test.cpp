@@ -83,7 +83,10 @@ TEST_F(MainWindowTest, CopyPutsTheHtmlLinesOnTheClipboard) {
 
 TEST_F(MainWindowTest, UndecodableFirstImageEndsTheBuildWithTheErrorBox) {
   start();
-  addImages({picture("broken.jpg", "not a jpeg at all")});
+  // A JPEG whose header reads (so it is taken) and whose data is cut short.
+  const std::string whole = readFileBytes(jpegFile(pictures, "whole.jpg", 40, 30));
+  addImages({picture("broken.jpg", whole.substr(0, whole.find("\xFF\xDA") + 20))});
+  ASSERT_TRUE(errors.errors.empty());
   window->Tabs->setCurrentWidget(window->HTMLTab);
   ASSERT_EQ(errors.errors.size(), 1u);
   EXPECT_TRUE(boxLines(window->htmlBox).empty());

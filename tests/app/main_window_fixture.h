@@ -13,6 +13,7 @@
 #include "app/companion_windows.h"
 #include "app/main_window.h"
 #include "tests/support/fakes.h"
+#include "tests/support/picture_bytes.h"
 #include "tests/support/program_folder_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -33,9 +34,9 @@ class MainWindowTest : public ::testing::Test {
 
   // Adds images through "&Add Image" with the dialog answering each path.
   void addImages(const std::vector<std::string>& paths);
-  // A file in the pictures folder (any content; images are not decoded
-  // when added).
-  std::string picture(const std::string& name, const std::string& bytes = "GIF89a");
+  // A file in the pictures folder. By default it passes the picture check
+  // that adding it makes but does not decode as a whole.
+  std::string picture(const std::string& name, const std::string& bytes = test::pictureBytes(""));
 
   AppletDocument& doc() { return window->document(); }
 

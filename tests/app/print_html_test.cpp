@@ -95,10 +95,36 @@ TEST_F(PrintHtmlTest, ForTodaysBrowsersByDefault) {
   EXPECT_EQ(listing(executableFolder), binBefore) << "no player copied anywhere";
 }
 
+// A link from a project file can hold anything; what is printed keeps it
+// inside its attribute.
+TEST_F(PrintHtmlTest, QuotesStayInsideTheValues) {
+  storeSetting(false);
+  std::string project = work.read("sun.glx");
+  project.replace(project.find("pages/a.html"), 12, "http://a\"><script>alert(1)</script>");
+  project.replace(project.find("Wait..."), 7, "Say \"cheese\"");
+  work.write("injected.glx", project);
+  const ProcessResult r = run({"injected.glx"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("\r\n<PARAM NAME=\"LINK\" VALUE=\"http://a&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;|_top| |\">\r\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\r\n<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|Say &quot;cheese&quot;\">\r\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("<script>"), std::string::npos) << r.out;
+}
+
 TEST_F(PrintHtmlTest, MessagesAndFailures) {
   const std::string decoderMessage = test::decoderMessage(kFixtures + "broken.gif");
   ASSERT_FALSE(decoderMessage.empty());
   std::filesystem::copy_file(work / "sun.glx", work / "my project.glx");
+  // The effect line of 50 MB: the message quotes 80 characters of it.
+  std::string huge = work.read("sun.glx");
+  huge.replace(huge.find("\r\n3\r\n") + 2, 1, std::string(50 << 20, '7'));
+  work.write("huge.glx", huge);
+  huge.clear();
+  huge.shrink_to_fit();
   storeSetting(false);
   struct Case {
     const char* name;
@@ -114,6 +140,8 @@ TEST_F(PrintHtmlTest, MessagesAndFailures) {
        "<APPLET CODE=\"pageflip.class\" WIDTH=120 HEIGHT=80>", ""},
       {"first image cannot be decoded", {"broken.glx"}, 1, "", decoderMessage + "\n"},
       {"bad colour line", {"bad_colour.glx"}, 1, "", "'pink' is not a valid integer value\n"},
+      {"an effect line of 50 MB", {"huge.glx"}, 1, "",
+       "'" + std::string(80, '7') + "...' (52,428,800 characters) is not a valid integer value\n"},
       {"no such project", {"absent.glx"}, 1, "", "File not found\n"},
       {"a folder", {"."}, 1, "", "File access denied\n"},
       {"no project named", {}, 1, "", "File not found\n"},

@@ -2,6 +2,12 @@
 // the program in a temporary folder with data files of the test's own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QProcess>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -10,6 +16,7 @@
 
 #include "tests/app/command_test_support.h"
 #include "tests/publish/image_fixtures.h"
+#include "platform/file_ops.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
@@ -181,7 +188,7 @@ TEST_F(PublishTest, EveryFailureSaysWhyAndLeavesNothingBehind) {
   work.write("missing.glx", project(3, {{"sun.gif", "sun.gif"}, {work / "gone/moon.gif", "moon.gif"}}));
   work.write("broken.glx", project(1, {{"broken.gif", "broken.gif"}}));
   work.write("png.glx", project(1, {{work / "pictures/sun.png", "sun.png"}}));
-  work.write("pictures/sun.png", "\x89PNG");
+  work.write("pictures/sun.png", sun);  // a GIF by its content
   work.write("noimages.glx", project(1, {}));
   work.write("onefade.glx", project(0, {{"sun.gif", "sun.gif"}}));
   work.write("escape.glx", project(1, {{"sun.gif", "../sun.gif"}}));
@@ -240,6 +247,121 @@ TEST_F(PublishTest, AMissingDataFileIsAFailure) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "Cannot read the class file \"" + classFile + "\": File not found\n");
   EXPECT_FALSE(fs::exists(work / "site"));
+}
+
+// A project names any local file as a picture; only GIF and JPEG pictures
+// by their content are published, and a refusal writes nothing at all.
+TEST_F(PublishTest, RefusesAnImageThatIsNoPictureAndWritesNothing) {
+  work.write("etc/passwd", "root:x:0:0:root:/root:/bin/bash\n");
+  work.write("pictures/photo.jpg", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+  work.write("pictures/cut.gif", moon.substr(0, 10));
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> images;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"a text file named .gif", {{"sun.gif", "sun.gif"}, {work / "etc/passwd", "pw.gif"}},
+       "pw.gif is not a GIF or JPEG picture.\n"},
+      {"a PNG named .jpg", {{"sun.gif", "sun.gif"}, {work / "pictures/photo.jpg", "photo.jpg"}},
+       "photo.jpg is not a GIF or JPEG picture.\n"},
+      {"a GIF cut in its header", {{"sun.gif", "sun.gif"}, {work / "pictures/cut.gif", "cut.gif"}},
+       "cut.gif is not a GIF or JPEG picture.\n"},
+      {"a text file as the first image", {{work / "etc/passwd", "pw.gif"}, {"sun.gif", "sun.gif"}},
+       "pw.gif is not a GIF or JPEG picture.\n"},
+  };
+  for (const Case& c : cases) {
+    work.write("hostile.glx", project(3, c.images));
+    const auto workBefore = snapshot(work.path());
+    for (const bool force : {false, true}) {
+      const ProcessResult r = publish("hostile.glx", "site", force);
+      EXPECT_EQ(r.exitCode, 1) << c.name;
+      EXPECT_EQ(r.err, c.err) << c.name;
+      EXPECT_EQ(r.out, "") << c.name;
+      EXPECT_EQ(snapshot(work.path()), workBefore) << c.name;
+    }
+  }
+}
+
+// Whether the kernel lists the process as waiting for a file lock.
+bool waitsForALock(qint64 pid) {
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line))
+    if (line.find("-> FLOCK") != std::string::npos && line.find(" " + std::to_string(pid) + " ") != std::string::npos)
+      return true;
+  return false;
+}
+
+// A run into a folder that another run holds waits for it, writing nothing
+// meanwhile, then publishes; the lock file goes with the lock.
+TEST_F(PublishTest, WaitsForTheRunThatHoldsTheFolder) {
+  const std::string lockPath = work / "site.lock";
+  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  QProcess process;
+  process.setProcessEnvironment(test::commandEnvironment(home));
+  process.setWorkingDirectory(QString::fromStdString(work.path()));
+  process.start(QString::fromStdString(program->path() + "glimmerax"), {"--publish", "sun.glx", "site"});
+  ASSERT_TRUE(process.waitForStarted());
+  bool waiting = false;
+  for (int i = 0; i < 600 && !waiting && process.state() == QProcess::Running; ++i) {
+    waiting = waitsForALock(process.processId());
+    if (!waiting) process.waitForFinished(50);
+  }
+  EXPECT_TRUE(waiting) << "the run did not wait for the lock";
+  EXPECT_FALSE(fs::exists(work / "site")) << "written while another run held the folder";
+  ::unlink(lockPath.c_str());  // as the holding run does when it ends
+  ::close(fd);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  EXPECT_EQ(readFileBytes(work / "site/sun.gif"), sun);
+  EXPECT_FALSE(fs::exists(lockPath));
+}
+
+// Concurrent runs of two projects into one folder: whichever comes last,
+// the folder holds what that project alone publishes, page and pictures.
+TEST_F(PublishTest, ConcurrentRunsLeaveOneProjectsFolder) {
+  // Pictures of one name and other sizes, found by their paths: the runs
+  // start in a folder where no picture of that name lies.
+  const std::string elsewhere = work.mkdir("elsewhere");
+  work.write("a/sun.gif", sun);
+  work.write("a/moon.gif", moon);
+  work.write("b/sun.gif", test::encodeGif(100, 50));
+  work.write("b/moon.gif", test::encodeGif(30, 20));
+  const std::string projects[] = {
+      work.write("a.glx", project(3, {{work / "a/sun.gif", "sun.gif"}, {work / "a/moon.gif", "moon.gif"}})),
+      work.write("b.glx", project(3, {{work / "b/sun.gif", "sun.gif"}, {work / "b/moon.gif", "moon.gif"}}))};
+  const auto start = [&](const std::string& projectFile, const std::string& folder) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(test::commandEnvironment(home));
+    process->setWorkingDirectory(QString::fromStdString(elsewhere));
+    process->start(QString::fromStdString(program->path() + "glimmerax"),
+                   {"--publish", QString::fromStdString(projectFile), QString::fromStdString(folder), "--force"});
+    return process;
+  };
+  std::map<std::string, std::string> alone[2];
+  for (int p = 0; p < 2; ++p) {
+    auto process = start(projects[p], work / ("alone" + std::to_string(p)));
+    ASSERT_TRUE(process->waitForFinished(60000));
+    ASSERT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
+    alone[p] = snapshot(work / ("alone" + std::to_string(p)));
+  }
+  ASSERT_NE(alone[0].at("index.html"), alone[1].at("index.html"));
+  ASSERT_NE(alone[0].at("sun.gif"), alone[1].at("sun.gif"));
+  for (int round = 0; round < 6; ++round) {
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 4; ++i) runs.push_back(start(projects[i % 2], work / "shared"));
+    for (auto& process : runs) {
+      ASSERT_TRUE(process->waitForFinished(60000)) << "round " << round;
+      EXPECT_EQ(process->exitCode(), 0) << "round " << round << ": " << process->readAllStandardError().toStdString();
+    }
+    const auto shared = snapshot(work / "shared");
+    // Compared whole: a mismatch would print kilobytes of picture.
+    EXPECT_TRUE(shared == alone[0] || shared == alone[1]) << "round " << round << ": a mixed folder";
+    EXPECT_FALSE(fs::exists(work / "shared.lock")) << "round " << round;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include "document/applet_editor.h"
 #include "platform/errors.h"
 #include "platform/file_ops.h"
+#include "publish/picture_check.h"
+#include "tests/support/picture_bytes.h"
 #include "tests/support/program_folder_fixture.h"
 #include "tests/support/raised_text.h"
 
@@ -59,7 +61,7 @@ class AppletEditorImagesTest : public ::testing::Test {
   void SetUp() override { editor.setDefaults(); }
 
   // A picture outside the program's folders, as the user would pick one.
-  std::string picture(const std::string& name) { return pictures.write(name, "picture " + name); }
+  std::string picture(const std::string& name) { return pictures.write(name, test::pictureBytes("picture " + name)); }
 
   void add(const std::vector<std::string>& paths) {
     for (const auto& path : paths) {
@@ -91,8 +93,8 @@ TEST_F(AppletEditorImagesTest, AddCopiesTheImageAndShowsIt) {
   EXPECT_EQ(doc.imageNames, std::vector<std::string>{"sun.gif"});
   EXPECT_EQ(doc.imagePaths, std::vector<std::string>{sun});
   EXPECT_TRUE(doc.modified);
-  EXPECT_EQ(fx.dir.read("Required Files/sun.gif"), "picture sun.gif");
-  EXPECT_EQ(readFileBytes(fx.temp() + "sun.gif"), "picture sun.gif");
+  EXPECT_EQ(fx.dir.read("Required Files/sun.gif"), test::pictureBytes("picture sun.gif"));
+  EXPECT_EQ(readFileBytes(fx.temp() + "sun.gif"), test::pictureBytes("picture sun.gif"));
   EXPECT_EQ(view.calls, (std::vector<std::string>{"clear", "add sun.gif", "rebuild"}));
   EXPECT_EQ(view.rows, std::vector<std::string>{"sun.gif"});
   EXPECT_TRUE(dialogs.messages.empty());
@@ -115,13 +117,13 @@ TEST_F(AppletEditorImagesTest, CancelledDialogAddsNothing) {
 TEST_F(AppletEditorImagesTest, ImagesAreAddedInOrderAndAFileIsNeverOverwritten) {
   const std::string first = picture("a.gif");
   const std::string second = picture("b.jpg");
-  const std::string sameName = pictures.write("other/a.gif", "another a.gif");
+  const std::string sameName = pictures.write("other/a.gif", test::pictureBytes("another a.gif"));
   add({first, second, sameName});
   EXPECT_EQ(doc.imageNames, (std::vector<std::string>{"a.gif", "b.jpg", "a.gif"}));
   EXPECT_EQ(doc.imagePaths, (std::vector<std::string>{first, second, sameName}));
   EXPECT_EQ(view.rows, doc.imageNames);
-  EXPECT_EQ(fx.dir.read("Required Files/a.gif"), "picture a.gif");
-  EXPECT_EQ(fx.dir.read("Required Files/b.jpg"), "picture b.jpg");
+  EXPECT_EQ(fx.dir.read("Required Files/a.gif"), test::pictureBytes("picture a.gif"));
+  EXPECT_EQ(fx.dir.read("Required Files/b.jpg"), test::pictureBytes("picture b.jpg"));
 }
 
 // A path that names no file (moved away since it was chosen) is listed,
@@ -134,6 +136,35 @@ TEST_F(AppletEditorImagesTest, MissingPictureIsListedWithoutACopy) {
   EXPECT_TRUE(doc.modified);
   EXPECT_FALSE(fileExists(fx.required() + "gone.gif"));
   EXPECT_FALSE(fileExists(fx.temp() + "gone.gif"));
+}
+
+// Add Image takes only what is a GIF or JPEG picture by its content: the
+// refusal names the file, and the document and both folders stay as they
+// were.
+TEST_F(AppletEditorImagesTest, AFileThatIsNoPictureIsRefused) {
+  add({picture("sun.gif")});
+  struct Case {
+    const char* name;
+    std::string file;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"a text file named .gif", "pw.gif", "root:x:0:0:root:/root:/bin/bash\n"},
+      {"a PNG named .jpg", "photo.jpg", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)},
+      {"a GIF cut in its header", "cut.gif", std::string("GIF89a\x01\x00", 8)},
+  };
+  for (const Case& c : cases) {
+    dialogs.openAnswers.push_back(pictures.write(c.file, c.bytes));
+    doc.modified = false;
+    EXPECT_EQ(test::raisedText<ENotAPicture>([&] { editor.bAddImageClick(); }), c.file + " is not a GIF or JPEG picture.")
+        << c.name;
+    EXPECT_EQ(doc.imageNames, std::vector<std::string>{"sun.gif"}) << c.name;
+    EXPECT_EQ(doc.imagePaths.size(), 1u) << c.name;
+    EXPECT_EQ(view.rows, std::vector<std::string>{"sun.gif"}) << c.name;
+    EXPECT_FALSE(doc.modified) << c.name;
+    EXPECT_FALSE(pathExists(fx.required() + c.file)) << c.name;
+    EXPECT_FALSE(pathExists(fx.temp() + c.file)) << c.name;
+  }
 }
 
 TEST_F(AppletEditorImagesTest, SingleImageEffectRefusesASecondImageBeforeAsking) {

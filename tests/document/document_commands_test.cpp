@@ -6,6 +6,7 @@
 #include "platform/file_ops.h"
 #include "tests/document/file_size_limit.h"
 #include "tests/document/project_test_support.h"
+#include "tests/support/picture_bytes.h"
 #include "tests/support/program_folder_fixture.h"
 #include "tests/support/raised_text.h"
 #include "update/usage_log.h"
@@ -33,7 +34,7 @@ class DocumentCommandsTest : public ::testing::Test {
   DocumentCommandsTest() {
     editor.setDefaults();
     commands.setBeforeClose([this] { usageLog.updateLogFile(); });
-    image = fx.dir.write("pics/work.gif", "work");
+    image = fx.dir.write("pics/work.gif", test::pictureBytes("work"));
     files.copyImage(image);
     doc.imagePaths = {image};
     doc.imageNames = {"work.gif"};

@@ -178,20 +178,20 @@ std::vector<ValueCase> valueCases() {
        [](HtmlBuilderTest& t) { t.document.targetFrame = "_blank"; },
        {{5, "<PARAM NAME=\"LINK\" VALUE=\" |_blank| |\">"}},
        {}},
-      {"hand-edited link keeps its bars and quotes",
+      {"hand-edited link keeps its bars, its quote as an entity",
        [](HtmlBuilderTest& t) {
          t.document.link = "a|b\"c";
          t.document.targetFrame = "x-y";
        },
-       {{5, "<PARAM NAME=\"LINK\" VALUE=\"a|b\"c|x-y| |\">"}},
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\"a|b&quot;c|x-y| |\">"}},
        {}},
       {"empty message",
        [](HtmlBuilderTest& t) { t.document.loadingMessage.clear(); },
        {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF| |\">"}},
        {}},
-      {"message passes unchanged",
+      {"message passes unchanged but for its quotes",
        [](HtmlBuilderTest& t) { t.document.loadingMessage = " Wait - \"please\" "; },
-       {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF| Wait - \"please\" \">"}},
+       {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF| Wait - &quot;please&quot; \">"}},
        {}},
       {"colours",
        [](HtmlBuilderTest& t) {
@@ -235,7 +235,57 @@ std::vector<ValueCase> valueCases() {
        [](HtmlBuilderTest& t) { t.addImage("photo.jpeg", t.picture("photo.jpeg", encodeJpeg(20, 20))); },
        {{1, "<APPLET CODE=\"fade.class\" WIDTH=150 HEIGHT=150>"}},
        {"ERROR: I can not find the image \"photo.jpeg\" The applet may not work properly."}},
+      // The values keep every quote inside them: '"', '<' and '>' become
+      // entities wherever they come from, every other byte stays.
+      {"a link that would end the attribute",
+       [](HtmlBuilderTest& t) { t.document.link = "http://a\"><script>alert(1)</script>"; },
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\"http://a&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;| | |\">"}}, {}},
+      {"a frame and a link from a hand-edited file",
+       [](HtmlBuilderTest& t) {
+         t.document.link = "a.html?q=\"x\"&y='z'";
+         t.document.targetFrame = "<top>";
+       },
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\"a.html?q=&quot;x&quot;&y='z'|&lt;top&gt;| |\">"}}, {}},
+      {"a loading message with quotes",
+       [](HtmlBuilderTest& t) { t.document.loadingMessage = "Say \"hi\" <b>now</b> & wait"; },
+       {{6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|Say &quot;hi&quot; &lt;b&gt;now&lt;/b&gt; & wait\">"}}, {}},
+      {"image names with quotes",
+       [gif](HtmlBuilderTest& t) {
+         gif(t, "a\".gif", 10, 20);
+         gif(t, "<b>.gif", 30, 40);
+       },
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=10 HEIGHT=20>"},
+        {4, "<PARAM NAME=\"IMAGES\" VALUE=\"a&quot;.gif|&lt;b&gt;.gif|\">"}}, {}},
+      {"bytes other than those three stay as they are",
+       [](HtmlBuilderTest& t) {
+         t.document.link = "caf\xE9 &amp; ' \x01\t";
+         t.document.loadingMessage = "&quot;";
+       },
+       {{5, "<PARAM NAME=\"LINK\" VALUE=\"caf\xE9 &amp; ' \x01\t| | |\">"},
+        {6, "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|&quot;\">"}}, {}},
+      // A message quotes a long value by its first 80 characters.
+      {"a first image of a very long name that is not found",
+       [](HtmlBuilderTest& t) { t.addImage(std::string(100, 'n') + ".gif", ""); },
+       {{1, "<APPLET CODE=\"fade.class\" WIDTH=150 HEIGHT=150>"}},
+       {"ERROR: I can not find the image \"" + std::string(80, 'n') +
+        "...\" (104 characters) The applet may not work properly."}},
   };
+}
+
+TEST(HtmlAttributeText, QuotesAndAngleBracketsBecomeEntities) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {"plain | text", "plain | text"},
+      {"\"", "&quot;"},
+      {"<", "&lt;"},
+      {">", "&gt;"},
+      {"\"\"", "&quot;&quot;"},
+      {"a\"><script>", "a&quot;&gt;&lt;script&gt;"},
+      {"&amp; & &#34;", "&amp; & &#34;"},
+      {"'single'", "'single'"},
+      {std::string("\0\xFF\r\n", 4), std::string("\0\xFF\r\n", 4)},
+  };
+  for (const auto& [value, written] : cases) EXPECT_EQ(HtmlBuilder::attributeText(value), written) << value;
 }
 
 TEST_F(HtmlValueRules, Table) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -12,6 +13,7 @@
 #include "platform/file_ops.h"
 #include "tests/document/file_size_limit.h"
 #include "tests/document/project_test_support.h"
+#include "tests/support/picture_bytes.h"
 #include "tests/support/program_folder_fixture.h"
 #include "tests/support/raised_text.h"
 
@@ -94,8 +96,8 @@ TEST_F(ProjectFileTest, DefaultsWithOneImageWriteSixteenLines) {
 }
 
 TEST_F(ProjectFileTest, EveryFieldRoundTrips) {
-  const std::string sun = fx.dir.write("pics/sun.gif", "GIF89a sun");
-  const std::string moon = fx.dir.write("pics/moon.jpg", "jpeg moon");
+  const std::string sun = fx.dir.write("pics/sun.gif", test::pictureBytes("GIF89a sun"));
+  const std::string moon = fx.dir.write("pics/moon.jpg", test::pictureBytes("jpeg moon"));
   editor.cEffectsChange(12);
   doc.frameCount = 77;
   doc.effectSpeed = 9;
@@ -135,7 +137,7 @@ TEST_F(ProjectFileTest, EveryFieldRoundTrips) {
   EXPECT_EQ(doc.imageNames, saved.imageNames);
   // The images were copied into both folders.
   for (const auto& folder : {fx.required(), fx.temp()}) {
-    EXPECT_EQ(fx.dir.read(folder.substr(fx.dir.path().size()) + "sun.gif"), "GIF89a sun") << folder;
+    EXPECT_EQ(fx.dir.read(folder.substr(fx.dir.path().size()) + "sun.gif"), test::pictureBytes("GIF89a sun")) << folder;
     EXPECT_TRUE(fileExists(folder + "moon.jpg")) << folder;
   }
   project.saveFileOne(fx.dir / "again.glx");
@@ -297,6 +299,14 @@ TEST_F(ProjectFileTest, ReadingFailures) {
       {"ends after line 9", with({}, 9), "'' is not a valid integer value", "seen.html", 0x0000FF, 0xFFFFFF},
       {"ends after line 11", with({}, 11), "'' is not a valid integer value", "seen.html", 0x0000FF, 0xFFFFFF},
       {"empty file", {}, "'' is not a valid integer value", "", 0, 0xFFFFFF},
+      // A long value is quoted by its first 80 characters and its length.
+      {"line 4 of 50 MB", with({{4, std::string(50 << 20, '7')}}),
+       "'" + std::string(80, '7') + "...' (52,428,800 characters) is not a valid integer value", "", 0, 0xFFFFFF},
+      {"line 12 of 81 characters", with({{12, std::string(81, 'c')}}),
+       "'" + std::string(80, 'c') + "...' (81 characters) is not a valid integer value", "seen.html", 0x0000FF,
+       0xFFFFFF},
+      {"line 9 of 80 characters", with({{9, std::string(80, 'c')}}),
+       "'" + std::string(80, 'c') + "' is not a valid integer value", "seen.html", 0, 0xFFFFFF},
   };
   for (const auto& c : cases) {
     editor.setDefaults();
@@ -416,13 +426,13 @@ TEST_F(ProjectFileTest, MissingImageLinesAddEmptyEntriesUpToALimit) {
 }
 
 TEST_F(ProjectFileTest, OpenReplacesTheImagesInBothFolders) {
-  const std::string oldImage = fx.dir.write("pics/old.gif", "old");
-  const std::string newImage = fx.dir.write("pics/new.gif", "new");
+  const std::string oldImage = fx.dir.write("pics/old.gif", test::pictureBytes("old"));
+  const std::string newImage = fx.dir.write("pics/new.gif", test::pictureBytes("new"));
   files.copyImage(oldImage);
   doc.imagePaths = {oldImage};
   doc.imageNames = {"old.gif"};
   std::vector<std::string> lines = defaultLines();
-  const std::string other = fx.dir.write("pics/other.gif", "other");
+  const std::string other = fx.dir.write("pics/other.gif", test::pictureBytes("other"));
   lines[9] = "3";
   lines.insert(lines.end(), {newImage, "new.gif", fx.dir / "pics/absent.gif", "absent.gif",
                              other + std::string("\0.gif", 5), "x.gif"});
@@ -436,8 +446,44 @@ TEST_F(ProjectFileTest, OpenReplacesTheImagesInBothFolders) {
   EXPECT_EQ(doc.imageNames, (std::vector<std::string>{"new.gif", "absent.gif", "x.gif"})) << "a missing image is listed";
 }
 
+// A project from someone else may name any local file as a picture: what
+// is not a GIF or JPEG by its content stays in the document, is copied into
+// neither folder, and one message at the end of the open names it.
+TEST_F(ProjectFileTest, OpenCopiesOnlyPicturesAndNamesTheRefusedOnes) {
+  std::vector<std::string> lines = defaultLines();
+  const std::string sun = fx.dir.write("pics/sun.gif", test::pictureBytes("sun"));
+  const std::string passwd = fx.dir.write("etc/passwd", "root:x:0:0:root:/root:/bin/bash\n");
+  const std::string png = fx.dir.write("pics/photo.jpg", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+  const std::string cut = fx.dir.write("pics/cut.gif", std::string("GIF89a\x01\x00", 8));
+  lines[9] = "4";
+  lines.insert(lines.end(), {sun, "sun.gif", passwd, "pw.gif", png, "photo.jpg", cut, "cut.gif"});
+  const std::string path = fx.dir.write("p.glx", crlf(lines));
+  project.openFileOne(path);
+  EXPECT_EQ(doc.imageNames, (std::vector<std::string>{"sun.gif", "pw.gif", "photo.jpg", "cut.gif"}));
+  EXPECT_EQ(doc.documentPath, path);
+  EXPECT_EQ(recent.added, std::vector<std::string>{path});
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{"pw.gif is not a GIF or JPEG picture.\n"
+                                                       "photo.jpg is not a GIF or JPEG picture.\n"
+                                                       "cut.gif is not a GIF or JPEG picture."});
+  for (const auto& folder : {fx.required(), fx.temp()}) {
+    EXPECT_TRUE(fileExists(folder + "sun.gif")) << folder;
+    for (const char* refused : {"passwd", "pw.gif", "photo.jpg", "cut.gif"})
+      EXPECT_FALSE(pathExists(folder + refused)) << folder << refused;
+  }
+
+  // Thousands of them still make one short message.
+  lines = defaultLines();
+  lines[9] = "25";
+  for (int i = 0; i < 25; ++i) lines.insert(lines.end(), {passwd, "pw" + std::to_string(i) + ".gif"});
+  dialogs.messages.clear();
+  project.openFileOne(fx.dir.write("many.glx", crlf(lines)));
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(std::count(dialogs.messages[0].begin(), dialogs.messages[0].end(), '\n'), 10);
+  EXPECT_TRUE(dialogs.messages[0].ends_with("pw9.gif is not a GIF or JPEG picture.\n(15 more)")) << dialogs.messages[0];
+}
+
 TEST_F(ProjectFileTest, FileThatCannotBeOpenedLeavesTheDocument) {
-  const std::string image = fx.dir.write("pics/keep.gif", "keep");
+  const std::string image = fx.dir.write("pics/keep.gif", test::pictureBytes("keep"));
   files.copyImage(image);
   doc.imagePaths = {image};
   doc.imageNames = {"keep.gif"};
@@ -502,7 +548,8 @@ TEST_F(ProjectFileTest, HostileFiles) {
     const std::string error = raisedText<EConvertError>([&] { project.openFileOne(c.path); });
     if (c.error == "*") {
       EXPECT_EQ(error.front(), '\'') << c.name;
-      EXPECT_NE(error.find("' is not a valid integer value"), std::string::npos) << c.name;
+      EXPECT_NE(error.find(" is not a valid integer value"), std::string::npos) << c.name;
+      EXPECT_LE(error.size(), 140u) << c.name << ": a long line is quoted short";
     } else {
       EXPECT_EQ(error, c.error.empty() ? test::kNothingRaised : c.error) << c.name;
     }
@@ -579,7 +626,7 @@ TEST_F(ProjectFileTest, ReadingForHtmlTouchesNoFolder) {
   lines[3] = "6";
   lines[4] = "12";
   lines[9] = "1";
-  lines.push_back(fx.dir.write("pics/a.gif", "a"));
+  lines.push_back(fx.dir.write("pics/a.gif", test::pictureBytes("a")));
   lines.push_back("a.gif");
   const std::string path = fx.dir.write("p.glx", crlf(lines));
   const AppletDocument d = readProjectDocument(path);

@@ -181,6 +181,42 @@ TEST(Errors, StrToIntAcceptsWhatTheRunTimeAccepts) {
   }
 }
 
+// No message quotes more than 80 characters of a value: a longer one is
+// cut there (never inside a UTF-8 character) and its length is given.
+TEST(Errors, MessagesQuoteAtMostEightyCharactersOfAValue) {
+  const std::string eighty(80, '7');
+  const std::string euro = "\xE2\x82\xAC";  // three bytes
+  struct Case {
+    const char* name;
+    std::string value;
+    std::string quoted;
+  } cases[] = {
+      {"empty", "", "''"},
+      {"short", "two", "'two'"},
+      {"exactly 80", eighty, "'" + eighty + "'"},
+      {"81", eighty + "7", "'" + eighty + "...' (81 characters)"},
+      {"50 MB", std::string(50 << 20, '7'), "'" + eighty + "...' (52,428,800 characters)"},
+      {"a character across the cut", std::string(79, 'a') + euro + "b", "'" + std::string(79, 'a') + "...' (83 characters)"},
+      {"a character ending at the cut", std::string(77, 'a') + euro + "b", "'" + std::string(77, 'a') + euro + "...' (81 characters)"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(quotedValue(c.value), c.quoted) << c.name;
+    try {
+      strToInt(c.value);
+      ADD_FAILURE() << c.name;
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(std::string(e.what()), c.quoted + " is not a valid integer value") << c.name;
+    }
+  }
+  EXPECT_EQ(quotedValue(eighty + "x", '"'), "\"" + eighty + "...\" (81 characters)");
+  EXPECT_EQ(shownValue("pw.gif"), "pw.gif");
+  EXPECT_EQ(shownValue(eighty + "x"), eighty + "... (81 characters)");
+  const std::pair<size_t, const char*> numbers[] = {{0, "0"},         {999, "999"},           {1000, "1,000"},
+                                                    {81, "81"},       {123456, "123,456"},    {1234567, "1,234,567"},
+                                                    {52428800, "52,428,800"}};
+  for (const auto& [number, text] : numbers) EXPECT_EQ(withThousandsSeparators(number), text);
+}
+
 TEST(DesktopShell, ExecuteFileStartsProgramsAndOpensEverythingElse) {
   TempDir dir;
   const std::string script = dir.write("browser", "#!/bin/sh\nexit 0\n");

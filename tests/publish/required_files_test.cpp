@@ -8,6 +8,7 @@
 
 #include "platform/errors.h"
 #include "platform/file_ops.h"
+#include "tests/support/picture_bytes.h"
 #include "tests/support/program_folder_fixture.h"
 
 namespace glx {
@@ -38,12 +39,12 @@ TEST_F(RequiredFilesTest, ClassFilesCopiedOnceAndDeletedTogether) {
 }
 
 TEST_F(RequiredFilesTest, ImagesWithTheSameNameShareOneCopy) {
-  const std::string a = images.write("one/sun.gif", "first");
-  const std::string b = images.write("two/sun.gif", "second");
+  const std::string a = images.write("one/sun.gif", test::pictureBytes("first"));
+  const std::string b = images.write("two/sun.gif", test::pictureBytes("second"));
   files.copyImage(a);
   files.copyImage(b);
-  EXPECT_EQ(fx.dir.read("Required Files/sun.gif"), "first");
-  EXPECT_EQ(fx.dir.read("Applet Temp/sun.gif"), "first");
+  EXPECT_EQ(fx.dir.read("Required Files/sun.gif"), test::pictureBytes("first"));
+  EXPECT_EQ(fx.dir.read("Applet Temp/sun.gif"), test::pictureBytes("first"));
   // Deleting either entry removes the shared copy from both folders.
   files.deleteImage(b);
   EXPECT_FALSE(fileExists(fx.required() + "sun.gif"));
@@ -52,11 +53,11 @@ TEST_F(RequiredFilesTest, ImagesWithTheSameNameShareOneCopy) {
 }
 
 TEST_F(RequiredFilesTest, EditedImageKeepsItsOldCopy) {
-  const std::string a = images.write("sun.gif", "v1");
+  const std::string a = images.write("sun.gif", test::pictureBytes("v1"));
   files.copyImage(a);
-  images.write("sun.gif", "v2");
+  images.write("sun.gif", test::pictureBytes("v2"));
   files.copyImage(a);
-  EXPECT_EQ(fx.dir.read("Required Files/sun.gif"), "v1");
+  EXPECT_EQ(fx.dir.read("Required Files/sun.gif"), test::pictureBytes("v1"));
 }
 
 TEST_F(RequiredFilesTest, VanishedSourceMakesTheFoldersAndCopiesNothing) {
@@ -67,8 +68,8 @@ TEST_F(RequiredFilesTest, VanishedSourceMakesTheFoldersAndCopiesNothing) {
 }
 
 TEST_F(RequiredFilesTest, DeleteAllImagesLeavesOtherFiles) {
-  const std::string a = images.write("a.gif", "a");
-  const std::string b = images.write("b.jpg", "b");
+  const std::string a = images.write("a.gif", test::pictureBytes("a"));
+  const std::string b = images.write("b.jpg", test::pictureBytes("b"));
   files.copyImage(a);
   files.copyImage(b);
   files.copyClassFile("fade.class", fx.required());
@@ -81,7 +82,7 @@ TEST_F(RequiredFilesTest, DeleteAllImagesLeavesOtherFiles) {
 
 TEST_F(RequiredFilesTest, FolderThatCannotBeMadeIsTheOnlyError) {
   fx.dir.write("Applet Temp", "a file where the folder goes");
-  const std::string a = images.write("a.gif", "a");
+  const std::string a = images.write("a.gif", test::pictureBytes("a"));
   EXPECT_THROW(files.copyImage(a), EInOutError);
   // The step before the failure was done, nothing after it.
   EXPECT_TRUE(folderExists(fx.required()));
@@ -171,7 +172,7 @@ TEST_F(PlayerFileTest, RemovedWithTheClassFiles) {
   files.copyClassFile("fade.class", fx.required());
   ASSERT_TRUE(fileExists(fx.required() + kPlayerFile));
   // The start-up clearing takes the player too; an image stays.
-  const std::string a = images.write("a.gif", "a");
+  const std::string a = images.write("a.gif", test::pictureBytes("a"));
   files.copyImage(a);
   files.deleteAllClassFiles(fx.required());
   EXPECT_FALSE(pathExists(fx.required() + kPlayerFile));

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/file_ops.h"
+#include "tests/support/picture_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
@@ -41,6 +42,26 @@ TEST(SiteFolder, MakesTheFolderAndItsParentsAndWritesEveryFile) {
   EXPECT_EQ(listing(dir / "site"), (std::set<std::string>{"a", "a/b", "a/b/sun.gif", "a/b/fade.class", "a/b/index.html"}));
   // The folder as given, with its "/", names the files.
   EXPECT_EQ(writeSiteFolder(dir / "other/", {{"x.gif", "x"}}, false), std::vector<std::string>{dir / "other/x.gif"});
+}
+
+// Files marked as pictures are checked by their content before anything is
+// written; the lock file beside the folder goes with the run.
+TEST(SiteFolder, APictureThatIsNoneStopsTheRunBeforeAnythingIsWritten) {
+  TempDir dir;
+  const std::string folder = dir / "site/www";
+  std::vector<SiteFile> files = kSite;
+  files.push_back({"pw.gif", "root:x:0:0:root:/root:/bin/bash\n", true});
+  try {
+    writeSiteFolder(folder, files, true);
+    FAIL() << "written";
+  } catch (const EPublishError& e) {
+    EXPECT_STREQ(e.what(), "pw.gif is not a GIF or JPEG picture.");
+  }
+  EXPECT_EQ(listing(dir.path()), std::set<std::string>{});
+  files.back().bytes = test::pictureBytes("");
+  writeSiteFolder(folder, files, true);
+  EXPECT_EQ(listing(dir.path()), (std::set<std::string>{"site", "site/www", "site/www/sun.gif", "site/www/fade.class",
+                                                        "site/www/index.html", "site/www/pw.gif"}));
 }
 
 TEST(SiteFolder, EqualFilesAreNoConflictAndAreNotWrittenAgain) {

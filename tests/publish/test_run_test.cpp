@@ -106,6 +106,40 @@ TEST(BrowserTestRun, RefusesWithoutImagesOrWithOneImageWhereTwoAreNeeded) {
   }
 }
 
+// The browser reads the copies in the test folder: one that is no picture
+// (a text file named .gif, a PNG named .jpg, a GIF cut in its header)
+// refuses the run before anything is counted or written.
+TEST(BrowserTestRun, RefusesAnImageInTheTestFolderThatIsNoPicture) {
+  const std::string gif = test::encodeGif(8, 8);
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"a text file", "root:x:0:0:root:/root:/bin/bash\n"},
+      {"a PNG", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)},
+      {"a truncated GIF header", gif.substr(0, 10)},
+  };
+  for (const Case& c : cases) {
+    Bench b;
+    b.dir.write("Applet Temp/a.gif", gif);
+    b.dir.write("Applet Temp/pw.gif", c.bytes);
+    b.run.bTestClick(b.request({"a.gif", "pw.gif"}, kHueRotator));
+    EXPECT_EQ(b.dialogs.messages, std::vector<std::string>{"pw.gif is not a GIF or JPEG picture."}) << c.name;
+    EXPECT_EQ(b.counters.testRunCount, 0) << c.name;
+    EXPECT_EQ(b.htmlBuilds, 0) << c.name;
+    EXPECT_FALSE(pathExists(b.page())) << c.name;
+    EXPECT_TRUE(b.shell.opened.empty() && b.shell.executed.empty()) << c.name;
+  }
+  // Real pictures, under any of their names, run.
+  Bench b;
+  b.dir.write("Applet Temp/a.gif", gif);
+  b.dir.write("Applet Temp/b.jpg", test::encodeJpeg(8, 8));
+  b.run.bTestClick(b.request({"a.gif", "b.jpg", "not copied.gif"}, kHueRotator));
+  EXPECT_TRUE(b.dialogs.messages.empty());
+  EXPECT_EQ(b.counters.testRunCount, 1);
+}
+
 TEST(BrowserTestRun, RunsWhenTheEffectAllowsItsImages) {
   struct Case {
     const char* name;

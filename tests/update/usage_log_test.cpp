@@ -202,6 +202,8 @@ TEST_F(UsageLogTest, AcceptedVariationsOfTheFile) {
 TEST_F(UsageLogTest, BadFileIsMovedAsideAndTheCloseGoesOn) {
   std::vector<std::string> badLine = values(1, 10, 3, 3, {{1, 10}});
   badLine[9] = "lots";  // line 12
+  std::vector<std::string> hugeLine = values(1, 10, 3, 3, {{1, 10}});
+  hugeLine[9] = std::string(50 << 20, '7');  // line 12, 50 MB
   std::vector<std::string> shortFile = values(1, 10, 3, 3, {{1, 10}});
   shortFile.resize(15);  // ends after line 17
   struct Case {
@@ -213,6 +215,8 @@ TEST_F(UsageLogTest, BadFileIsMovedAsideAndTheCloseGoesOn) {
   // damaged file went.
   const Case cases[] = {
       {"a line that is no integer", logFile(badLine), "'lots' is not a valid integer value (line 12 of"},
+      {"a line of 50 MB", logFile(hugeLine),
+       "'" + std::string(80, '7') + "...' (52,428,800 characters) is not a valid integer value (line 12 of"},
       {"a file that ends early", logFile(shortFile), "'' is not a valid integer value (line 18 of"},
       {"an empty file", "", "'' is not a valid integer value (line 3 of"},
       {"a flag that is no integer", logFile(values(0, 1, 1, 1, {})).replace(kHeaderSize, 1, "yes"),
