@@ -6,8 +6,9 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const Player = require('../../glimmerax-player.js');
 const S = require('./support.js');
+// The shipped script, as the build put it beside the program.
+const Player = require(S.PLAYER);
 
 let folder, home, server, browser;
 

@@ -1,0 +1,20 @@
+// The player's interface: window.GlimmeraxPlayer on a page, module.exports
+// under Node (see main.js), and what the unit tests import.
+import { CLASS_FILES, EFFECTS, effectFor, parseParams, parseColour, isSafeLink } from './core/params.js';
+import { createRenderer } from './core/renderer.js';
+import { scan, scanWhenReady } from './core/page.js';
+
+export const VERSION = 1;
+
+export const api = {
+  version: VERSION,
+  classFiles: CLASS_FILES.slice(),
+  effects: EFFECTS,
+  effectFor,
+  parseParams,
+  parseColour,
+  isSafeLink,
+  createRenderer,
+  scan,
+  scanWhenReady,
+};
