@@ -2,7 +2,7 @@
 // under Node (see main.js), and what the unit tests import.
 import { CLASS_FILES, EFFECTS, effectFor, parseParams, parseColour, isSafeLink } from './core/params.js';
 import { createRenderer } from './core/renderer.js';
-import { scan, scanWhenReady } from './core/page.js';
+import { scan, scanWhenReady, listPlayers } from './core/page.js';
 
 export const VERSION = 1;
 
@@ -17,4 +17,6 @@ export const api = {
   createRenderer,
   scan,
   scanWhenReady,
+  // The players of the page's applets, each with destroy().
+  players: listPlayers,
 };

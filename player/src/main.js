@@ -125,17 +125,27 @@
  */
 import './licence.js';
 import { api, VERSION } from './api.js';
-import { scanWhenReady } from './core/page.js';
+import { scanWhenReady, setScriptUrl } from './core/page.js';
+import { runWorker } from './core/worker.js';
 
-// As a classic script on a page: window.GlimmeraxPlayer, and the page's
-// applets replaced. Loaded a second time on one page: the first copy does
-// the work. Under Node (the bundle loaded with require): module.exports.
+// Started again as the player's worker (no window, no document): draw what
+// the page hands over. As a classic script on a page:
+// window.GlimmeraxPlayer, and the page's applets replaced. Loaded a second
+// time on one page: the first copy does the work. Under Node (the bundle
+// loaded with require): module.exports.
+const inWorker = typeof window === 'undefined' && typeof document === 'undefined' &&
+  typeof self === 'object' && self !== null && typeof self.postMessage === 'function' &&
+  typeof importScripts === 'function';
 const root = typeof window !== 'undefined' ? window : typeof globalThis !== 'undefined' ? globalThis : undefined;
-if (root && root.GlimmeraxPlayer && root.GlimmeraxPlayer.version === VERSION) {
+if (inWorker) {
+  runWorker(self);
+} else if (root && root.GlimmeraxPlayer && root.GlimmeraxPlayer.version === VERSION) {
   root.GlimmeraxPlayer.scanWhenReady();
 } else {
   if (typeof module === 'object' && module && module.exports) module.exports = api;
   if (root && typeof root === 'object' && typeof window !== 'undefined' && root === window) {
+    // The script's address is known only while it runs for the first time.
+    if (typeof document !== 'undefined' && document.currentScript) setScriptUrl(document.currentScript.src);
     root.GlimmeraxPlayer = api;
     scanWhenReady();
   }

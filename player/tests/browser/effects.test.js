@@ -34,7 +34,7 @@ async function open(name, project) {
 }
 
 function pngOf(page) {
-  return page.evaluate(() => document.querySelector('canvas[data-glimmerax-player]').toDataURL('image/png'));
+  return S.pngOf(page);
 }
 
 test('every effect plays from the program\'s page, step by step as its effect function says', async () => {
