@@ -107,12 +107,26 @@
  *       filters, blending; ripples in small tiles, twists in rings).
  *   parseParams(params, code) -> settings, isSafeLink(link, base)
  *   scan(): replaces the page's applets now; idempotent.
- * Each canvas made by scan() carries `glimmerax` (state, renderer, step,
- * advanced (steps played so far), missing (names of images that did not
- * load), onScreen, show(step), pause(), resume()) and a data-glimmerax-state
- * attribute: loading, playing, still, paused; a "glimmerax:ready" event is
- * sent when the images have loaded and the first step is drawn. A canvas
- * draws at the screen's pixel density, up to 1.3 million pixels an applet.
+ *   players(): the page's players (below), each with destroy().
+ * Each applet becomes <span class="glimmerax"> holding the canvas (inside an
+ * <a href> for a safe link), a pause button and, when the alternative HTML
+ * holds links, that HTML visually hidden; otherwise the alternative HTML is
+ * the canvas's content. The canvas is an image (role img) named by that
+ * HTML's text, or by the effect and the images' file names.
+ * Each canvas carries `glimmerax`, its player (state, renderer (the figures:
+ * cycleLength, stepMs, drawn, width, height, settings), step, advanced
+ * (steps played so far), missing (names of images that did not load or did
+ * not arrive within 30 s), worker (true when the player's worker draws),
+ * onScreen, paused, show(step), pause(), resume(), pixels() (a promise of
+ * { width, height, data }), destroy()) and a data-glimmerax-state
+ * attribute: loading, playing, still, paused, stopped; a "glimmerax:ready"
+ * event is sent when the images have loaded and the first step is drawn.
+ * A canvas draws at its displayed size times the screen's pixel density, up
+ * to 1.3 million pixels an applet. Where a worker can start (the script from
+ * the page's own site), the canvas is handed to it and the same script,
+ * started again there, draws; otherwise the page draws. Applets are
+ * prepared only when they come near the viewport. Before the script loads a
+ * page may set window.GlimmeraxPlayerOptions = { imageTimeoutMs, worker }.
  *
  * Source: the modules under src/ (core/: parameters, timing, pixels, the
  * renderer and the page; effects/: one module per effect, holding its cycle,
