@@ -11,7 +11,7 @@
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { execFileSync } = require('node:child_process');
+const { execFile } = require('node:child_process');
 const S = require('../tests/browser/support.js');
 
 const EFFECTS = [['Image Cross Fade', 0, 40, 1], ['Whirlpool', 12, 20, 2], ['Noise', 17, 2, 30]];
@@ -102,13 +102,19 @@ async function mainThread(browser, url) {
   return { busy: (b.task - a.task) / (b.time - a.time), ...long };
 }
 
-function lighthouse(url) {
+// Run apart from this process, whose event loop serves the page meanwhile.
+async function lighthouse(url) {
   const bin = path.join(__dirname, 'node_modules', '.bin', 'lighthouse');
   if (!fs.existsSync(bin)) return { error: 'Lighthouse is not installed: npm ci in player/bench' };
-  const out = execFileSync(bin, [url, '--chrome-flags=--headless=new --no-sandbox', '--output=json',
-    '--form-factor=mobile', '--quiet'], {
-    env: { ...process.env, CHROME_PATH: S.CHROMIUM }, maxBuffer: 256 * 1024 * 1024, timeout: 300000,
-  });
+  let out;
+  try {
+    out = await new Promise((resolve, reject) => execFile(bin, [url, '--chrome-flags=--headless=new --no-sandbox',
+      '--output=json', '--form-factor=mobile', '--quiet'], {
+      env: { ...process.env, CHROME_PATH: S.CHROMIUM }, maxBuffer: 256 * 1024 * 1024, timeout: 600000,
+    }, (err, stdout) => (err ? reject(err) : resolve(stdout))));
+  } catch (err) {
+    return { error: `Lighthouse failed: ${err.message}` };
+  }
   const report = JSON.parse(out.toString('utf8'));
   const scores = {};
   const failing = {};
@@ -141,7 +147,7 @@ async function main() {
       result.effects.push({ name, ...(await mainThread(browser, server.base + page)) });
     }
     await browser.close();
-    if (withLighthouse) result.lighthouse = lighthouse(server.base + 'fx0/index.html');
+    if (withLighthouse) result.lighthouse = await lighthouse(server.base + 'fx0/index.html');
   } finally {
     await browser.close().catch(() => {});
     await server.close();

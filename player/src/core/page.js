@@ -323,7 +323,8 @@ function startApplet(el, code) {
   let paused = false, onScreen = true, prepared = false, destroyed = false;
   let cssWidth = 0, resizeTimer = 0;
   // Where the drawing happens: { kind: 'page' | 'worker', ... }.
-  let backend = null;
+  let backend = null, backendSet = null;
+  const backendReady = new Promise((resolve) => { backendSet = resolve; });
   let asks = 0;
   const waiting = new Map();
 
@@ -356,8 +357,9 @@ function startApplet(el, code) {
       update();
     },
     // The canvas's pixels now: a promise of { width, height, data }.
-    pixels() {
-      if (!backend) return Promise.reject(new Error('not ready'));
+    async pixels() {
+      await backendReady;
+      if (!backend) return null;
       if (backend.kind === 'page') {
         const d = backend.engine.pixels();
         return Promise.resolve({ width: d.width, height: d.height, data: d.data });
@@ -495,6 +497,7 @@ function startApplet(el, code) {
       backend = { kind: 'page', engine: createEngine({ canvas, code, params, settings, width: W, height: H, onStep }) };
       backend.engine.loading();
     }
+    backendSet();
     const timeout = Number(option('imageTimeoutMs', IMAGE_TIMEOUT_MS)) || IMAGE_TIMEOUT_MS;
     const loaded = await Promise.all(settings.imageNames.map((n) => loadImage(n, base, timeout)));
     if (destroyed) return;
@@ -555,6 +558,7 @@ function startApplet(el, code) {
     for (const f of waiting.values()) f(null);
     waiting.clear();
     backend = null;
+    backendSet();
     player.renderer = null;
     setState('stopped');
   }
