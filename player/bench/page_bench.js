@@ -178,7 +178,10 @@ async function main() {
   console.log(`bars: main thread <= ${BARS.busy * 100} %, longest task <= ${BARS.longest} ms`);
 }
 
-main().catch((err) => {
-  console.error(err);
-  process.exit(1);
-});
+if (require.main === module) {
+  main().catch((err) => {
+    console.error(err);
+    process.exit(1);
+  });
+}
+module.exports = { photographs };

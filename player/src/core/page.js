@@ -96,6 +96,38 @@ function loadImage(name, base, timeoutMs) {
   });
 }
 
+// An image for the worker: fetched and decoded into a bitmap entirely off
+// the page's thread where it comes from the page's own site (a bitmap of an
+// <img> may be decoded again on the page's thread); null when it fails or
+// has not arrived in time.
+async function loadBitmap(name, base, timeoutMs) {
+  if (!name) return null;
+  let url;
+  try {
+    url = new URL(name, base);
+  } catch (e) {
+    return null;
+  }
+  if (typeof fetch !== 'function' || typeof AbortController !== 'function' ||
+      typeof location === 'undefined' || url.origin !== location.origin) {
+    const img = await loadImage(name, base, timeoutMs);
+    return img ? createImageBitmap(img).catch(() => null) : null;
+  }
+  const abort = new AbortController();
+  const timer = setTimeout(() => abort.abort(), timeoutMs);
+  try {
+    const res = await fetch(url.href, { signal: abort.signal, credentials: 'same-origin' });
+    if (!res.ok) return null;
+    const blob = await res.blob();
+    clearTimeout(timer);
+    return await createImageBitmap(blob);
+  } catch (e) {
+    return null;
+  } finally {
+    clearTimeout(timer);
+  }
+}
+
 // The page's own thread gives way between slices of work.
 function yieldToPage() {
   return new Promise((resolve) => setTimeout(resolve, 0));
@@ -448,7 +480,7 @@ function startApplet(el, code) {
     const [w, h] = backingSize(W, H, cssWidth);
     if (backend.kind === 'page') {
       const info = backend.engine.resize(w, h);
-      if (info) player.renderer = info;
+      if (info) ready(info);
     } else {
       backend.client.post({ type: 'resize', id: backend.id, width: w, height: h });
     }
@@ -499,20 +531,22 @@ function startApplet(el, code) {
     }
     backendSet();
     const timeout = Number(option('imageTimeoutMs', IMAGE_TIMEOUT_MS)) || IMAGE_TIMEOUT_MS;
-    const loaded = await Promise.all(settings.imageNames.map((n) => loadImage(n, base, timeout)));
-    if (destroyed) return;
-    const missing = settings.imageNames.filter((n, i) => n && !loaded[i]);
-    player.missing = missing;
+    const names = settings.imageNames;
     if (backend.kind === 'worker') {
       // Bitmaps travel to the worker without a copy.
-      const bitmaps = await Promise.all(loaded.map((img) => (img ? createImageBitmap(img).catch(() => null) : null)));
+      const bitmaps = await Promise.all(names.map((n) => loadBitmap(n, base, timeout)));
       if (destroyed) return bitmaps.forEach((b) => b && b.close());
-      backend.client.post({ type: 'images', id: backend.id, images: bitmaps, missing }, bitmaps.filter(Boolean));
+      player.missing = names.filter((n, i) => n && !bitmaps[i]);
+      backend.client.post({ type: 'images', id: backend.id, images: bitmaps, missing: player.missing },
+        bitmaps.filter(Boolean));
     } else {
-      // One image's preparation per slice.
+      const loaded = await Promise.all(names.map((n) => loadImage(n, base, timeout)));
+      if (destroyed) return;
+      player.missing = names.filter((n, i) => n && !loaded[i]);
+      // The images' preparation in a slice of its own.
       await yieldToPage();
       if (destroyed) return;
-      ready(backend.engine.setImages(loaded, missing));
+      ready(backend.engine.setImages(loaded, player.missing));
     }
   }
 
