@@ -3,7 +3,7 @@
 // effect plays at 1000 x 600 in headless Chromium, and Lighthouse (mobile)
 // on the published Image Cross Fade page. Not a test: the figures depend on
 // the machine and its load.
-//   node bench/page_bench.js [--json] [--no-lighthouse]
+//   node bench/page_bench.js [--json] [--no-lighthouse] [--verbose]
 // Lighthouse comes from this folder's own lock file (npm ci in bench/).
 // Bars: main thread <= 5 %, longest task <= 50 ms, Lighthouse performance
 // >= 0.9, accessibility >= 0.95, best practices >= 0.95, SEO >= 0.9.
@@ -125,7 +125,16 @@ async function lighthouse(url) {
         && a.scoreDisplayMode !== 'notApplicable' && a.scoreDisplayMode !== 'manual')
       .map((a) => `${a.id} (${a.displayValue || a.score})`);
   }
-  return { scores, failing, tbt: report.audits['total-blocking-time'].numericValue };
+  // What the page's thread did, its long tasks and why the page cannot be
+  // kept for back and forward (printed with --verbose).
+  const items = (id) => ((report.audits[id] || {}).details || {}).items || [];
+  const details = {
+    work: items('mainthread-work-breakdown').map((i) => `${i.groupLabel || i.group}: ${Math.round(i.duration)} ms`),
+    longTasks: items('long-tasks').map((i) => `${i.url}: ${Math.round(i.duration)} ms at ${Math.round(i.startTime)} ms`),
+    bootup: items('bootup-time').map((i) => `${i.url}: ${Math.round(i.total)} ms`),
+    bfCache: items('bf-cache').map((i) => i.reason),
+  };
+  return { scores, failing, details, tbt: report.audits['total-blocking-time'].numericValue };
 }
 
 async function main() {
@@ -174,6 +183,9 @@ async function main() {
           (l.failing[id].length ? `  failing: ${l.failing[id].join(', ')}` : ''));
       }
     }
+  }
+  if (result.lighthouse && result.lighthouse.details && process.argv.includes('--verbose')) {
+    for (const [k, v] of Object.entries(result.lighthouse.details)) console.log(`  ${k}: ${v.join('; ')}`);
   }
   console.log(`bars: main thread <= ${BARS.busy * 100} %, longest task <= ${BARS.longest} ms`);
 }
