@@ -115,7 +115,7 @@
  * HTML's text, or by the effect and the images' file names.
  * Each canvas carries `glimmerax`, its player (state, renderer (the figures:
  * cycleLength, stepMs, drawn, width, height, settings), step, advanced
- * (steps played so far), missing (names of images that did not load or did
+ * (steps played so far; told by the worker five times a second), missing (names of images that did not load or did
  * not arrive within 30 s), worker (true when the player's worker draws),
  * onScreen, paused, show(step), pause(), resume(), pixels() (a promise of
  * { width, height, data }), destroy()) and a data-glimmerax-state
