@@ -196,4 +196,4 @@ if (require.main === module) {
     process.exit(1);
   });
 }
-module.exports = { photographs };
+module.exports = { photographs, lighthouse };

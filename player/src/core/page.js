@@ -142,6 +142,8 @@ border-radius:4px;background:#000;color:#fff;font:bold 14px/1 sans-serif;cursor:
 .glimmerax:hover .glimmerax-pause,.glimmerax-pause:focus{opacity:1}
 .glimmerax-pause:focus-visible{outline:2px solid #fff;outline-offset:1px;box-shadow:0 0 0 4px #000}
 .glimmerax-pause[hidden]{display:none}
+.glimmerax-loading{position:absolute;left:0;top:0;right:0;bottom:0;display:flex;align-items:center;justify-content:center;
+overflow:hidden;pointer-events:none;font:12px/1.3 sans-serif;text-align:center;white-space:nowrap}
 .glimmerax-alt:not(:focus-within){position:absolute;width:1px;height:1px;margin:-1px;padding:0;overflow:hidden;
 clip:rect(0 0 0 0);white-space:nowrap;border:0}
 .glimmerax-alt:focus-within{line-height:normal}
@@ -347,6 +349,19 @@ function startApplet(el, code) {
   button.hidden = true;
   box.appendChild(button);
   if (altBox) box.appendChild(altBox);
+  // The load message also as text over the canvas until the first step is
+  // drawn: browsers count a canvas drawn by a worker as no content at all,
+  // so the page would have no first contentful paint.
+  let cover = null;
+  if (settings.loadText) {
+    cover = document.createElement('span');
+    cover.className = 'glimmerax-loading';
+    cover.setAttribute('aria-hidden', 'true');
+    cover.style.background = settings.loadBackground.css;
+    cover.style.color = settings.loadColour.css;
+    cover.textContent = settings.loadText;
+    box.appendChild(cover);
+  }
 
   el.parentNode.replaceChild(box, el);
 
@@ -556,6 +571,7 @@ function startApplet(el, code) {
     player.renderer = { ...info, settings };
     if (!announced) {
       announced = true;
+      if (cover) cover.remove();
       player.step = 0;
       update();
       canvas.dispatchEvent(new Event('glimmerax:ready'));

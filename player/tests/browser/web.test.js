@@ -227,6 +227,10 @@ test('over http the worker draws; from disk the page draws', async () => {
     return { worker: c.glimmerax.worker, readable };
   });
   assert.deepEqual(http, { worker: true, readable: false }, 'the canvas was handed to the worker');
+  // A canvas drawn by a worker is no content to the browser: the load
+  // message over it gives the page its first contentful paint.
+  assert.ok(await page.evaluate(() => performance.getEntriesByType('paint').some((e) => e.name === 'first-contentful-paint')),
+    'a first contentful paint');
   const workers = page.workers().map((w) => w.url());
   assert.deepEqual(workers, [server.base + 'where/glimmerax-player.js']);
   const first = await S.imagePixels(page, 'scene.gif', 160, 120, '#000000');
