@@ -3,8 +3,8 @@
 GLX_PACKAGES="cmake ninja-build g++ qt6-base-dev libgif-dev libjpeg-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth curl"
 # The HTML5 player's browser tests, the live preview and the animation export.
 GLX_PACKAGES+=" chromium qt6-webengine-dev libimagequant-dev libwebp-dev pkgconf"
-# The player's tests run under Node.
-GLX_PACKAGES+=" nodejs"
+# The player is bundled from its modules by esbuild; its tests run under Node.
+GLX_PACKAGES+=" nodejs esbuild"
 # Installing and packaging: validators for the desktop files and the package.
 GLX_PACKAGES+=" desktop-file-utils appstream lintian dpkg-dev fakeroot file"
 # The install tests read the manual page and build the project file type.

@@ -8,7 +8,8 @@ const fs = require('node:fs');
 const path = require('node:path');
 const S = require('../tests/browser/support.js');
 
-const PLAYER = path.resolve(__dirname, '../glimmerax-player.js');
+// The shipped script, as the build put it beside the program (GLX_PROGRAM).
+const PLAYER = S.PLAYER;
 const STEPS = 60;
 
 async function main() {

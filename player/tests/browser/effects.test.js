@@ -6,8 +6,9 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const Player = require('../../glimmerax-player.js');
 const S = require('./support.js');
+// The shipped script, as the build put it beside the program.
+const Player = require(S.PLAYER);
 
 let folder, home, server, browser;
 
@@ -33,7 +34,7 @@ async function open(name, project) {
 }
 
 function pngOf(page) {
-  return page.evaluate(() => document.querySelector('canvas[data-glimmerax-player]').toDataURL('image/png'));
+  return S.pngOf(page);
 }
 
 test('every effect plays from the program\'s page, step by step as its effect function says', async () => {

@@ -146,14 +146,27 @@ async function whenPlaying(page, count = 1) {
   }, { timeout: 15000 }, count);
 }
 
-// The canvas's pixels after showing `step` (the animation paused).
+// The canvas's pixels after showing `step` (the animation paused), read
+// where it is drawn (the page or the player's worker).
 async function pixelsAt(page, step, index = 0) {
-  return page.evaluate((k, i) => {
+  return page.evaluate(async (k, i) => {
     const c = document.querySelectorAll('canvas[data-glimmerax-player]')[i];
     if (k !== null) c.glimmerax.show(k);
-    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height);
+    const d = await c.glimmerax.pixels();
     return { width: d.width, height: d.height, data: Array.from(d.data) };
   }, step, index);
+}
+
+// The canvas's pixels now as a PNG data address.
+async function pngOf(page, index = 0) {
+  return page.evaluate(async (i) => {
+    const d = await document.querySelectorAll('canvas[data-glimmerax-player]')[i].glimmerax.pixels();
+    const c = document.createElement('canvas');
+    c.width = d.width;
+    c.height = d.height;
+    c.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(d.data), d.width, d.height), 0, 0);
+    return c.toDataURL('image/png');
+  }, index);
 }
 
 // The image's own pixels at the applet's size over a background colour, as
@@ -205,5 +218,5 @@ function maxDifference(a, b) {
 
 module.exports = {
   PROGRAM, CHROMIUM, FIXTURES, PLAYER, SHOTS, SCRIPT_LINE, tempFolder, writeProject, htmlLines,
-  testRunPage, makePage, serve, launch, whenPlaying, pixelsAt, imagePixels, screenPixels, at, maxDifference,
+  testRunPage, makePage, serve, launch, whenPlaying, pixelsAt, pngOf, imagePixels, screenPixels, at, maxDifference,
 };

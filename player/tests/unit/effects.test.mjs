@@ -1,10 +1,9 @@
 // The twenty effects as pure functions of the images, the parameters and
 // the step number.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const Player = require('../../glimmerax-player.js');
-const { image, flat, pattern, frame, at, maxDifference } = require('./pixels.js');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import { api as Player } from '../../src/api.js';
+import { image, flat, pattern, frame, at, maxDifference } from './pixels.js';
 
 const W = 48, H = 36;
 

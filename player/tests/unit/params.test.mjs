@@ -1,9 +1,8 @@
 // Reading the applet parameters exactly as the program writes them, and
 // falling back to the catalogue's defaults on anything else.
-'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const Player = require('../../glimmerax-player.js');
+import test from 'node:test';
+import assert from 'node:assert/strict';
+import { api as Player } from '../../src/api.js';
 
 test('the catalogue maps every class file and variant to its effect', () => {
   const rows = [

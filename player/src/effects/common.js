@@ -1,0 +1,60 @@
+import { scratchCanvas } from '../core/sources.js';
+import { pauseSteps } from '../core/timing.js';
+
+// What every effect module shares. Each module under effects/ exports:
+//   allImages   true when the effect plays every image in turn (otherwise
+//               only the first image is used)
+//   cycle(e)    the steps in one full cycle (1: a still image);
+//               e = { count, frames, speed, stepMs }
+//   pixels(e)   the reference drawing on pixel words: { draw(out, k) },
+//               e = { W, H, count, srcs (Int32Array per image), bg (word),
+//               bgRGB, frames, speed, stepMs }
+//   canvas(e)   the same effect drawn with the canvas's own operations, for
+//               images whose pixels cannot be read: { draw(ctx, k) },
+//               e = { W, H, count, imgs (canvases of W x H), bg, bgRGB,
+//               bgCss, frames, speed, stepMs }
+// with 0 <= k < cycle(e); `count` is the number of images used.
+
+// The first image, unchanged.
+export function stillPixels(src) {
+  return { draw: (out) => out.set(src) };
+}
+
+// Resets the context's state and covers it with the image (or the
+// background colour).
+export function base(e, ctx, img) {
+  ctx.globalAlpha = 1;
+  ctx.globalCompositeOperation = 'source-over';
+  ctx.filter = 'none';
+  ctx.setTransform(1, 0, 0, 1, 0, 0);
+  if (img) ctx.drawImage(img, 0, 0);
+  else { ctx.fillStyle = e.bgCss; ctx.fillRect(0, 0, e.W, e.H); }
+}
+
+export function stillCanvas(e) {
+  return { draw: (ctx) => base(e, ctx, e.imgs[0]) };
+}
+
+// Scratch canvases of W x H, made when first asked for: temp(n) -> [canvas, ctx].
+export function scratchPool(e) {
+  const scratch = [];
+  return (n) => {
+    while (scratch.length <= n) {
+      const c = scratchCanvas(e.W, e.H);
+      scratch.push([c, c.getContext('2d')]);
+    }
+    return scratch[n];
+  };
+}
+
+// Image Cross Fade and Page Flip: each image for one second (P steps), then
+// D steps to pass to the next, S percent a step; L steps an image.
+export function passSteps(e) {
+  const P = pauseSteps(e.stepMs), D = Math.ceil(100 / e.speed);
+  return { P, D, L: P + D };
+}
+
+// How far the pass has gone at step j of an image's L steps (0 while still).
+export function passed(e, j, P) {
+  return Math.min(1, ((j - P + 1) * e.speed) / 100);
+}

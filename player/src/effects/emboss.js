@@ -1,0 +1,83 @@
+// Emboss: a grey relief whose light circles once in F steps, faded in from
+// and out to the image; then the next image.
+import { TAU } from '../core/timing.js';
+import { luminance } from '../core/pixels.js';
+import { stillPixels, stillCanvas, base, scratchPool } from './common.js';
+
+export const allImages = true;
+
+const isStill = (e) => e.frames === 0;
+// The light's direction at step j of an image's F steps.
+const lightAt = (e, j) => (TAU * j) / e.frames;
+// The relief's share at step j: it fades in from the image and back out to it.
+const reliefAt = (e, j) => Math.min(1, (4 * Math.min(j, e.frames - j)) / e.frames);
+
+export function cycle(e) {
+  return isStill(e) ? 1 : e.count * e.frames;
+}
+
+export function pixels(e) {
+  const { srcs, frames, W, H } = e;
+  if (isStill(e)) return stillPixels(srcs[0]);
+  const gradients = srcs.map(() => null);
+  function gradient(index) {
+    if (gradients[index]) return gradients[index];
+    const src = srcs[index], n = W * H, lum = new Uint8Array(n);
+    for (let i = 0; i < n; i++) lum[i] = luminance(src[i]);
+    const gx = new Int16Array(n), gy = new Int16Array(n);
+    for (let y = 0, i = 0; y < H; y++) {
+      const up = (y > 0 ? y - 1 : y) * W, down = (y < H - 1 ? y + 1 : y) * W;
+      for (let x = 0; x < W; x++, i++) {
+        gx[i] = lum[y * W + (x < W - 1 ? x + 1 : x)] - lum[y * W + (x > 0 ? x - 1 : x)];
+        gy[i] = lum[down + x] - lum[up + x];
+      }
+    }
+    return (gradients[index] = { gx, gy });
+  }
+  return {
+    draw(out, k) {
+      const index = Math.floor(k / frames), j = k % frames, src = srcs[index];
+      if (j === 0) return out.set(src);
+      const { gx, gy } = gradient(index);
+      const angle = lightAt(e, j), c = Math.cos(angle), s = Math.sin(angle);
+      const w = Math.round(256 * reliefAt(e, j)), v = 256 - w;
+      for (let i = 0, n = out.length; i < n; i++) {
+        let grey = (128 + gx[i] * c + gy[i] * s) | 0;
+        if (grey < 0) grey = 0; else if (grey > 255) grey = 255;
+        if (w === 256) {
+          out[i] = 0xff000000 | (grey << 16) | (grey << 8) | grey;
+        } else {
+          const p = src[i], gw = grey * w;
+          out[i] = 0xff000000 | (((((p >>> 16) & 255) * v + gw) >> 8) << 16) |
+            (((((p >>> 8) & 255) * v + gw) >> 8) << 8) | ((((p & 255) * v + gw) >> 8));
+        }
+      }
+    },
+  };
+}
+
+export function canvas(e) {
+  const { imgs, frames } = e;
+  if (isStill(e)) return stillCanvas(e);
+  const temp = scratchPool(e);
+  return {
+    draw(ctx, k) {
+      const img = imgs[Math.floor(k / frames) % imgs.length], j = k % frames;
+      base(e, ctx, img);
+      if (j === 0) return;
+      const angle = lightAt(e, j), dx = Math.cos(angle), dy = Math.sin(angle);
+      const [t, c] = temp(0);
+      base(e, c, null);
+      c.filter = 'grayscale(1)';
+      c.drawImage(img, -dx, -dy);
+      c.globalAlpha = 0.5;
+      c.filter = 'grayscale(1) invert(1)';
+      c.drawImage(img, dx, dy);
+      c.filter = 'none';
+      c.globalAlpha = 1;
+      ctx.globalAlpha = reliefAt(e, j);
+      ctx.drawImage(t, 0, 0);
+      ctx.globalAlpha = 1;
+    },
+  };
+}
