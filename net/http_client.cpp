@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "platform/ascii.h"
 #include "platform/errors.h"
@@ -67,22 +68,28 @@ int16_t statusNumber(const std::string& statusLine) {
   return static_cast<int16_t>(value);
 }
 
-// The value of a "Content-Length: " line: the first run of digits after the
-// colon and the character following it; -1 when there is none or it does
-// not fit.
-int32_t contentLength(const std::string& line) {
-  const std::string text = upper(line);
-  const size_t colon = text.find("ENGTH:");
-  if (colon == std::string::npos) return -1;
-  size_t i = colon + 6 + 1;
-  while (i < text.size() && !std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
-  if (i == text.size()) return -1;
-  int64_t value = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > INT32_MAX) return -1;
+// The value of a "Content-Length:" line: the digits after the colon, blanks
+// and the line end around them dropped. A value with anything but digits,
+// or beyond what a 64-bit size holds, is damaged: none is returned, and the
+// reply cannot be trusted to end where it says.
+std::optional<uint64_t> contentLength(const std::string& line) {
+  const size_t colon = line.find(':');
+  if (colon == std::string::npos) return std::nullopt;
+  size_t begin = colon + 1;
+  size_t end = line.size();
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (begin < end && blank(line[begin])) ++begin;
+  while (end > begin && blank(line[end - 1])) --end;
+  if (begin == end) return std::nullopt;
+  uint64_t value = 0;
+  for (size_t i = begin; i < end; ++i) {
+    const char c = line[i];
+    if (c < '0' || c > '9') return std::nullopt;
+    const auto digit = static_cast<uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
   }
-  return static_cast<int32_t>(value);
+  return value;
 }
 
 // A location that would put a blank, a line break or another control byte
@@ -363,6 +370,8 @@ void THttpClient::ReadResponseHeader() {
   m_locationReceived = false;
   m_headerComplete = false;
   m_lengthAnnounced = false;
+  m_lengthDamaged = false;
+  m_contentLength = 0;
   std::FILE* file = nullptr;
   if (OutputFileMode) {
     file = std::fopen(Header.c_str(), "wb");
@@ -391,9 +400,15 @@ void THttpClient::ReadResponseHeader() {
       m_requestURL = line.size() > 10 ? withoutLineEnd(line.substr(10)).substr(0, 256) : "";
       m_locationReceived = true;
     } else if (name == "CONTENT-LENGTH:") {
-      const int32_t length = contentLength(line);
-      m_lengthAnnounced = length >= 0;
-      setBytesTotal(std::max(length, 0));
+      const std::optional<uint64_t> length = contentLength(line);
+      if (length) {
+        m_lengthAnnounced = true;
+        // No reply reaches 2^63 bytes; a larger length is kept as that.
+        m_contentLength = static_cast<int64_t>(std::min<uint64_t>(*length, INT64_MAX));
+        setBytesTotal(static_cast<int32_t>(std::min<int64_t>(m_contentLength, INT32_MAX)));
+      } else {
+        m_lengthDamaged = true;
+      }
     }
     appendHeaderLine(line, file, total);
     if (line == "\n" || line == "\r\n") m_headerComplete = true;
@@ -416,7 +431,18 @@ void THttpClient::ReadResponse() {
   // announces.
   const int reply = ReplyNumber();
   const bool noBody = m_sentHead || reply == 204 || reply == 304;
-  const int64_t length = noBody ? 0 : m_lengthAnnounced ? BytesTotal() : -1;
+  if (m_lengthDamaged) {
+    // A length that cannot be read leaves no way to tell where the body
+    // ends, nor whether it arrived whole: the reply is damaged, and its
+    // body is not read.
+    if (!InputFileMode) {
+      Body.clear();
+    } else if (std::FILE* f = std::fopen(Body.c_str(), "wb")) {
+      std::fclose(f);  // no stale body of an earlier reply is left in it
+    }
+    return;
+  }
+  const int64_t length = noBody ? 0 : m_lengthAnnounced ? m_contentLength : -1;
   int64_t received = 0;
   if (InputFileMode) {
     setCaptureFileEnd(length);
@@ -436,7 +462,9 @@ void THttpClient::ReadResponse() {
       THttpClient& client;
       ~Reset() { client.setCaptureBound(0); }
     } reset{*this};
-    CaptureString(Body, length >= 0 ? static_cast<int>(length) : -1);
+    // A length beyond what the text can count is read until the peer
+    // closes; it is never complete.
+    CaptureString(Body, length >= 0 && length <= INT_MAX ? static_cast<int>(length) : -1);
     if (captureBoundHit()) {
       m_bodyTooLarge = true;
       Body.clear();

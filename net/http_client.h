@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "net/http_support.h"
@@ -110,9 +111,15 @@ class THttpClient : public TSockClient {
   std::string RequestText() const { return m_requestLines.Text(); }
   const std::string& ResponseCookie() const { return m_responseCookie; }
   // Whether the last reply arrived whole: its header ended with the empty
-  // line, its body has the announced length (if any), and no connection
-  // error ended it.
+  // line, its Content-Length (if any) reads as a size, its body has that
+  // length, and no connection error ended it.
   bool ReplyComplete() const { return m_replyComplete; }
+  // The body length the last reply's header announced (at most 2^63 - 1);
+  // none when it announced none or one that does not read as a size.
+  std::optional<int64_t> AnnouncedLength() const {
+    if (!m_lengthAnnounced || m_lengthDamaged) return std::nullopt;
+    return m_contentLength;
+  }
   // Whether the last exchange failed because its body passed MaxBodySize.
   bool BodyTooLarge() const { return m_bodyTooLarge; }
   bool DecodePostData() const { return m_decodePostData; }
@@ -134,6 +141,8 @@ class THttpClient : public TSockClient {
   bool m_sentHead = false;
   bool m_headerComplete = false;
   bool m_lengthAnnounced = false;
+  bool m_lengthDamaged = false;   // a Content-Length that does not read as a size
+  int64_t m_contentLength = 0;
   bool m_replyComplete = false;
   bool m_bodyTooLarge = false;
 };

@@ -88,6 +88,9 @@ TSockClient::TSockClient(std::shared_ptr<HostLookup> lookup)
   m_timeoutTimer = std::make_unique<TThreadTimer>();
   m_timeoutTimer->SetEnabled(false);
   m_timeoutTimer->SetOnTimer([this](TThreadTimer&) { TimerFired(); });
+  m_receiveTimer = std::make_unique<TThreadTimer>();
+  m_receiveTimer->SetEnabled(false);
+  m_receiveTimer->SetOnTimer([this](TThreadTimer&) { ReceiveTimerFired(); });
   m_remoteAddress.sin_family = AF_INET;
   InitWinsock();
 }
@@ -107,6 +110,7 @@ TSockClient::~TSockClient() {
   if (m_lookupId >= 0 && m_lookup) m_lookup->abort(m_lookupId);
   *m_alive = false;
   m_timeoutTimer.reset();
+  m_receiveTimer.reset();
   if (m_sendFile >= 0) ::close(m_sendFile);
   if (m_recvFile) std::fclose(m_recvFile);
   m_lifecycle = Lifecycle::Closing;
@@ -332,6 +336,7 @@ void TSockClient::ReadToStream() {
       }
     } else {
       appendReceived(m_chunk.data(), static_cast<size_t>(n));
+      if (n > 0) restartReceiveTimer();
       stored = true;
       if (m_capturing) {
         m_bytesRecvd += static_cast<uint32_t>(n);
@@ -608,6 +613,42 @@ void TSockClient::TimerFired() {
   Abort();
 }
 
+// Arms the receive time-out for one reading operation that may wait on the
+// connection, and disarms it however the operation ends.
+class TSockClient::ReceiveWait {
+ public:
+  explicit ReceiveWait(TSockClient& client) : m_client(client) {
+    client.m_receiveTimedOut = false;
+    if (client.ReceiveTimeOut < 0) throw ERangeError();
+    if (client.ReceiveTimeOut == 0 || !client.Connected()) return;
+    client.m_receiveTimer->SetInterval(static_cast<unsigned>(client.ReceiveTimeOut));
+    client.m_receiveTimer->SetEnabled(true);
+  }
+  ~ReceiveWait() {
+    if (m_client.m_receiveTimer) m_client.m_receiveTimer->SetEnabled(false);
+  }
+  ReceiveWait(const ReceiveWait&) = delete;
+  ReceiveWait& operator=(const ReceiveWait&) = delete;
+
+ private:
+  TSockClient& m_client;
+};
+
+void TSockClient::restartReceiveTimer() {
+  // Re-setting the interval starts the time again.
+  if (m_receiveTimer && m_receiveTimer->Enabled()) m_receiveTimer->SetInterval(m_receiveTimer->Interval());
+}
+
+void TSockClient::ReceiveTimerFired() {
+  ReportStatus(kStatusTrace, "Timer Triggered");
+  m_receiveTimer->SetEnabled(false);
+  m_receiveTimedOut = true;
+}
+
+void TSockClient::raiseIfReceiveTimedOut() {
+  if (m_receiveTimedOut) throw ESockError("Receive Timed out");
+}
+
 void TSockClient::Cancel() {
   ReportStatus(kStatusTrace, "Canceling");
   m_canceled = true;
@@ -820,13 +861,15 @@ std::string TSockClient::ReadLn() {
 std::string TSockClient::ReadLnBounded(size_t maxLength, const std::string& tooLongText) {
   ReportStatus(kStatusTrace, "ReadLn");
   size_t lineFeed = std::string::npos;
+  const ReceiveWait receiveWait(*this);
   // After the peer closed no line feed can come: the rest is the last line.
   waitUntil([&] {
     lineFeed = findLineFeed();
     return lineFeed != std::string::npos || m_canceled || !Connected() ||
-           receivedSize() > maxLength;
+           receivedSize() > maxLength || m_receiveTimedOut;
   });
   if (m_canceled) throw EAbortError("Socket readln aborted");
+  if (lineFeed == std::string::npos) raiseIfReceiveTimedOut();
   const size_t length =
       lineFeed != std::string::npos ? lineFeed - m_recvHead + 1 : receivedSize();
   if (length > maxLength) throw ESockError(tooLongText);
@@ -884,7 +927,8 @@ void TSockClient::CaptureString(std::string& text, int size) {
     adviseLargeBuffer(text);
   }
   if (!m_recvFile) m_captureTarget = &text;
-  while (!m_canceled &&
+  const ReceiveWait receiveWait(*this);
+  while (!m_canceled && !m_receiveTimedOut &&
          ((size == -1 && (Connected() || receivedSize() > 0)) ||
           (size >= 0 && text.size() < static_cast<size_t>(size)))) {
     if (m_captureBound > 0 && text.size() > m_captureBound) {
@@ -905,6 +949,9 @@ void TSockClient::CaptureString(std::string& text, int size) {
     m_canceled = false;
     throw EAbortError("Socket capture aborted");
   }
+  // A time-out that came with the last awaited bytes ends nothing.
+  const bool whole = size == -1 ? !Connected() : text.size() >= static_cast<size_t>(size);
+  if (!whole) raiseIfReceiveTimedOut();
 }
 
 void TSockClient::CaptureFile(const std::string& fileName) {
@@ -929,8 +976,9 @@ void TSockClient::CaptureFile(const std::string& fileName) {
       takeReceived(queued, nullptr);
     }
     m_bytesRecvd = static_cast<uint32_t>(queued);
+    const ReceiveWait receiveWait(*this);
     waitUntil([this] {
-      return !Connected() || m_canceled || m_recvFileError != 0 ||
+      return !Connected() || m_canceled || m_recvFileError != 0 || m_receiveTimedOut ||
              (m_captureFileEnd >= 0 && m_bytesRecvd >= m_captureFileEnd);
     });
   } catch (...) {
@@ -947,6 +995,7 @@ void TSockClient::CaptureFile(const std::string& fileName) {
     throw EAbortError("Socket send aborted");
   }
   if (m_recvFileError != 0) throw inOutError(m_recvFileError);
+  raiseIfReceiveTimedOut();
 }
 
 void TSockClient::SendFile(const std::string& fileName) {

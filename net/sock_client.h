@@ -69,6 +69,10 @@ class TSockClient {
   std::string Host;      // a name or a dotted IPv4 address
   int Port = 0;
   int TimeOut = 0;       // ms for lookup and connection; 0: no limit
+  // ms a reading operation waits without a single byte arriving before it
+  // fails with "Receive Timed out"; each byte starts the time again. 0: no
+  // limit. Covers ReadLn, CaptureString and CaptureFile on a connection.
+  int ReceiveTimeOut = 0;
   int ReportLevel = 0;   // status texts up to this level are reported
   std::string Proxy;     // empty: no proxy
   int ProxyPort = 0;
@@ -111,6 +115,8 @@ class TSockClient {
   bool Connected() const { return m_link == LinkState::Connected; }
   bool Canceled() const { return m_canceled; }
   bool TimedOut() const { return m_timedOut; }
+  // Whether the last reading operation ended for ReceiveTimeOut.
+  bool ReceiveTimedOut() const { return m_receiveTimedOut; }
   uint32_t BytesSent() const { return m_bytesSent; }
   uint32_t BytesRecvd() const { return m_bytesRecvd; }
   int32_t BytesTotal() const { return m_bytesTotal; }
@@ -199,6 +205,12 @@ class TSockClient {
   void TimerOn();
   void TimerOff();
   void TimerFired();
+  // The receive time-out: armed while a reading operation waits on a
+  // connection, restarted by every received byte.
+  class ReceiveWait;
+  void restartReceiveTimer();
+  void ReceiveTimerFired();
+  void raiseIfReceiveTimedOut();
   void CloseSocket();
   void CheckError(int errorNo, int tolerated);
 
@@ -237,6 +249,7 @@ class TSockClient {
   QSocketNotifier* m_writeNotifier = nullptr;
   QTimer* m_passTimer = nullptr;
   std::unique_ptr<TThreadTimer> m_timeoutTimer;
+  std::unique_ptr<TThreadTimer> m_receiveTimer;
   std::shared_ptr<bool> m_alive;
 
   int m_socketHandle = -1;
@@ -267,6 +280,7 @@ class TSockClient {
   Lifecycle m_lifecycle = Lifecycle::Live;
   bool m_canceled = false;
   bool m_timedOut = false;
+  bool m_receiveTimedOut = false;
   bool m_lastEventOk = true;
   bool m_lookupDone = false;
   bool m_sendDone = true;

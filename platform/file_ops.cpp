@@ -179,6 +179,11 @@ std::string readFileBytes(const std::string& path) {
   Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw inOutError(errno);
   std::string bytes;
+  // One allocation for a file of known size, not a doubling per read.
+  struct stat st {};
+  if (::fstat(in.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    bytes.reserve(static_cast<size_t>(st.st_size));
+  }
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(in.get(), buffer, sizeof buffer);

@@ -1,6 +1,7 @@
 #include "platform/reg_file.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "platform/ascii.h"
 
@@ -107,7 +108,9 @@ bool plainText(const std::string& text) {
   throw ERegistryError("line " + std::to_string(line) + ": " + what);
 }
 
-std::string trim(const std::string& text) {
+// Views, not copies: a value line can be megabytes long, and each copy of
+// it costs as much as its parse.
+std::string_view trim(std::string_view text) {
   size_t begin = 0;
   size_t end = text.size();
   while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
@@ -115,9 +118,20 @@ std::string trim(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
+// Whether text starts with prefix (lower case), regardless of ASCII case.
+bool startsWithFolded(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
 // Reads a quoted text starting at pos (at the opening quote); pos ends past
 // the closing quote.
-std::string readQuoted(const std::string& line, size_t& pos, size_t lineNo) {
+std::string readQuoted(std::string_view line, size_t& pos, size_t lineNo) {
   std::string out;
   ++pos;
   while (pos < line.size()) {
@@ -133,8 +147,9 @@ std::string readQuoted(const std::string& line, size_t& pos, size_t lineNo) {
 }
 
 // The bytes of a comma list of hexadecimal pairs.
-std::string hexList(const std::string& list, size_t lineNo) {
+std::string hexList(std::string_view list, size_t lineNo) {
   std::string bytes;
+  bytes.reserve(list.size() / 3 + 1);
   size_t i = 0;
   while (i < list.size()) {
     while (i < list.size() && (list[i] == ' ' || list[i] == '\t')) ++i;
@@ -157,16 +172,18 @@ std::string hexList(const std::string& list, size_t lineNo) {
   return bytes;
 }
 
-RegValue parseData(const std::string& data, size_t lineNo) {
+RegValue parseData(std::string_view data, size_t lineNo) {
   if (!data.empty() && data[0] == '"') {
     size_t pos = 0;
     std::string text = readQuoted(data, pos, lineNo);
     if (!trim(data.substr(pos)).empty()) parseError(lineNo, "text after a string value");
     return RegValue::string(text);
   }
-  const std::string lower = foldRegName(data);
-  if (lower.rfind("dword:", 0) == 0) {
-    const std::string digits = trim(data.substr(6));
+  // Only the type prefix is compared without regard to case; the data
+  // after it may be megabytes.
+  const std::string lower = foldRegName(std::string(data.substr(0, 16)));
+  if (startsWithFolded(data, "dword:")) {
+    const std::string_view digits = trim(data.substr(6));
     if (digits.empty() || digits.size() > 8) parseError(lineNo, "bad dword");
     uint32_t value = 0;
     for (char c : digits) {
@@ -178,10 +195,10 @@ RegValue parseData(const std::string& data, size_t lineNo) {
   }
   uint32_t type = 0;
   size_t pos = 0;
-  if (lower.rfind("hex:", 0) == 0) {
+  if (startsWithFolded(data, "hex:")) {
     type = kRegBinary;
     pos = 4;
-  } else if (lower.rfind("hex(", 0) == 0) {
+  } else if (startsWithFolded(data, "hex(")) {
     const size_t close = lower.find("):", 4);
     if (close == std::string::npos || close == 4 || close > 12) parseError(lineNo, "bad hex type");
     for (size_t i = 4; i < close; ++i) {
@@ -232,10 +249,10 @@ std::string valueLine(const std::string& name, const RegValue& value) {
 }
 
 // The key path of a "[HKEY_...\\path]" line, relative to the root.
-std::string keyLinePath(const std::string& line, RegRoot root, size_t lineNo) {
+std::string keyLinePath(std::string_view line, RegRoot root, size_t lineNo) {
   if (line.back() != ']') parseError(lineNo, "bad key line");
   const std::string rootText = foldRegName(rootName(root));
-  const std::string full = line.substr(1, line.size() - 2);
+  const std::string full(line.substr(1, line.size() - 2));
   const std::string folded = foldRegName(full);
   if (folded.compare(0, rootText.size(), rootText) != 0 ||
       (folded.size() > rootText.size() && folded[rootText.size()] != '\\')) {
@@ -245,7 +262,7 @@ std::string keyLinePath(const std::string& line, RegRoot root, size_t lineNo) {
 }
 
 // The name and value of a "name"=data or @=data line.
-std::pair<std::string, RegValue> valueOfLine(const std::string& line, size_t lineNo) {
+std::pair<std::string, RegValue> valueOfLine(std::string_view line, size_t lineNo) {
   size_t pos = 0;
   std::string name;
   if (line[0] == '@') {
@@ -330,7 +347,7 @@ RegFileContents parseRegFile(RegRoot root, const std::string& text) {
   RegFileContents keys;
   bool header = false;
   for (const auto& [lineNo, raw] : lines) {
-    const std::string line = trim(raw);
+    const std::string_view line = trim(raw);
     if (line.empty() || line[0] == ';') continue;
     if (!header) {
       if (line != "REGEDIT4") parseError(lineNo, "the file does not start with REGEDIT4");

@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <mutex>
 
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
@@ -38,10 +42,10 @@ void notify(const std::string& text) {
 class Hive {
  public:
   Hive() = default;
-  explicit Hive(const RegFileContents& contents) {
-    for (const auto& key : contents) {
+  explicit Hive(RegFileContents contents) {
+    for (auto& key : contents) {
       RegFileKey& entry = ensure(key.path);
-      for (const auto& [name, value] : key.values) setValue(entry, name, value);
+      for (auto& [name, value] : key.values) setValue(entry, name, std::move(value));
     }
   }
 
@@ -65,6 +69,15 @@ class Hive {
     return nullptr;
   }
 
+  // The key, or none; the root always exists.
+  const RegFileKey* lookup(const std::string& path) const {
+    static const RegFileKey kEmptyRoot;
+    const std::string folded = foldRegName(normalRegPath(path));
+    auto it = m_keys.find(folded);
+    if (it != m_keys.end()) return &it->second;
+    return folded.empty() ? &kEmptyRoot : nullptr;
+  }
+
   bool exists(const std::string& path) const {
     const std::string normal = normalRegPath(path);
     return normal.empty() || m_keys.count(foldRegName(normal)) > 0;
@@ -86,15 +99,15 @@ class Hive {
     return *key;
   }
 
-  void setValue(RegFileKey& key, const std::string& name, const RegValue& value) {
+  void setValue(RegFileKey& key, const std::string& name, RegValue value) {
     for (auto& [existing, data] : key.values) {
       if (sameRegName(existing, name)) {
         if (!(data == value)) m_changed = true;
-        data = value;
+        data = std::move(value);
         return;
       }
     }
-    key.values.emplace_back(name, value);
+    key.values.emplace_back(name, std::move(value));
     m_changed = true;
   }
 
@@ -234,24 +247,169 @@ enum class FolderLocking { NotHeld, Held };
 // fails the change rather than being replaced by one that lacks its values.
 enum class ReadFor { Lookup, Change };
 
-// Reads one root. A file that does not parse is set aside under the lock
-// (when it is still the same bad file by then) and the user told.
-Hive loadHive(RegRoot root, const std::string& folder, FolderLocking locking,
-              ReadFor purpose = ReadFor::Lookup) {
-  const std::string file = folder + (root == RegRoot::LocalMachine ? "HKLM.reg" : "HKCU.reg");
+// What tells one state of a settings file from another without reading it:
+// which file on which device, its size, and its modification and
+// status-change times to the nanosecond. Every write replaces the file by
+// a rename, so each write also brings a new inode.
+struct FileStamp {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
+  int64_t changedSeconds = 0, changedNanoseconds = 0;
+  bool operator==(const FileStamp&) const = default;
+
+  std::chrono::system_clock::time_point lastChange() const {
+    using namespace std::chrono;
+    const auto at = [](int64_t s, int64_t ns) {
+      return system_clock::time_point(duration_cast<system_clock::duration>(seconds(s) + nanoseconds(ns)));
+    };
+    return std::max(at(modifiedSeconds, modifiedNanoseconds), at(changedSeconds, changedNanoseconds));
+  }
+};
+
+std::optional<FileStamp> stampOf(const std::string& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  FileStamp stamp;
+  stamp.device = static_cast<uint64_t>(st.st_dev);
+  stamp.inode = static_cast<uint64_t>(st.st_ino);
+  stamp.size = static_cast<int64_t>(st.st_size);
+  stamp.modifiedSeconds = st.st_mtim.tv_sec;
+  stamp.modifiedNanoseconds = st.st_mtim.tv_nsec;
+  stamp.changedSeconds = st.st_ctim.tv_sec;
+  stamp.changedNanoseconds = st.st_ctim.tv_nsec;
+  return stamp;
+}
+
+// The parsed roots, process-wide, by file name: a start asks the registry
+// a few dozen questions, and a root holding a large value takes a tenth of
+// a second to parse, so each file is parsed once per change. A root is
+// reused while its file's stamp is what it was. File times tick coarsely
+// (milliseconds here, two seconds on FAT), so two rewrites within one tick
+// could leave the same stamp: a file changed less than kSettleTime ago is
+// read again and its bytes compared with those parsed (cheap), and only a
+// file that has settled is trusted by its stamp alone.
+constexpr std::chrono::seconds kSettleTime{2};
+
+struct CachedRoot {
+  FileStamp stamp;
+  bool settled = false;
+  std::string text;
+  std::shared_ptr<const Hive> hive;
+};
+
+struct RootCache {
+  std::mutex mutex;
+  std::map<std::string, CachedRoot> roots;
+  RegistryFileReads counts;
+  std::function<std::chrono::system_clock::time_point()> clock;
+};
+
+RootCache& rootCache() {
+  static RootCache cache;
+  return cache;
+}
+
+std::chrono::system_clock::time_point cacheNow(RootCache& cache) {
+  return cache.clock ? cache.clock() : std::chrono::system_clock::now();
+}
+
+const std::shared_ptr<const Hive>& emptyHive() {
+  static const std::shared_ptr<const Hive> empty = std::make_shared<const Hive>();
+  return empty;
+}
+
+// The cached root of file when its stamp still holds, else none.
+std::shared_ptr<const Hive> cachedHive(const std::string& file, const std::optional<FileStamp>& stamp,
+                                       const std::string* text) {
+  RootCache& cache = rootCache();
+  const std::lock_guard guard(cache.mutex);
+  auto it = cache.roots.find(file);
+  if (it == cache.roots.end() || !stamp || !(it->second.stamp == *stamp)) return nullptr;
+  if (!it->second.settled && (!text || *text != it->second.text)) return nullptr;
+  return it->second.hive;
+}
+
+// Remembers the root parsed from text, read while the file had stamp.
+// The clock is read before the stamp was taken, so a change made after it
+// is always later than the time compared against.
+void rememberHive(const std::string& file, const FileStamp& stamp, std::chrono::system_clock::time_point now,
+                  std::string text, std::shared_ptr<const Hive> hive) {
+  RootCache& cache = rootCache();
+  const std::lock_guard guard(cache.mutex);
+  CachedRoot& root = cache.roots[file];
+  root.stamp = stamp;
+  root.settled = stamp.lastChange() + kSettleTime <= now;
+  root.text = root.settled ? std::string() : std::move(text);
+  root.hive = std::move(hive);
+}
+
+void forgetHive(const std::string& file) {
+  RootCache& cache = rootCache();
+  const std::lock_guard guard(cache.mutex);
+  cache.roots.erase(file);
+}
+
+void countRead(bool parsed) {
+  RootCache& cache = rootCache();
+  const std::lock_guard guard(cache.mutex);
+  ++cache.counts.reads;
+  if (parsed) ++cache.counts.parses;
+}
+
+std::string rootFile(const std::string& folder, RegRoot root) {
+  return folder + (root == RegRoot::LocalMachine ? "HKLM.reg" : "HKCU.reg");
+}
+
+// Reads one root, from the cache while its file is unchanged. A file that
+// does not parse is set aside under the lock (when it is still the same bad
+// file by then) and the user told.
+std::shared_ptr<const Hive> loadHive(RegRoot root, const std::string& folder, FolderLocking locking,
+                                     ReadFor purpose = ReadFor::Lookup) {
+  const std::string file = rootFile(folder, root);
+  std::chrono::system_clock::time_point now;
+  {
+    RootCache& cache = rootCache();
+    const std::lock_guard guard(cache.mutex);
+    now = cacheNow(cache);
+  }
+  const std::optional<FileStamp> before = stampOf(file);
+  if (std::shared_ptr<const Hive> hive = cachedHive(file, before, nullptr)) return hive;
   std::string text;
   try {
-    if (!pathExists(file)) return Hive();
+    if (!pathExists(file)) {
+      forgetHive(file);
+      return emptyHive();
+    }
     text = readFileBytes(file);
   } catch (const Error& error) {
     if (purpose == ReadFor::Change) {
       throw ERegistryError("Cannot read the settings file \"" + file + "\": " + error.what());
     }
-    return Hive();
+    return emptyHive();
   }
+  const std::optional<FileStamp> after = stampOf(file);
+  const bool steady = before && after && *before == *after;
+  if (steady) {
+    if (std::shared_ptr<const Hive> hive = cachedHive(file, before, &text)) {
+      countRead(false);
+      rememberHive(file, *before, now, std::move(text), hive);
+      return hive;
+    }
+  }
+  countRead(true);
   try {
-    return Hive(parseRegFile(root, text));
+    auto hive = std::make_shared<const Hive>(parseRegFile(root, text));
+    // A file replaced while it was read is parsed again next time.
+    if (steady) {
+      rememberHive(file, *before, now, std::move(text), hive);
+    } else {
+      forgetHive(file);
+    }
+    return hive;
   } catch (const ERegistryError& error) {
+    forgetHive(file);
     if (locking == FolderLocking::NotHeld) {
       FolderLock lock(folder);
       return loadHive(root, folder, FolderLocking::Held);
@@ -261,7 +419,7 @@ Hive loadHive(RegRoot root, const std::string& folder, FolderLocking locking,
       notify("The settings file \"" + file + "\" could not be read (" + error.what() +
              ") and was moved to \"" + bad + "\". The program starts with empty settings.");
     }
-    return Hive();
+    return emptyHive();
   }
 }
 
@@ -269,6 +427,18 @@ Hive loadHive(RegRoot root, const std::string& folder, FolderLocking locking,
 
 void setRegistryNotice(std::function<void(const std::string&)> notice) {
   noticeHandler() = std::move(notice);
+}
+
+RegistryFileReads registryFileReads() {
+  RootCache& cache = rootCache();
+  const std::lock_guard guard(cache.mutex);
+  return cache.counts;
+}
+
+void setRegistryClock(std::function<std::chrono::system_clock::time_point()> now) {
+  RootCache& cache = rootCache();
+  const std::lock_guard guard(cache.mutex);
+  cache.clock = std::move(now);
 }
 
 Registry::Registry(std::string folder) : m_folder(std::move(folder)) {
@@ -301,20 +471,35 @@ auto modifyHive(const Registry& registry, RegRoot root, Change change) {
     throw ERegistryError("Cannot lock the settings folder \"" + folder + "\": " + causeText(lock.error()));
   }
   removeStaleTemporaryFiles(folder);
-  Hive hive = loadHive(root, folder, FolderLocking::Held, ReadFor::Change);
-  hive.clearChanged();
-  auto result = change(hive);
-  if (hive.changed()) {
+  auto hive = std::make_shared<Hive>(*loadHive(root, folder, FolderLocking::Held, ReadFor::Change));
+  hive->clearChanged();
+  auto result = change(*hive);
+  if (hive->changed()) {
+    const auto now = [] {
+      RootCache& cache = rootCache();
+      const std::lock_guard guard(cache.mutex);
+      return cacheNow(cache);
+    }();
+    std::string text = formatRegFile(root, hive->contents());
     try {
-      writeFileAtomic(file, formatRegFile(root, hive.contents()));
+      writeFileAtomic(file, text);
     } catch (const Error& error) {
+      forgetHive(file);
       throw ERegistryError("Cannot write the settings file \"" + file + "\": " + error.what());
+    }
+    // What was written is known: the next read takes it from here. The
+    // lock is still held, so the file is the one just written.
+    if (const std::optional<FileStamp> stamp = stampOf(file)) {
+      hive->clearChanged();
+      rememberHive(file, *stamp, now, std::move(text), std::move(hive));
+    } else {
+      forgetHive(file);
     }
   }
   return result;
 }
 
-Hive readHive(const Registry& registry, RegRoot root) {
+std::shared_ptr<const Hive> readHive(const Registry& registry, RegRoot root) {
   return loadHive(root, registry.folder(), FolderLocking::NotHeld);
 }
 
@@ -343,13 +528,13 @@ RegKey Registry::createKey(RegRoot root, const std::string& path) const {
 }
 
 bool Registry::keyExists(RegRoot root, const std::string& path) const {
-  return readHive(*this, root).exists(path);
+  return readHive(*this, root)->exists(path);
 }
 
 std::optional<RegValue> Registry::queryValue(RegRoot root, const std::string& path,
                                              const std::string& name) const {
-  Hive hive = readHive(*this, root);
-  RegFileKey* key = hive.find(path);
+  const auto hive = readHive(*this, root);
+  const RegFileKey* key = hive->lookup(path);
   if (!key) return std::nullopt;
   for (const auto& [existing, value] : key->values) {
     if (sameRegName(existing, name)) return value;
@@ -381,24 +566,24 @@ bool Registry::deleteKey(RegRoot root, const std::string& path, bool withSubKeys
 }
 
 std::vector<std::string> Registry::subKeyNames(RegRoot root, const std::string& path) const {
-  return readHive(*this, root).subKeys(path);
+  return readHive(*this, root)->subKeys(path);
 }
 
 std::vector<std::string> Registry::valueNames(RegRoot root, const std::string& path) const {
-  Hive hive = readHive(*this, root);
+  const auto hive = readHive(*this, root);
   std::vector<std::string> names;
-  if (RegFileKey* key = hive.find(path)) {
+  if (const RegFileKey* key = hive->lookup(path)) {
     for (const auto& [name, value] : key->values) names.push_back(name);
   }
   return names;
 }
 
 std::optional<Registry::KeyInfo> Registry::queryInfo(RegRoot root, const std::string& path) const {
-  Hive hive = readHive(*this, root);
-  RegFileKey* key = hive.find(path);
+  const auto hive = readHive(*this, root);
+  const RegFileKey* key = hive->lookup(path);
   if (!key) return std::nullopt;
   KeyInfo info;
-  for (const auto& name : hive.subKeys(path)) {
+  for (const auto& name : hive->subKeys(path)) {
     ++info.subKeys;
     info.maxSubKeyLength = std::max(info.maxSubKeyLength, name.size());
   }

@@ -4,7 +4,11 @@
 // (~/.config/glimmerax/).
 //
 // Key and value names are compared without regard to ASCII letter case and
-// keep the case they were created with. Every change re-reads its file under
+// keep the case they were created with. A root's file is parsed once per
+// change: the parsed root is kept, process-wide, with the file's stamp
+// (device, inode, size, times), and the file is read again only when its
+// stamp changed, so a second running copy's changes are still seen. Every
+// change re-reads its file under
 // an exclusive advisory lock on the folder and writes it back at once through
 // a temporary file and a rename, so two running copies of the program never
 // lose each other's values and a crash never leaves half a file; the
@@ -15,9 +19,12 @@
 // name after it), the user is told once through the registry notice, and the
 // root reads as empty. Failures to write raise ERegistryError.
 //
-// Not thread-safe; the program uses it from the GUI thread only.
+// The kept roots are shared under a lock; otherwise not thread-safe: the
+// program uses it from the GUI thread only.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,6 +38,20 @@ namespace glx {
 // default shows the text through the error sink; the program points it at
 // its plain message box. nullptr restores the default.
 void setRegistryNotice(std::function<void(const std::string&)> notice);
+
+// How often, in this process, a root's file was read whole, and how often
+// such a text was parsed (a read of a file that turns out unchanged is not
+// parsed again). For tests and benchmarks.
+struct RegistryFileReads {
+  uint64_t reads = 0;
+  uint64_t parses = 0;
+};
+RegistryFileReads registryFileReads();
+
+// The clock by which the kept roots judge whether a file has been left
+// alone long enough to be trusted by its stamp (tests set one far ahead).
+// nullptr restores the system clock.
+void setRegistryClock(std::function<std::chrono::system_clock::time_point()> now);
 
 // deleteKey's withSubKeys, by name at the call site.
 constexpr bool kWithSubKeys = true;

@@ -75,6 +75,7 @@ UpdateCheck::UpdateCheck(UsageLog& usageLog, ConfigOneSetting& configOne, UserDi
   m_http.ProxyPort = 0;
   m_http.TimeOut = 0;
   m_http.MaxBodySize = kMaxUpdateAnswer;
+  m_http.ReceiveTimeOut = kUpdateSilenceLimit;
 }
 
 void UpdateCheck::cancel() {
@@ -88,6 +89,7 @@ void UpdateCheck::get(const std::string& path) {
   try {
     m_http.Get("http://" + m_serverHost + path);
   } catch (const ESockError&) {
+    if (m_http.ReceiveTimedOut()) throw Error("The update server did not answer.");
     if (!m_http.BodyTooLarge()) throw;
     throw Error("The update check failed: the server's answer is larger than 1 MiB.");
   }

@@ -24,6 +24,9 @@ inline constexpr const char* kMakerWebSite = "http://www.tallowbrook.example/";
 // The most an answer of the update server may hold; real ones are a few
 // bytes, and an endless one must not take the machine's memory.
 inline constexpr size_t kMaxUpdateAnswer = 1024 * 1024;
+// How long the check waits without a byte from the server or the proxy
+// before it gives up (each byte starts the time again), in ms.
+inline constexpr int kUpdateSilenceLimit = 30000;
 
 // The report's log value: flag and test runs without a separator, then
 // "|" link runs, "|" target runs, "|" and every effect's count followed by
@@ -55,6 +58,8 @@ class UpdateCheck {
               std::string serverHost,
               std::shared_ptr<HostLookup> lookup = systemHostLookup());
 
+  // The HTTP client of the check; its ReceiveTimeOut starts at
+  // kUpdateSilenceLimit (tests shorten it).
   THttpClient& http() { return m_http; }
   const std::string& serverHost() const { return m_serverHost; }
 

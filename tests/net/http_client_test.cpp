@@ -373,21 +373,52 @@ TEST(HttpClient, ContentLengthIsRecordedWithOneOrTwoSpaces) {
   struct Case {
     std::string line;
     int32_t total;
+    std::string body;
+    bool complete;
   } cases[] = {
-      {"Content-Length: 1234\r\n", 1234},
-      {"Content-Length:  1234\r\n", 1234},
-      {"CONTENT-LENGTH: 1234\r\n", 1234},
-      {"content-length: x56\r\n", 56},
-      {"Content-Length:1234\r\n", 0},
-      {"Content-Length: \r\n", 0},
-      {"Content-Length: 99999999999999\r\n", 0},
+      {"Content-Length: 4\r\n", 4, "body", true},
+      {"Content-Length:  4\r\n", 4, "body", true},
+      {"CONTENT-LENGTH: 4\r\n", 4, "body", true},
+      {"Content-Length: 0004 \r\n", 4, "body", true},
+      // Not a Content-Length line at all: the name is followed by a blank.
+      {"Content-Length:1234\r\n", 0, "body", true},
+      // Lengths a 64-bit size holds but no 32-bit counter: the body is
+      // short of them.
+      {"Content-Length: 99999999999\r\n", INT32_MAX, "body", false},
+      {"Content-Length: 18446744073709551615\r\n", INT32_MAX, "body", false},
   };
   for (const Case& c : cases) {
     THttpClient http;
     http.FeedReceived("HTTP/1.0 200 OK\r\n" + c.line + "\r\nbody");
     http.ReadResponse();
     EXPECT_EQ(http.BytesTotal(), c.total) << c.line;
-    EXPECT_EQ(http.Body, "body") << c.line;
+    EXPECT_EQ(http.Body, c.body) << c.line;
+    EXPECT_EQ(http.ReplyComplete(), c.complete) << c.line;
+  }
+}
+
+// Content-Length values that do not read as a size: each makes the reply
+// damaged, never one "without a length" whose body runs to the close.
+const char* const kDamagedLengths[] = {
+    "18446744073709551616",  // 2^64
+    "99999999999999999999999",
+    "12a",
+    "x56",
+    "-1",
+    "+5",
+    "1 2",
+    " ",
+    "",
+};
+
+TEST(HttpClient, ContentLengthThatIsNoSizeMakesTheReplyDamaged) {
+  for (const char* value : kDamagedLengths) {
+    THttpClient http;
+    http.FeedReceived(std::string("HTTP/1.0 200 OK\r\nContent-Length: ") + value + "\r\n\r\ntrue");
+    EXPECT_NO_THROW(http.ReadResponse()) << value;
+    EXPECT_FALSE(http.ReplyComplete()) << value;
+    EXPECT_EQ(http.Body, "") << value;
+    EXPECT_EQ(http.ReplyNumber(), 200) << value;
   }
 }
 
@@ -771,6 +802,48 @@ TEST(HttpClient, LocationWithControlBytesIsRefused) {
   http.Get(server.url("/first"));
   EXPECT_EQ(http.Body, "next");
   EXPECT_EQ(server.received(1).rfind("GET /next?a=1&b=%20 HTTP/1.0\r\n", 0), 0u);
+}
+
+TEST(HttpClient, ContentLengthThatIsNoSizeFromARealServer) {
+  for (const char* value : kDamagedLengths) {
+    for (const After after : {After::Close, After::KeepOpen}) {
+      LoopbackServer server(
+          {reply(std::string("HTTP/1.0 200 OK\r\nContent-Length: ") + value + "\r\n\r\ntrue", after)});
+      THttpClient http;
+      Watchdog watchdog(http, 10000);  // a kept connection must not be waited on
+      EXPECT_NO_THROW(http.Get(server.url("/"))) << value;
+      EXPECT_FALSE(http.ReplyComplete()) << value;
+      EXPECT_EQ(http.Body, "") << value;
+    }
+  }
+}
+
+TEST(HttpClient, ReceiveTimeOutEndsTheWaitForASilentServer) {
+  // One that never sends a byte, and one that stops inside the header and
+  // inside the body; each stays connected.
+  const char* const sends[] = {"", "HTTP/1.0 200 OK\r\nContent-Le", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\ntrue"};
+  for (const char* send : sends) {
+    for (const bool fileMode : {false, true}) {
+      test::TempDir dir;
+      LoopbackServer server({reply(send, After::KeepOpen)});
+      THttpClient http;
+      http.ReceiveTimeOut = 200;
+      if (fileMode) {
+        http.InputFileMode = true;
+        http.Body = dir / "body";
+      }
+      Watchdog watchdog(http, 10000);
+      EXPECT_EQ(raisedText<ESockError>([&] { http.Get(server.url("/")); }), "Receive Timed out") << send;
+      EXPECT_TRUE(http.ReceiveTimedOut()) << send;
+      EXPECT_FALSE(http.Connected()) << send;
+      // The next exchange starts afresh.
+      LoopbackServer quick({reply("HTTP/1.0 200 OK\r\n\r\nok")});
+      http.InputFileMode = false;
+      http.Get(quick.url("/"));
+      EXPECT_FALSE(http.ReceiveTimedOut());
+      EXPECT_EQ(http.Body, "ok");
+    }
+  }
 }
 
 }  // namespace

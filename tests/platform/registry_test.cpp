@@ -1,11 +1,13 @@
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QByteArray>
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/file_ops.h"
@@ -353,6 +355,127 @@ TEST(Registry, AWriteThroughALinkedFileKeepsTheLinkAndTheMode) {
   ASSERT_EQ(::stat(real.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0600u);
   EXPECT_NE(elsewhere.read("HKLM.reg").find("\"v\"=dword:00000002"), std::string::npos);
+}
+
+// Reads and parses of settings files during a test, and a registry clock
+// set far ahead, so that every file counts as long settled and is trusted
+// by its stamp alone.
+struct ReadCounter {
+  explicit ReadCounter(bool settled = true) {
+    if (settled) setRegistryClock([] { return std::chrono::system_clock::now() + std::chrono::hours(1); });
+  }
+  ~ReadCounter() { setRegistryClock(nullptr); }
+  uint64_t reads() const { return registryFileReads().reads - m_start.reads; }
+  uint64_t parses() const { return registryFileReads().parses - m_start.parses; }
+  RegistryFileReads m_start = registryFileReads();
+};
+
+// What a start asks of the registry, many times over.
+void askLikeAStart(const Registry& reg, int times) {
+  for (int i = 0; i < times; ++i) {
+    EXPECT_TRUE(reg.openKey(HKLM, "Software\\App\\MainWindow"));
+    EXPECT_EQ(reg.queryValue(HKLM, "Software\\App\\MainWindow", "Config 1"), RegValue::string("true"));
+    EXPECT_FALSE(reg.queryValue(HKLM, "Software\\App\\MainWindow", "Missing"));
+    EXPECT_EQ(reg.subKeyNames(HKLM, "Software\\App").size(), 1u);
+    EXPECT_TRUE(reg.queryInfo(HKLM, "Software\\App\\MainWindow"));
+    EXPECT_EQ(readRegistryString(HKLM, "Software\\App\\MainWindow", "Config 1", reg.folder()), "true");
+  }
+}
+
+TEST(RegistryReads, AnUnchangedFileIsReadOnceForAnyNumberOfQuestions) {
+  TempDir dir;
+  dir.write("HKLM.reg",
+            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\App\\MainWindow]\r\n"
+            "\"Config 1\"=\"true\"\r\n\"Big\"=hex:" + std::string("00,01,02,03") + "\r\n");
+  ReadCounter counter;
+  askLikeAStart(Registry(dir.path()), 20);
+  EXPECT_EQ(counter.reads(), 1u);
+  EXPECT_EQ(counter.parses(), 1u);
+  // Another instance over the same folder shares what was read.
+  askLikeAStart(Registry(dir.path()), 3);
+  EXPECT_EQ(counter.reads(), 1u);
+}
+
+TEST(RegistryReads, AFreshFileIsComparedButParsedOnce) {
+  // Just written, its stamp could still be shared by a rewrite within the
+  // same tick of the file times: its bytes are compared instead.
+  TempDir dir;
+  dir.write("HKLM.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\App\\MainWindow]\r\n"
+                        "\"Config 1\"=\"true\"\r\n");
+  ReadCounter counter(false);
+  askLikeAStart(Registry(dir.path()), 5);
+  EXPECT_EQ(counter.parses(), 1u);
+}
+
+TEST(RegistryReads, OwnWritesAreKeptWithoutReadingThemBack) {
+  TempDir dir;
+  ReadCounter counter;
+  Registry reg(dir.path());
+  reg.setValue(HKLM, "Software\\App\\MainWindow", "Config 1", RegValue::string("true"));
+  reg.setValue(HKLM, "Software\\App\\MainWindow", "Big", RegValue::binary(std::string(100000, 'x')));
+  const uint64_t readsAfterWrites = counter.reads();
+  askLikeAStart(reg, 10);
+  EXPECT_EQ(counter.reads(), readsAfterWrites);
+  EXPECT_EQ(counter.parses(), 0u);
+}
+
+TEST(RegistryReads, ChangesByAnotherWriterAreSeen) {
+  TempDir dir;
+  ReadCounter counter;
+  Registry reg(dir.path());
+  const std::string key = "Software\\App\\MainWindow";
+  reg.setValue(HKLM, key, "Config 1", RegValue::string("true"));
+  ASSERT_EQ(reg.queryValue(HKLM, key, "Config 1"), RegValue::string("true"));
+
+  // Another running copy: a process of its own, whose write replaces the
+  // file by a rename. The value keeps its length, so the file its size.
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    int status = 0;
+    try {
+      Registry(dir.path()).setValue(HKLM, key, "Config 1", RegValue::string("nope"));
+    } catch (...) {
+      status = 1;
+    }
+    ::_exit(status);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(reg.queryValue(HKLM, key, "Config 1"), RegValue::string("nope"));
+
+  // A hand edit in place, same size, with a modification time of its own.
+  std::string text = dir.read("HKLM.reg");
+  const size_t at = text.find("nope");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, 4, "fine");
+  {
+    const int fd = ::open((dir / "HKLM.reg").c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    const timespec times[2] = {{1000000000, 0}, {1000000000, 123}};
+    ASSERT_EQ(::futimens(fd, times), 0);
+    ::close(fd);
+  }
+  EXPECT_EQ(reg.queryValue(HKLM, key, "Config 1"), RegValue::string("fine"));
+
+  // Removed by another copy: nothing is left of it.
+  ASSERT_EQ(::unlink((dir / "HKLM.reg").c_str()), 0);
+  EXPECT_FALSE(reg.queryValue(HKLM, key, "Config 1"));
+  EXPECT_FALSE(reg.keyExists(HKLM, key));
+}
+
+TEST(RegistryReads, AWriteAfterAForeignChangeKeepsTheForeignValue) {
+  // The cache must never stand in for the file a change re-reads under the
+  // lock: a write merges into what is on disk now.
+  TempDir dir;
+  ReadCounter counter;
+  Registry reg(dir.path());
+  reg.setValue(HKLM, "K", "mine", RegValue::string("1"));
+  dir.write("HKLM.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"mine\"=\"1\"\r\n\"theirs\"=\"2\"\r\n");
+  reg.setValue(HKLM, "K", "later", RegValue::string("3"));
+  EXPECT_EQ(Registry(dir.path()).valueNames(HKLM, "K"), (std::vector<std::string>{"mine", "theirs", "later"}));
 }
 
 TEST(Registry, DefaultFolderFollowsXdgConfigHome) {

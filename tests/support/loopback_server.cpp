@@ -132,7 +132,7 @@ bool LoopbackServer::readSome(int fd, size_t connection) {
   return true;
 }
 
-bool LoopbackServer::sendAll(int fd, const char* data, size_t size, size_t piece) {
+bool LoopbackServer::sendAll(int fd, const char* data, size_t size, size_t piece, int pauseMs) {
   size_t sent = 0;
   while (sent < size) {
     if (m_stop) return false;
@@ -140,7 +140,11 @@ bool LoopbackServer::sendAll(int fd, const char* data, size_t size, size_t piece
     const ssize_t n = ::send(fd, data + sent, want, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n > 0) {
       sent += static_cast<size_t>(n);
-      if (piece) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (piece && pauseMs > 0) {
+        // The pause ends early when the server stops.
+        pollfd wake{m_wake, POLLIN, 0};
+        if (::poll(&wake, 1, pauseMs) > 0) return false;
+      }
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
@@ -183,9 +187,9 @@ void LoopbackServer::serve(int fd, const Reply* reply) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   }
   if (open && reply->hold) open = waitRelease();
-  if (open) open = sendAll(fd, reply->send.data(), reply->send.size(), reply->piece);
+  if (open) open = sendAll(fd, reply->send.data(), reply->send.size(), reply->piece, reply->pauseMs);
   if (open && reply->body) {
-    open = sendAll(fd, reply->body->data(), reply->body->size(), reply->piece);
+    open = sendAll(fd, reply->body->data(), reply->body->size(), reply->piece, reply->pauseMs);
   }
   if (reply->after == After::Reset) {
     linger l{};

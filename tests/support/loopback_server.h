@@ -36,6 +36,8 @@ class LoopbackServer {
     // Send in pieces of this many bytes with a short pause between them
     // (0: as fast as possible), so that a reply arrives split.
     size_t piece = 0;
+    // The pause after each piece, in ms (a slow server trickles its reply).
+    int pauseMs = 1;
     // Before answering, wait for release() (the test decides the moment).
     bool hold = false;
   };
@@ -72,7 +74,7 @@ class LoopbackServer {
   void serve(int fd, const Reply* reply);
   bool waitReadable(int fd);
   bool readSome(int fd, size_t connection);
-  bool sendAll(int fd, const char* data, size_t size, size_t piece);
+  bool sendAll(int fd, const char* data, size_t size, size_t piece, int pauseMs);
   bool waitRelease();
   void finish(size_t connection);
 

@@ -473,6 +473,80 @@ TEST_F(UpdateCheckTest, OversizedAnswerFailsTheCheck) {
   }
 }
 
+TEST_F(UpdateCheckTest, ContentLengthThatIsNoSizeIsNoAnswer) {
+  log.updateLogFile();
+  const std::string file = dir.read("config.data");
+  for (const char* value :
+       {"18446744073709551616", "99999999999999999999999", "12a", "-1", " ", "+5", ""}) {
+    SCOPED_TRACE(value);
+    LoopbackServer::Reply damaged;
+    damaged.send = std::string("HTTP/1.0 200 OK\r\nContent-Length: ") + value + "\r\n\r\ntrue";
+    LoopbackServer server({damaged, reply("200 OK", "")});
+    auto check = makeCheck(server.hostPort());
+    Watchdog watchdog(*check, 10000);
+    expectFailedCheck(*check, "The update check failed: the server did not answer.", file);
+    EXPECT_EQ(server.connections(), 1u);  // no report
+  }
+}
+
+TEST_F(UpdateCheckTest, LengthBeyondThirtyTwoBitsIsNoWholeAnswer) {
+  // 99999999999 holds in a 64-bit size: the four bytes that follow are not
+  // the answer it announces, and nothing is reported or cleared.
+  log.updateLogFile();
+  const std::string file = dir.read("config.data");
+  LoopbackServer::Reply announced;
+  announced.send = "HTTP/1.0 200 OK\r\nContent-Length: 99999999999\r\n\r\ntrue";
+  LoopbackServer server({announced, reply("200 OK", "")});
+  auto check = makeCheck(server.hostPort());
+  Watchdog watchdog(*check, 10000);
+  expectFailedCheck(*check, "The update check failed: the server's answer is larger than 1 MiB.", file);
+  EXPECT_EQ(server.connections(), 1u);
+}
+
+TEST_F(UpdateCheckTest, SilentServerIsGivenUpAfterItsTimeOut) {
+  log.updateLogFile();
+  const std::string file = dir.read("config.data");
+  EXPECT_EQ(makeCheck("127.0.0.1")->http().ReceiveTimeOut, 30000);
+  // A server that takes the connection and the request and never answers:
+  // the version query, and a report whose answer never comes.
+  LoopbackServer::Reply silent = reply("200 OK", "true");
+  silent.hold = true;
+  {
+    LoopbackServer server({silent});
+    auto check = makeCheck(server.hostPort());
+    check->http().ReceiveTimeOut = 200;
+    Watchdog watchdog(*check, 10000);
+    expectFailedCheck(*check, "The update server did not answer.", file);
+    EXPECT_EQ(server.connections(), 1u);
+  }
+  {
+    LoopbackServer server({reply("200 OK", "true"), silent});
+    auto check = makeCheck(server.hostPort());
+    check->http().ReceiveTimeOut = 200;
+    Watchdog watchdog(*check, 10000);
+    EXPECT_EQ(test::raisedText<Error>([&] { check->run({}); }), "The update server did not answer.");
+    EXPECT_EQ(dir.read("config.data"), file);  // the report was not answered: nothing is cleared
+    EXPECT_EQ(server.connections(), 2u);
+  }
+}
+
+TEST_F(UpdateCheckTest, TricklingServerIsNotCutOff) {
+  // Every byte starts the time again: a reply that takes far longer than
+  // the time-out in all, a byte at a time, is read whole.
+  LoopbackServer::Reply slow;
+  slow.send = "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\ntrue";
+  slow.piece = 1;
+  slow.pauseMs = 40;  // 44 bytes: about 1.8 s in all
+  LoopbackServer server({slow, reply("200 OK", "")});
+  auto check = makeCheck(server.hostPort());
+  check->http().ReceiveTimeOut = 400;
+  Watchdog watchdog(*check, 20000);
+  EXPECT_TRUE(check->run({}));
+  EXPECT_EQ(dialogs.messages,
+            std::vector<std::string>{"You have the latest version of this program. No update is necessary."});
+  EXPECT_EQ(server.connections(), 2u);
+}
+
 TEST_F(UpdateCheckTest, PortsOutsideTheirRangeAreRefusedBeforeAnythingIsSent) {
   log.updateLogFile();
   const std::string file = dir.read("config.data");
