@@ -35,6 +35,7 @@
 #include "app/preview_page.h"
 #include "app/qt_services.h"
 #include "document/effects.h"
+#include "document/flash_rule.h"
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
 #include "settings/bound_widgets.h"
@@ -298,7 +299,18 @@ QGroupBox* TMainWindow::buildEffectsGroup(QWidget* page) {
                       QStringLiteral("Press me to change the background color"), effects);
   effectsLayout->addWidget(bkColorBtn, 3, 0, 1, 2);
   effectsLayout->addWidget(helpButton(kEffectsHelp, effects), 3, 2, Qt::AlignRight);
-  effectsLayout->setRowStretch(4, 1);
+  // Shown while the setting would flash; its room is kept when hidden, so
+  // the fixed-size window has it and nothing moves when it appears.
+  flashWarning = new QLabel(QString::fromLatin1(kFlashWarning), effects);
+  flashWarning->setObjectName(QStringLiteral("flashWarning"));
+  flashWarning->setWordWrap(true);
+  flashWarning->setStyleSheet(QStringLiteral("color: #b00000;"));
+  QSizePolicy warningPolicy = flashWarning->sizePolicy();
+  warningPolicy.setRetainSizeWhenHidden(true);
+  flashWarning->setSizePolicy(warningPolicy);
+  flashWarning->hide();
+  effectsLayout->addWidget(flashWarning, 4, 0, 1, 3);
+  effectsLayout->setRowStretch(5, 1);
   return effects;
 }
 
@@ -586,6 +598,7 @@ void TMainWindow::refreshControls() {
     m_shownFrame = m_document.targetFrame;
   }
   if (m_document.imageNames != m_shownImages) updateListbox();
+  flashWarning->setVisible(effectFlashes(m_document));
 }
 
 // ---- DocumentView
