@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
@@ -431,6 +432,13 @@ TEST_F(MainWindowTest, FlashWarningFollowsTheEffectSettings) {
   EXPECT_EQ(warning->parentWidget()->objectName().toStdString(), "effectsGroup");
   EXPECT_FALSE(warning->isHidden()) << "Line Cross Fade at 2 frames, opened from its project";
   const QSize windowSize = window->size();
+  // Under the colour button, inside its group, with room for all its lines.
+  window->show();
+  QApplication::processEvents();
+  const QRect place = warning->geometry();
+  EXPECT_GE(place.top(), window->bkColorBtn->geometry().bottom()) << "below the effect settings";
+  EXPECT_LE(place.bottom(), warning->parentWidget()->contentsRect().bottom());
+  EXPECT_GE(place.height(), warning->heightForWidth(place.width())) << "no line cut off";
 
   struct Step {
     const char* name;
