@@ -42,6 +42,7 @@
 #include "app/qt_services.h"
 #include "app/undo_keys.h"
 #include "document/effects.h"
+#include "document/flash_rule.h"
 #include "platform/error_sink.h"
 #include "platform/file_ops.h"
 #include "settings/bound_widgets.h"
@@ -338,6 +339,17 @@ QGroupBox* TMainWindow::buildEffectsGroup(QWidget* page) {
   firstImageOnlyNote->setSizePolicy(notePolicy);
   firstImageOnlyNote->hide();
   effectsLayout->addWidget(firstImageOnlyNote, 4, 0, 1, 3);
+  // Shown while the setting would flash; its room is kept when hidden, so
+  // the fixed-size window has it and nothing moves when it appears.
+  flashWarning = new QLabel(QString::fromLatin1(kFlashWarning), effects);
+  flashWarning->setObjectName(QStringLiteral("flashWarning"));
+  flashWarning->setWordWrap(true);
+  flashWarning->setStyleSheet(QStringLiteral("color: #b00000;"));
+  QSizePolicy warningPolicy = flashWarning->sizePolicy();
+  warningPolicy.setRetainSizeWhenHidden(true);
+  flashWarning->setSizePolicy(warningPolicy);
+  flashWarning->hide();
+  effectsLayout->addWidget(flashWarning, 5, 0, 1, 3);
   effectsLayout->setRowStretch(5, 1);
   return effects;
 }
@@ -664,6 +676,7 @@ void TMainWindow::refreshControls() {
   if (m_document.imageNames != m_shownImages) updateListbox();
   // After an effect change and after the images changed alike.
   firstImageOnlyNote->setVisible(showsFirstImageOnly(m_document));
+  flashWarning->setVisible(effectFlashes(m_document));
   updateTitle();
 }
 

@@ -270,6 +270,7 @@ class TMainWindow : public QMainWindow,
   QSpinBox* eIncrement = nullptr;
   QWidget* framesPanel = nullptr;
   QWidget* speedPanel = nullptr;
+  QLabel* flashWarning = nullptr;  // under the effect settings
   QSpinBox* eAppletWidth = nullptr;
   QSpinBox* eAppletHeight = nullptr;
   QPushButton* bkColorBtn = nullptr;

@@ -13,6 +13,7 @@
 #include "platform/file_ops.h"
 #include "publish/image_probe.h"
 #include "publish/picture_check.h"
+#include "publish/published_page.h"
 #include "publish/required_files.h"
 #include "publish/site_folder.h"
 #include "publish/test_run.h"
@@ -78,8 +79,12 @@ std::vector<SiteFile> siteFiles(const PublishRequest& request, std::ostream& err
   own.push_back({document.appletClass,
                  readOrFail(dataFilePath(request.folders, document.appletClass), "the class file")});
   if (player) own.push_back({kPlayerFile, readOrFail(dataFilePath(request.folders, kPlayerFile), "the player")});
+  PublishedPage published;
+  published.title = projectTitle(request.projectPath);
+  published.description = plainDescription(document.alternativeHtml);
+  published.htmlLines = html;
   std::string page;
-  for (const std::string& line : BrowserTestRun::testPageLines(html)) page += line + "\r\n";
+  for (const std::string& line : publishedPageLines(published)) page += line + "\r\n";
   // Last, so that the page appears once all it needs is there.
   own.push_back({kPublishedPage, page});
   for (SiteFile& file : own) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -60,6 +61,17 @@ extern "C" void jpegEmitMessage(j_common_ptr cinfo, int level) {
   jpegErrorExit(cinfo);
 }
 
+// The orientation of the first APP1 segment that is EXIF, as browsers take
+// it; 1 without one.
+int orientationOf(const jpeg_decompress_struct* cinfo) {
+  for (jpeg_saved_marker_ptr marker = cinfo->marker_list; marker; marker = marker->next) {
+    if (marker->marker != JPEG_APP0 + 1) continue;
+    if (marker->data_length >= 6 && std::memcmp(marker->data, "Exif\0\0", 6) == 0)
+      return exifOrientation(marker->data, marker->data_length);
+  }
+  return 1;
+}
+
 // Decodes at 1/8 scale into one small row buffer, skipping all rows but the
 // last: every coefficient is still entropy-decoded (which is what finds
 // damage), but the inverse transform runs for one row only, and for YCbCr
@@ -79,6 +91,8 @@ bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FI
     jpeg_stdio_src(cinfo, file);
   else
     jpeg_mem_src(cinfo, data, size);
+  // The APP1 segments are kept for their EXIF orientation.
+  jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
   jpeg_read_header(cinfo, TRUE);
   if (headerOnly) {
     result->width = static_cast<int>(cinfo->image_width);
@@ -86,6 +100,7 @@ bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FI
     jpeg_destroy_decompress(cinfo);
     return true;
   }
+  const int orientation = orientationOf(cinfo);
 
   cinfo->scale_num = 1;
   cinfo->scale_denom = 8;
@@ -110,6 +125,7 @@ bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FI
 
   result->width = static_cast<int>(cinfo->image_width);
   result->height = static_cast<int>(cinfo->image_height);
+  if (swapsWidthAndHeight(orientation)) std::swap(result->width, result->height);
   jpeg_destroy_decompress(cinfo);
   return true;
 }
@@ -334,6 +350,43 @@ ImageFormat pictureFormatOfFile(const std::string& path) {
   if (format == ImageFormat::Gif) return gifHeaderDecodes(file.get(), readGifFile) ? format : ImageFormat::None;
   return jpegHeaderDecodes(file.get(), nullptr, 0) ? format : ImageFormat::None;
 }
+
+int exifOrientation(const unsigned char* data, std::size_t size) {
+  constexpr int kUpright = 1;
+  constexpr std::size_t kIdentifier = 6;  // "Exif\0\0"
+  constexpr unsigned kOrientationTag = 0x0112;
+  constexpr unsigned kShort = 3;
+  if (!data || size < kIdentifier + 8 || std::memcmp(data, "Exif\0\0", kIdentifier) != 0) return kUpright;
+  // Offsets inside the EXIF block count from the TIFF header.
+  const unsigned char* tiff = data + kIdentifier;
+  const std::size_t length = size - kIdentifier;
+  bool bigEndian = false;
+  if (tiff[0] == 'M' && tiff[1] == 'M')
+    bigEndian = true;
+  else if (!(tiff[0] == 'I' && tiff[1] == 'I'))
+    return kUpright;
+  const auto u16 = [&](std::size_t at) -> unsigned {
+    return bigEndian ? (unsigned(tiff[at]) << 8) | tiff[at + 1] : (unsigned(tiff[at + 1]) << 8) | tiff[at];
+  };
+  const auto u32 = [&](std::size_t at) -> std::uint32_t {
+    return bigEndian ? (std::uint32_t(u16(at)) << 16) | u16(at + 2) : (std::uint32_t(u16(at + 2)) << 16) | u16(at);
+  };
+  if (u16(2) != 42) return kUpright;
+  const std::uint32_t directory = u32(4);
+  if (directory < 8 || directory > length - 2) return kUpright;
+  const unsigned entries = u16(directory);
+  for (unsigned i = 0; i < entries; ++i) {
+    const std::size_t entry = directory + 2 + std::size_t{12} * i;
+    if (entry + 12 > length) return kUpright;
+    if (u16(entry) != kOrientationTag) continue;
+    if (u16(entry + 2) != kShort || u32(entry + 4) != 1) return kUpright;
+    const unsigned value = u16(entry + 8);
+    return value >= 1 && value <= 8 ? static_cast<int>(value) : kUpright;
+  }
+  return kUpright;
+}
+
+bool swapsWidthAndHeight(int orientation) { return orientation >= 5 && orientation <= 8; }
 
 ImageFormat imageFormatOf(const std::string& fileName) {
   const std::string bare = bareFileName(fileName);

@@ -26,12 +26,28 @@ class EInvalidGraphic : public Error {
   using Error::Error;
 };
 
-// A JPEG's frame size. Every entropy-coded byte is decoded and checked, so a
-// damaged file fails even though only the size is wanted; libjpeg's warnings
-// about corrupt data fail like its errors. Throws EInvalidGraphic, or
+// A JPEG's size as browsers show it: its frame size, with width and height
+// swapped when its EXIF orientation turns the picture a quarter (5 to 8).
+// Browsers draw a photograph upright, so a portrait photo from a phone,
+// stored 320 x 200 with orientation 6, is shown 200 x 320; an applet sized
+// by the frame would squash it. Every entropy-coded byte is decoded and
+// checked, so a damaged file fails even though only the size is wanted;
+// libjpeg's warnings about corrupt data fail like its errors. A damaged or
+// missing EXIF block only means no turn. Throws EInvalidGraphic, or
 // EInOutError when the file cannot be opened.
 ImageSize decodeJpegFile(const std::string& path);
 ImageSize decodeJpegBytes(const unsigned char* data, std::size_t size);
+
+// The EXIF orientation (1 to 8) in the bytes of an APP1 segment (from its
+// "Exif" identifier on, without the marker and length): TIFF header in
+// either byte order, the first directory's Orientation entry (a single
+// SHORT). 1, upright, for anything else: not EXIF, cut short, offsets out of
+// the block, no entry, a value outside 1..8.
+int exifOrientation(const unsigned char* data, std::size_t size);
+
+// Whether a picture of this orientation is shown turned a quarter, its
+// width and height swapped (5 to 8).
+bool swapsWidthAndHeight(int orientation);
 
 // A GIF's logical screen size (not its first frame's). Every frame is
 // decompressed to check it. Throws EInvalidGraphic, or EInOutError when the

@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "platform/file_ops.h"
 #include "publish/picture_check.h"
+#include "publish/published_page.h"
 
 namespace glx {
 
@@ -31,7 +32,11 @@ std::string quoted(const std::string& text) {
 }  // namespace
 
 std::vector<std::string> BrowserTestRun::testPageLines(const std::vector<std::string>& htmlLines) {
-  std::vector<std::string> lines = {"<HTML>", "  <BODY BGCOLOR=\"#000000\">", "    <P ALIGN=\"CENTER\">"};
+  // The page is written from the document's bytes as they are; it names
+  // the character set they are in, so that a non-ASCII alternative HTML or
+  // loading message is not shown garbled.
+  std::vector<std::string> lines = {"<HTML>", "  <HEAD><META CHARSET=\"" + charsetOf(htmlLines) + "\"></HEAD>",
+                                    "  <BODY BGCOLOR=\"#000000\">", "    <P ALIGN=\"CENTER\">"};
   for (const std::string& line : htmlLines) lines.push_back("      " + line);
   lines.push_back("    </P>");
   lines.push_back("  </BODY>");

@@ -59,7 +59,8 @@ class BrowserTestRun {
   // "Page Flip").
   static bool needsTwoImages(int effectIndex) { return effectIndex == 0 || effectIndex == 3; }
 
-  // The page's lines (without line ends) around the applet's HTML lines.
+  // The page's lines (without line ends) around the applet's HTML lines,
+  // with a declaration of the character set their bytes are in.
   static std::vector<std::string> testPageLines(const std::vector<std::string>& htmlLines);
 
   // The full path of the test page.

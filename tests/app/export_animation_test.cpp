@@ -1,6 +1,8 @@
 #include "app/export_animation.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QImage>
 #include <QProgressDialog>
 #include <QTimer>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include "tests/app/main_window_fixture.h"
 #include "tests/app/web_test_support.h"
 #include "tests/publish/animation_decode.h"
+#include "tests/publish/exif_fixture.h"
 #include "tests/support/process_run.h"
 
 namespace glx::test {
@@ -55,6 +58,48 @@ TEST_F(ExportTest, OneCycleOfThePlayersStepsWithItsTimingLooping) {
     EXPECT_GT(meanDifference(animation.frames[0], animation.frames[10]), 20.0) << name;
   }
   EXPECT_EQ(entriesOf(out.path()), (std::vector<std::string>{"two.gif", "two.webp"}));
+}
+
+// A portrait photo from a phone, stored 320 x 200 and turned by its EXIF
+// orientation, is exported upright at the size the HTML gives it, 200 x 320.
+TEST_F(ExportTest, APortraitPhotoIsExportedUprightAtTheHtmlsSize) {
+  // Stored: left half red, right half blue.
+  QImage stored(320, 200, QImage::Format_RGB32);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 320; ++x) stored.setPixel(x, y, x < 160 ? qRgb(230, 20, 20) : qRgb(20, 20, 230));
+  QByteArray jpeg;
+  QBuffer buffer(&jpeg);
+  buffer.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(stored.save(&buffer, "JPG", 95));
+  const std::string plain(jpeg.constData(), static_cast<size_t>(jpeg.size()));
+
+  struct Case {
+    int orientation;
+    bool bigEndian;
+    bool redOnTop;  // 6 turns the stored left edge to the top, 8 to the bottom
+  } cases[] = {{6, false, true}, {8, true, false}};
+  for (const Case& c : cases) {
+    const std::string name = "portrait" + std::to_string(c.orientation);
+    const std::string image = pictures.write(name + ".jpg", withExifOrientation(plain, c.orientation, c.bigEndian));
+    std::ostringstream said, errors;
+    ASSERT_EQ(exportProjectAnimation(writeProject(pictures / (name + ".glx"), {image, image}), out / (name + ".gif"),
+                                     GLX_TEST_PLAYER, said, errors),
+              0)
+        << errors.str();
+    const DecodedAnimation animation = decodeFile(out / (name + ".gif"));
+    EXPECT_EQ(animation.width, 200) << c.orientation;
+    EXPECT_EQ(animation.height, 320) << c.orientation;
+    ASSERT_FALSE(animation.frames.empty());
+    const auto& frame = animation.frames[0];
+    ASSERT_EQ(frame.size(), 200u * 320u * 4u);
+    const auto red = [&](int x, int y) { return frame[(static_cast<size_t>(y) * 200 + x) * 4]; };
+    const auto blue = [&](int x, int y) { return frame[(static_cast<size_t>(y) * 200 + x) * 4 + 2]; };
+    const int top = 60, bottom = 260;
+    EXPECT_GT(c.redOnTop ? red(100, top) : blue(100, top), 180) << c.orientation;
+    EXPECT_LT(c.redOnTop ? blue(100, top) : red(100, top), 80) << c.orientation;
+    EXPECT_GT(c.redOnTop ? blue(100, bottom) : red(100, bottom), 180) << c.orientation;
+    EXPECT_LT(c.redOnTop ? red(100, bottom) : blue(100, bottom), 80) << c.orientation;
+  }
 }
 
 TEST_F(ExportTest, WhatStopsTheAppletStopsTheExport) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
@@ -21,6 +24,7 @@
 #include "app/advanced_window.h"
 #include "app/help_window.h"
 #include "app/image_list_view.h"
+#include "document/flash_rule.h"
 #include "platform/file_ops.h"
 #include "tests/app/main_window_fixture.h"
 
@@ -409,6 +413,58 @@ TEST_F(MainWindowTest, EditsReachTheDocument) {
   EXPECT_FALSE(window->framesPanel->isHidden());
   EXPECT_EQ(window->eFrames->value(), 40);
   EXPECT_EQ(window->eIncrement->value(), 2);
+}
+
+// A setting that would flash more than three times a second gets a warning
+// line under the effect settings, kept up to date on every change of the
+// effect, the speed or the frames, and on opening a project.
+TEST_F(MainWindowTest, FlashWarningFollowsTheEffectSettings) {
+  const std::string flashing = pictures.write(
+      "flashing.glx",
+      "Glimmerax File\r\nIf you alter the values below this file may not open properly.\r\n1\r\n10\r\n2\r\n2\r\n"
+      "\r\n\r\nclBlack\r\n0\r\nclBlack\r\nclWhite\r\nLoading...\r\n\r\n");
+  start({flashing});
+  ASSERT_TRUE(errors.errors.empty()) << errors.errors.front();
+  QLabel* warning = window->findChild<QLabel*>(QStringLiteral("flashWarning"));
+  ASSERT_NE(warning, nullptr);
+  EXPECT_EQ(warning->text().toStdString(), kFlashWarning);
+  EXPECT_EQ(warning->parentWidget()->objectName().toStdString(), "effectsGroup");
+  EXPECT_FALSE(warning->isHidden()) << "Line Cross Fade at 2 frames, opened from its project";
+  const QSize windowSize = window->size();
+  // Under the colour button, inside its group, with room for all its lines.
+  window->show();
+  QApplication::processEvents();
+  const QRect place = warning->geometry();
+  EXPECT_GE(place.top(), window->bkColorBtn->geometry().bottom()) << "below the effect settings";
+  EXPECT_LE(place.bottom(), warning->parentWidget()->contentsRect().bottom());
+  EXPECT_GE(place.height(), warning->heightForWidth(place.width())) << "no line cut off";
+
+  struct Step {
+    const char* name;
+    std::function<void()> edit;
+    bool shown;
+  };
+  const Step steps[] = {
+      {"Image Cross Fade chosen", [&] { window->cEffects->setCurrentIndex(0); }, false},
+      {"Color Extractor chosen", [&] { window->cEffects->setCurrentIndex(2); }, false},
+      {"its speed 100", [&] { window->eIncrement->setValue(100); }, true},
+      {"its speed 19", [&] { window->eIncrement->setValue(19); }, false},
+      {"its speed 20", [&] { window->eIncrement->setValue(20); }, true},
+      {"Image Layer chosen: 50 frames", [&] { window->cEffects->setCurrentIndex(14); }, false},
+      {"its frames 2", [&] { window->eFrames->setValue(2); }, true},
+      {"its frames 11", [&] { window->eFrames->setValue(11); }, false},
+      {"its frames 10", [&] { window->eFrames->setValue(10); }, true},
+      {"Noise chosen", [&] { window->cEffects->setCurrentIndex(17); }, false},
+      {"Noise at full speed", [&] { window->eIncrement->setValue(100); }, false},
+  };
+  for (const Step& step : steps) {
+    step.edit();
+    EXPECT_EQ(!warning->isHidden(), step.shown) << step.name;
+    EXPECT_EQ(!warning->isHidden(), effectFlashes(doc())) << step.name;
+    EXPECT_EQ(window->size(), windowSize) << step.name << ": nothing moves";
+  }
+  EXPECT_TRUE(errors.errors.empty());
+  EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(MainWindowTest, HelpButtonsShowTheirTopic) {

@@ -60,7 +60,8 @@ TEST_F(PreviewTest, PlaysTheTestPageAndFollowsEdits) {
   EXPECT_EQ(pagePath.find(fx.required()), std::string::npos);
   EXPECT_EQ(pagePath.find(fx.temp()), std::string::npos);
   const std::string text = readFileBytes(pagePath);
-  EXPECT_NE(text.find("<HTML>\r\n  <BODY BGCOLOR=\"#000000\">\r\n    <P ALIGN=\"CENTER\">\r\n"
+  EXPECT_NE(text.find("<HTML>\r\n  <HEAD><META CHARSET=\"utf-8\"></HEAD>\r\n  <BODY BGCOLOR=\"#000000\">\r\n"
+                      "    <P ALIGN=\"CENTER\">\r\n"
                       "      <APPLET CODE=\"fade.class\" WIDTH=80 HEIGHT=60>\r\n"),
             std::string::npos);
   EXPECT_NE(text.find("<SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>"), std::string::npos);

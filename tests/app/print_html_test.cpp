@@ -7,6 +7,8 @@
 #include <set>
 
 #include "tests/app/command_test_support.h"
+#include "tests/publish/exif_fixture.h"
+#include "tests/publish/image_fixtures.h"
 #include "tests/support/temp_dir.h"
 
 namespace glx {
@@ -156,6 +158,34 @@ TEST_F(PrintHtmlTest, MessagesAndFailures) {
       for (size_t at = r.out.find("\r\n"); at != std::string::npos; at = r.out.find("\r\n", at + 2)) ++lines;
       EXPECT_EQ(lines, 7u) << c.name;
     }
+  }
+}
+
+// A portrait photo from a phone is stored 320 x 200 with orientation 6 or
+// 8; browsers show it 200 x 320, and so is the applet.
+TEST_F(PrintHtmlTest, APortraitPhotoGivesAPortraitApplet) {
+  storeSetting(false);
+  const std::string stored = test::encodeJpeg(320, 200);
+  struct Case {
+    const char* name;
+    std::string jpeg;
+    const char* firstLine;
+  };
+  const Case cases[] = {
+      {"orientation 6", test::withExifOrientation(stored, 6), "<APPLET CODE=\"huecycle.class\" WIDTH=200 HEIGHT=320>"},
+      {"orientation 8, big-endian", test::withExifOrientation(stored, 8, true),
+       "<APPLET CODE=\"huecycle.class\" WIDTH=200 HEIGHT=320>"},
+      {"orientation 3", test::withExifOrientation(stored, 3), "<APPLET CODE=\"huecycle.class\" WIDTH=320 HEIGHT=200>"},
+  };
+  for (const Case& c : cases) {
+    work.write("portrait.jpg", c.jpeg);
+    work.write("portrait.glx",
+               "Glimmerax File\r\nIf you alter the values below this file may not open properly.\r\n1\r\n1\r\n40\r\n2\r\n"
+               "\r\n\r\n$00000000\r\n1\r\nclBlack\r\nclWhite\r\nLoading...\r\n\r\nportrait.jpg\r\nportrait.jpg\r\n");
+    const ProcessResult r = run({"portrait.glx"});
+    EXPECT_EQ(r.exitCode, 0) << c.name;
+    EXPECT_EQ(r.err, "") << c.name;
+    EXPECT_EQ(r.out.substr(0, r.out.find("\r\n")), c.firstLine) << c.name;
   }
 }
 

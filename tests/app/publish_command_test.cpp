@@ -93,14 +93,29 @@ class PublishTest : public ::testing::Test {
     return run(arguments);
   }
 
-  // The page: the test run's layout around the --print-html lines.
-  std::string expectedPage(const std::string& projectFile) {
+  // The page: an HTML5 document whose main region holds the --print-html
+  // lines as they are printed.
+  std::string expectedPage(const std::string& projectFile, const std::string& title = "sun",
+                           const std::string& description = "no java") {
     const ProcessResult printed = run({"--print-html", QString::fromStdString(projectFile)});
     EXPECT_EQ(printed.exitCode, 0) << printed.err;
-    std::string page = "<HTML>\r\n  <BODY BGCOLOR=\"#000000\">\r\n    <P ALIGN=\"CENTER\">\r\n";
-    for (size_t at = 0, end; (end = printed.out.find("\r\n", at)) != std::string::npos; at = end + 2)
-      page += "      " + printed.out.substr(at, end - at) + "\r\n";
-    return page + "    </P>\r\n  </BODY>\r\n</HTML>\r\n";
+    return headOf("utf-8", title, description) + "<body>\r\n<main>\r\n" + printed.out +
+           "</main>\r\n</body>\r\n</html>\r\n";
+  }
+
+  static std::string headOf(const std::string& charset, const std::string& title, const std::string& description) {
+    std::string head =
+        "<!DOCTYPE html>\r\n"
+        "<html lang=\"en\">\r\n"
+        "<head>\r\n"
+        "  <meta charset=\"" + charset + "\">\r\n"
+        "  <meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n"
+        "  <title>" + title + "</title>\r\n";
+    if (!description.empty()) head += "  <meta name=\"description\" content=\"" + description + "\">\r\n";
+    return head +
+           "  <link rel=\"icon\" href=\"data:,\">\r\n"
+           "  <style>body{margin:0;background:#000000}main{text-align:center;padding:1em 0}</style>\r\n"
+           "</head>\r\n";
   }
 
   static std::unique_ptr<test::TempDir> program;
@@ -129,14 +144,14 @@ TEST_F(PublishTest, WritesAFolderReadyToUpload) {
       {"index.html", expectedPage("sun.glx")},
   };
   EXPECT_EQ(snapshot(work / "site/www"), expected);
-  EXPECT_NE(expected.at("index.html").find("      no java\r\n      </APPLET>\r\n"
-                                           "      <SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>\r\n    </P>"),
+  EXPECT_NE(expected.at("index.html").find("no java\r\n</APPLET>\r\n"
+                                           "<SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>\r\n</main>"),
             std::string::npos);
   EXPECT_EQ(snapshot(program->path()), programBefore) << "no working folder or usage log beside the program";
   EXPECT_EQ(snapshot(home.path()), homeBefore) << "no settings written";
 }
 
-TEST_F(PublishTest, WithTheSettingOffThePageIsTheTestRunsPage) {
+TEST_F(PublishTest, WithTheSettingOffThePageHoldsTheSevenLinesAlone) {
   storeSetting(false);
   const auto homeBefore = snapshot(home.path());
   const ProcessResult r = publish("sun.glx", work / "site");
@@ -146,8 +161,52 @@ TEST_F(PublishTest, WithTheSettingOffThePageIsTheTestRunsPage) {
   const std::string page = work.read("site/index.html");
   EXPECT_EQ(page, expectedPage("sun.glx"));
   EXPECT_EQ(page.find("SCRIPT"), std::string::npos);
-  EXPECT_EQ(page.find("no java"), std::string::npos);
+  // Only the description names the alternative HTML.
+  EXPECT_EQ(page.find("no java"), page.find("content=\"no java\"") + 9);
+  EXPECT_EQ(page.find("no java", page.find("no java") + 1), std::string::npos);
   EXPECT_EQ(snapshot(home.path()), homeBefore);
+}
+
+// The page's head: its title is the project's name, its description the
+// alternative HTML as plain text, and it declares the character set its
+// bytes are in. The applet's lines are those --print-html prints.
+TEST_F(PublishTest, ThePageIsAnHtml5DocumentNamedAfterTheProject) {
+  const std::string longText =
+      "<p>A sunset over the bay, photographed from the old lighthouse on a summer evening, when the light turns "
+      "the water copper and the boats come home one after the other, slowly, while gulls circle overhead</p>";
+  struct Case {
+    const char* name;
+    std::string projectFile;
+    std::string alternativeHtml;
+    std::string charset, title, description;
+  };
+  const Case cases[] = {
+      {"plain", "sun.glx", "no java", "utf-8", "sun", "no java"},
+      {"no alternative HTML", "Bare.GLX", "", "utf-8", "Bare", ""},
+      {"markup in both", "Tom & \"Jerry\" <b>.glx",
+       "<!-- note --><p>Sun &amp; moon</p>\x1E<script>var x = 1;</script><ul><li>one</li><li>t<b>w</b>o</li></ul>",
+       "utf-8", "Tom &amp; &quot;Jerry&quot; &lt;b&gt;", "Sun &amp; moon one two"},
+      {"quotes and a bare ampersand", "q.glx", "He said \"5 > 3 & 2 < 4\"", "utf-8", "q",
+       "He said &quot;5 &gt; 3 &amp; 2 &lt; 4&quot;"},
+      {"UTF-8 text", "caf\xC3\xA9.glx", "Caf\xC3\xA9 cr\xC3\xA8me", "utf-8", "caf\xC3\xA9", "Caf\xC3\xA9 cr\xC3\xA8me"},
+      {"8-bit text from elsewhere", "old.glx", "Caf\xE9", "windows-1252", "old", "Caf\xE9"},
+      {"long text", "long.glx", longText, "utf-8", "long",
+       "A sunset over the bay, photographed from the old lighthouse on a summer evening, when the light turns the "
+       "water copper and the boats come home one after the..."},
+  };
+  for (const Case& c : cases) {
+    work.write(c.projectFile, project(3, {{"sun.gif", "sun.gif"}, {work / "pictures/moon.gif", "moon.gif"}},
+                                      c.alternativeHtml));
+    fs::remove_all(work / "site");
+    const ProcessResult r = publish(c.projectFile, "site");
+    ASSERT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+    const std::string page = work.read("site/index.html");
+    const ProcessResult printed = run({"--print-html", QString::fromStdString(c.projectFile)});
+    ASSERT_EQ(printed.exitCode, 0) << c.name << ": " << printed.err;
+    EXPECT_EQ(page, headOf(c.charset, c.title, c.description) + "<body>\r\n<main>\r\n" + printed.out +
+                        "</main>\r\n</body>\r\n</html>\r\n")
+        << c.name;
+  }
 }
 
 TEST_F(PublishTest, NeverReplacesADifferingFileUnlessForced) {

@@ -12,6 +12,7 @@
 #include <time.h>
 
 #include "platform/file_ops.h"
+#include "tests/publish/exif_fixture.h"
 #include "tests/publish/image_fixtures.h"
 #include "tests/support/current_folder.h"
 #include "tests/support/temp_dir.h"
@@ -62,6 +63,76 @@ TEST(ImageDecoders, JpegSizeIsTheFrameSize) {
     EXPECT_EQ(fromBytes.width, c.width) << c.name;
     EXPECT_EQ(fromBytes.height, c.height) << c.name;
   }
+}
+
+// A photograph's size is the size browsers show it at: orientations 5 to 8
+// turn it a quarter, so its width and height swap. An EXIF block that is
+// damaged, cut short or not EXIF at all turns nothing.
+TEST(ImageDecoders, JpegSizeFollowsTheExifOrientation) {
+  const std::string plain = encodeJpeg(320, 200);
+  std::string cutShort = test::exifPayload({6, false});
+  cutShort.resize(cutShort.size() - 12);  // the orientation entry is missing its end
+  std::string badOffset = test::exifPayload({6, true});
+  badOffset[6 + 7] = '\x7F';  // the first directory lies beyond the block
+  std::string badOrder = test::exifPayload({6, false});
+  badOrder[6] = 'X';
+  std::string asLong = test::exifPayload({6, false});
+  asLong[6 + 8 + 2 + 12 + 2] = 4;  // Orientation typed LONG, not SHORT
+  struct Case {
+    const char* name;
+    std::string jpeg;
+    int width, height;
+  };
+  const Case cases[] = {
+      {"no EXIF", plain, 320, 200},
+      {"1, little-endian", test::withExifOrientation(plain, 1), 320, 200},
+      {"3, little-endian", test::withExifOrientation(plain, 3), 320, 200},
+      {"6, little-endian", test::withExifOrientation(plain, 6), 200, 320},
+      {"8, little-endian", test::withExifOrientation(plain, 8), 200, 320},
+      {"1, big-endian", test::withExifOrientation(plain, 1, true), 320, 200},
+      {"3, big-endian", test::withExifOrientation(plain, 3, true), 320, 200},
+      {"6, big-endian", test::withExifOrientation(plain, 6, true), 200, 320},
+      {"8, big-endian", test::withExifOrientation(plain, 8, true), 200, 320},
+      {"5, mirrored and turned", test::withExifOrientation(plain, 5), 200, 320},
+      {"7, mirrored and turned", test::withExifOrientation(plain, 7, true), 200, 320},
+      {"2, mirrored only", test::withExifOrientation(plain, 2), 320, 200},
+      {"orientation first entry", test::withApp1(plain, test::exifPayload({6, true, 0})), 200, 320},
+      {"value 9 is no orientation", test::withExifOrientation(plain, 9), 320, 200},
+      {"value 0 is no orientation", test::withExifOrientation(plain, 0, true), 320, 200},
+      {"damaged: cut short", test::withApp1(plain, cutShort), 320, 200},
+      {"damaged: directory out of the block", test::withApp1(plain, badOffset), 320, 200},
+      {"damaged: no byte order", test::withApp1(plain, badOrder), 320, 200},
+      {"damaged: orientation as LONG", test::withApp1(plain, asLong), 320, 200},
+      {"damaged: identifier alone", test::withApp1(plain, std::string("Exif\0\0", 6)), 320, 200},
+      {"APP1 that is not EXIF", test::withApp1(plain, std::string("http://ns.adobe.com/xap/1.0/\0<x/>", 34)), 320, 200},
+      {"first EXIF block counts", test::withExifOrientation(test::withExifOrientation(plain, 3), 6), 200, 320},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const std::string path = dir.write("photo.jpg", c.jpeg);
+    const ImageSize fromFile = decodeJpegFile(path);
+    const ImageSize fromBytes = decodeJpegBytes(bytesOf(c.jpeg), c.jpeg.size());
+    EXPECT_EQ(describe(fromFile), describe(ImageSize{c.width, c.height})) << c.name;
+    EXPECT_EQ(describe(fromBytes), describe(ImageSize{c.width, c.height})) << c.name;
+    std::optional<ImageSize> probe;
+    LoadImage(probe, "", "photo.jpg", path);
+    EXPECT_EQ(describe(probe), describe(ImageSize{c.width, c.height})) << c.name;
+  }
+}
+
+// The orientation reader on its own, at every length a block can be cut to:
+// nothing is read outside the bytes given.
+TEST(ImageDecoders, ExifOrientationOfEveryPrefix) {
+  for (bool bigEndian : {false, true}) {
+    const std::string whole = test::exifPayload({8, bigEndian});
+    EXPECT_EQ(exifOrientation(bytesOf(whole), whole.size()), 8);
+    const std::size_t valueEnd = 6 + 8 + 2 + 12 + 12;  // header, count, one entry, the orientation entry
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+      const std::vector<unsigned char> prefix(whole.begin(), whole.begin() + static_cast<long>(n));
+      EXPECT_EQ(exifOrientation(prefix.data(), prefix.size()), n >= valueEnd ? 8 : 1) << n;
+    }
+  }
+  EXPECT_EQ(exifOrientation(nullptr, 100), 1);
 }
 
 TEST(ImageDecoders, GifSizeIsTheLogicalScreenNotTheFrame) {

@@ -169,6 +169,7 @@ TEST(BrowserTestRun, WritesThePageByteForByte) {
   b.run.bTestClick(b.request({"caf\xe9.gif"}, kHueRotator));
   const std::string expected =
       "<HTML>\r\n"
+      "  <HEAD><META CHARSET=\"windows-1252\"></HEAD>\r\n"
       "  <BODY BGCOLOR=\"#000000\">\r\n"
       "    <P ALIGN=\"CENTER\">\r\n"
       "      <APPLET CODE=\"huecycle.class\" WIDTH=40 HEIGHT=30>\r\n"
@@ -183,6 +184,43 @@ TEST(BrowserTestRun, WritesThePageByteForByte) {
       "</HTML>\r\n";
   EXPECT_EQ(readFileBytes(b.page()), expected);
   EXPECT_EQ(b.run.testPage(), b.dir.path() + "Applet Temp/Applet Temp.html");
+}
+
+// The page's bytes are the document's; its declaration names the set they
+// are in: UTF-8 when every line is well-formed UTF-8, else windows-1252, in
+// which every byte is a character.
+TEST(BrowserTestRun, DeclaresTheCharacterSetOfThePagesBytes) {
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* charset;
+  };
+  const Case cases[] = {
+      {"ASCII", "Loading...", "utf-8"},
+      {"UTF-8 e acute", "Caf\xC3\xA9", "utf-8"},
+      {"UTF-8 euro and emoji", "\xE2\x82\xAC \xF0\x9F\x98\x80", "utf-8"},
+      {"windows-1252 e acute", "Caf\xE9", "windows-1252"},
+      {"windows-1252 euro", "\x80 5", "windows-1252"},
+      {"cut-off sequence", "\xE2\x82", "windows-1252"},
+      {"overlong slash", "\xC0\xAF", "windows-1252"},
+      {"surrogate", "\xED\xA0\x80", "windows-1252"},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", "windows-1252"},
+  };
+  for (const Case& c : cases) {
+    Bench b;
+    TestRunRequest request = b.request({"sun.gif"}, kHueRotator);
+    request.makeHTML = [&] {
+      return std::vector<std::string>{"<APPLET CODE=\"huecycle.class\" WIDTH=40 HEIGHT=30>",
+                                      "<PARAM NAME=\"LOAD MESSAGE\" VALUE=\"000000|FFFFFF|" + c.text + "\">",
+                                      "</APPLET>"};
+    };
+    b.run.bTestClick(request);
+    const std::string page = readFileBytes(b.page());
+    EXPECT_EQ(page.substr(0, page.find("  <BODY")),
+              std::string("<HTML>\r\n  <HEAD><META CHARSET=\"") + c.charset + "\"></HEAD>\r\n")
+        << c.name;
+    EXPECT_NE(page.find("|" + c.text + "\">\r\n"), std::string::npos) << c.name << ": the bytes are kept";
+  }
 }
 
 TEST(BrowserTestRun, PageHoldsTheLinesTheBuilderJustMadeFromTheDocument) {
@@ -204,7 +242,9 @@ TEST(BrowserTestRun, PageHoldsTheLinesTheBuilderJustMadeFromTheDocument) {
   b.run.bTestClick(request);
   ASSERT_EQ(built.size(), 7u);
   EXPECT_EQ(built[0], "<APPLET CODE=\"huecycle.class\" WIDTH=40 HEIGHT=30>");
-  std::string expected = "<HTML>\r\n  <BODY BGCOLOR=\"#000000\">\r\n    <P ALIGN=\"CENTER\">\r\n";
+  std::string expected =
+      "<HTML>\r\n  <HEAD><META CHARSET=\"utf-8\"></HEAD>\r\n  <BODY BGCOLOR=\"#000000\">\r\n"
+      "    <P ALIGN=\"CENTER\">\r\n";
   for (const std::string& line : built) expected += "      " + line + "\r\n";
   expected += "    </P>\r\n  </BODY>\r\n</HTML>\r\n";
   EXPECT_EQ(readFileBytes(b.page()), expected);
