@@ -1,11 +1,13 @@
 #include "app/preview_page.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QStackedLayout>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/player_applet.h"
+#include "app/preview_sandbox.h"
 
 namespace glx {
 
@@ -18,17 +20,29 @@ PreviewPage::PreviewPage(const AppletDocument& document, std::string playerScrip
   setObjectName(QStringLiteral("previewTab"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* screen = new QWidget(this);
-  m_stack = new QStackedLayout(screen);
-  m_placeholder = new QLabel(screen);
+  m_screen = new QWidget(this);
+  m_stack = new QStackedLayout(m_screen);
+  m_placeholder = new QLabel(m_screen);
   m_placeholder->setAlignment(Qt::AlignCenter);
   m_placeholder->setWordWrap(true);
   m_stack->addWidget(m_placeholder);
-  layout->addWidget(screen, 1);
+  layout->addWidget(m_screen, 1);
+  // One line under the screen, of the same height whatever it says, so the
+  // screen's size (which the scale is made for) does not change with it.
+  auto* notes = new QHBoxLayout;
+  notes->setContentsMargins(0, 0, 0, 0);
   m_linkLabel = new QLabel(this);
   m_linkLabel->setObjectName(QStringLiteral("previewLink"));
   m_linkLabel->setTextFormat(Qt::PlainText);
-  layout->addWidget(m_linkLabel);
+  notes->addWidget(m_linkLabel, 1);
+  m_scaleLabel = new QLabel(this);
+  m_scaleLabel->setObjectName(QStringLiteral("previewScale"));
+  m_scaleLabel->setTextFormat(Qt::PlainText);
+  notes->addWidget(m_scaleLabel);
+  const int lineHeight = m_linkLabel->fontMetrics().height();
+  m_linkLabel->setFixedHeight(lineHeight);
+  m_scaleLabel->setFixedHeight(lineHeight);
+  layout->addLayout(notes);
 }
 
 PreviewPage::~PreviewPage() { m_view.reset(); }
@@ -66,8 +80,14 @@ bool PreviewPage::ensureView() {
 std::string PreviewPage::buildPage() {
   try {
     const AppletBuild build = buildAppletQuietly(m_document);
+    // Only the player script may run in the page, and nothing may connect.
+    const std::string nonce = makePreviewNonce();
+    m_folder.setHead(previewPolicyHead(nonce));
+    m_builtScale = PreviewScale();
     if (!build.message.empty()) return m_folder.writeMessagePage(build.message);
-    return m_folder.writeAppletPage(build.htmlLines, build.images);
+    const PlayerApplet applet = playerAppletOf(build);
+    m_builtScale = previewScale(applet.width, applet.height, m_screen->width(), m_screen->height());
+    return m_folder.writeAppletPage(withPlayerNonce(build.htmlLines, nonce), build.images);
   } catch (const std::exception& e) {
     // The preview folder itself could not be written: nothing to show.
     m_placeholder->setText(QString::fromStdString(e.what()));
@@ -81,6 +101,9 @@ void PreviewPage::showPreviewPage(const std::string& pagePath) {
   m_stack->setCurrentWidget(m_view->widget());
   m_pagePath = pagePath;
   m_linkLabel->clear();
+  m_scale = m_builtScale;
+  m_view->setZoom(m_scale.factor);
+  m_scaleLabel->setText(QString::fromStdString(previewScaleNote(m_scale)));
   m_view->showPage(pagePath);
 }
 

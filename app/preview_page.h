@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/preview_controller.h"
+#include "app/preview_scale.h"
 #include "app/web_engine_module.h"
 #include "document/applet_document.h"
 #include "publish/preview_folder.h"
@@ -33,6 +34,10 @@ class PreviewPage : public QWidget, public PreviewScreen {
   const std::string& pagePath() const { return m_pagePath; }
   // Where a click on the applet's link would have gone, once clicked.
   QLabel* linkLabel() const { return m_linkLabel; }
+  // "shown at 52 %" while the applet is shrunk to fit; empty otherwise.
+  QLabel* scaleLabel() const { return m_scaleLabel; }
+  // The scale of the page on screen.
+  const PreviewScale& scale() const { return m_scale; }
 
   // PreviewScreen
   void showPreviewPage(const std::string& pagePath) override;
@@ -58,9 +63,13 @@ class PreviewPage : public QWidget, public PreviewScreen {
   std::unique_ptr<PlayerView> m_view;
   bool m_viewFailed = false;
   std::string m_pagePath;
+  PreviewScale m_builtScale;  // of the page last written
+  PreviewScale m_scale;       // of the page on screen
+  QWidget* m_screen = nullptr;
   QStackedLayout* m_stack = nullptr;
   QLabel* m_placeholder = nullptr;
   QLabel* m_linkLabel = nullptr;
+  QLabel* m_scaleLabel = nullptr;
 };
 
 }  // namespace glx

@@ -77,7 +77,10 @@ std::string PreviewFolder::writeMessagePage(const std::string& message) {
 
 std::string PreviewFolder::writePage(const std::vector<std::string>& lines) {
   std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
+  for (const std::string& line : lines) {
+    text += line + "\r\n";
+    if (!m_head.empty() && &line == &lines.front()) text += "  " + m_head + "\r\n";  // after "<HTML>"
+  }
   const std::string page = path() + kPreviewPageName;
   writeFileAtomic(page, text);
   return page;

@@ -1,9 +1,31 @@
 #include "app/webengine/local_profile.h"
 
 #include <QDir>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
 namespace glx {
+
+namespace {
+
+// Runs before any script of a page, in every frame: the interfaces that
+// open connections of their own, past the request interceptor, are gone
+// and cannot be put back.
+const char kNoConnectionsScript[] = R"JS(
+(function () {
+  'use strict';
+  ['RTCPeerConnection', 'webkitRTCPeerConnection', 'RTCDataChannel', 'RTCIceTransport', 'RTCSctpTransport',
+   'RTCDtlsTransport', 'WebTransport', 'WebSocket', 'EventSource'].forEach(function (name) {
+    try {
+      delete window[name];
+      Object.defineProperty(window, name, { value: undefined, writable: false, configurable: false });
+    } catch (e) {}
+  });
+})();
+)JS";
+
+}  // namespace
 
 bool LocalOnlyInterceptor::allows(const QUrl& url) const {
   const QString scheme = url.scheme();
@@ -19,11 +41,24 @@ void LocalOnlyInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
   if (!allows(info.requestUrl())) info.block(true);
 }
 
+void keepOffTheNetwork(QWebEngineProfile* profile) {
+  QWebEngineScript script;
+  script.setName(QStringLiteral("glimmerax-no-connections"));
+  script.setSourceCode(QString::fromLatin1(kNoConnectionsScript));
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setRunsOnSubFrames(true);
+  profile->scripts()->insert(script);
+  // WebRTC would offer only the public interface, were it reachable.
+  profile->settings()->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
+}
+
 QWebEngineProfile* makeLocalProfile(const std::string& folder, QObject* parent) {
   auto* profile = new QWebEngineProfile(parent);  // no storage name: off the record
   profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
   profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
   profile->setUrlRequestInterceptor(new LocalOnlyInterceptor(folder, profile));
+  keepOffTheNetwork(profile);
   QWebEngineSettings* settings = profile->settings();
   settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
   settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
