@@ -11,17 +11,46 @@ namespace {
 
 // Runs before any script of a page, in every frame: the interfaces that
 // open connections of their own, past the request interceptor, are gone
-// and cannot be put back.
+// and cannot be put back. (A frame's window reached by index, frames[i],
+// before any element hands it out keeps them: the page's policy lets no
+// script but the player run to do that.)
 const char kNoConnectionsScript[] = R"JS(
 (function () {
   'use strict';
-  ['RTCPeerConnection', 'webkitRTCPeerConnection', 'RTCDataChannel', 'RTCIceTransport', 'RTCSctpTransport',
-   'RTCDtlsTransport', 'WebTransport', 'WebSocket', 'EventSource'].forEach(function (name) {
+  var names = ['RTCPeerConnection', 'webkitRTCPeerConnection', 'RTCDataChannel', 'RTCIceTransport',
+               'RTCSctpTransport', 'RTCDtlsTransport', 'WebTransport', 'WebSocket', 'EventSource'];
+  function scrub(win) {
+    names.forEach(function (name) {
+      try {
+        delete win[name];
+        Object.defineProperty(win, name, { value: undefined, writable: false, configurable: false });
+      } catch (e) {}
+    });
+    // A frame made by a script starts as about:blank without an injection
+    // of its own: its window is scrubbed as it is handed out.
+    ['HTMLIFrameElement', 'HTMLFrameElement', 'HTMLObjectElement'].forEach(function (type) {
+      try {
+        var proto = win[type].prototype;
+        ['contentWindow', 'contentDocument'].forEach(function (property) {
+          var get = Object.getOwnPropertyDescriptor(proto, property).get;
+          Object.defineProperty(proto, property, {
+            configurable: false,
+            enumerable: true,
+            get: function () {
+              var value = get.call(this);
+              var child = value && (value.defaultView || value);
+              if (child && child !== win && !child.__glimmeraxScrubbed) scrub(child);
+              return value;
+            }
+          });
+        });
+      } catch (e) {}
+    });
     try {
-      delete window[name];
-      Object.defineProperty(window, name, { value: undefined, writable: false, configurable: false });
+      Object.defineProperty(win, '__glimmeraxScrubbed', { value: true });
     } catch (e) {}
-  });
+  }
+  scrub(window);
 })();
 )JS";
 

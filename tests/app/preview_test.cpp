@@ -211,6 +211,45 @@ TEST_F(PreviewTest, NeverReachesTheNetwork) {
   EXPECT_EQ(scriptText("window.fetched"), QStringLiteral("no"));
 }
 
+// A large applet is shrunk to fit the screen whole, keeping its shape, and
+// the page says so; one that fits is shown at its size without a word.
+TEST_F(PreviewTest, ALargeAppletIsShrunkToFitAndSaysSo) {
+  const std::string large = writeGradientJpeg(pictures / "large.jpg", 1200, 900, qRgb(200, 200, 40));
+  start();
+  addImages({large, second});
+  showPreview();
+  drawnCanvas();
+  const PreviewScale scale = page().scale();
+  ASSERT_LT(scale.percent, 100);
+  EXPECT_GT(scale.percent, 25);
+  EXPECT_EQ(page().scaleLabel()->text().toStdString(), "shown at " + std::to_string(scale.percent) + " %");
+  // The page is drawn at that scale, and all of it is on screen: no scroll bars.
+  const QSize screen = page().playerView()->widget()->size();
+  const QStringList seen =
+      scriptText("[Math.round(devicePixelRatio*100), Math.abs(innerWidth - document.documentElement.clientWidth) < 2,"
+                 " Math.abs(innerHeight - document.documentElement.clientHeight) < 2,"
+                 " Math.round(document.querySelector('canvas').getBoundingClientRect().width),"
+                 " Math.round(document.querySelector('canvas').getBoundingClientRect().height)].join()")
+          .split(QLatin1Char(','));
+  ASSERT_EQ(seen.size(), 5) << seen.join(QLatin1Char(',')).toStdString();
+  EXPECT_EQ(seen[0].toInt(), std::lround(scale.factor * 100));
+  EXPECT_EQ(seen[1], QStringLiteral("true"));  // no room taken by a scroll bar, but for rounding
+  EXPECT_EQ(seen[2], QStringLiteral("true"));
+  EXPECT_EQ(seen[3].toInt(), 1200);  // the applet keeps its size in the page, and its shape
+  EXPECT_EQ(seen[4].toInt(), 900);
+  EXPECT_LE(1200 * scale.factor, screen.width());
+  EXPECT_LE(900 * scale.factor, screen.height());
+
+  // An applet that fits: its own size, nothing said.
+  QSignalSpy loaded(&page(), &PreviewPage::pageLoaded);
+  doc().imageNames = {"first.jpg", "second.jpg"};
+  doc().imagePaths = {first, second};
+  ASSERT_TRUE(loaded.wait(10000));
+  EXPECT_EQ(page().scale(), PreviewScale());
+  EXPECT_TRUE(page().scaleLabel()->text().isEmpty());
+  EXPECT_EQ(scriptText("String(Math.round(devicePixelRatio*100))"), QStringLiteral("100"));
+}
+
 // The web view arriving with the first switch to the page does not make
 // the window's native window again (the window would go black meanwhile).
 TEST_F(PreviewTest, TheFirstSwitchKeepsTheWindowsNativeWindow) {
@@ -283,9 +322,10 @@ TEST_F(PreviewTest, OnlyThePlayerRunsAndNothingConnects) {
   EXPECT_EQ(scriptText("[typeof RTCPeerConnection, typeof webkitRTCPeerConnection, typeof WebTransport,"
                        " typeof WebSocket].join()"),
             QStringLiteral("undefined,undefined,undefined,undefined"));
-  runScript(view(), "var f=document.createElement('iframe');document.body.appendChild(f);"
-                    "window.framed=[typeof f.contentWindow.RTCPeerConnection,typeof f.contentWindow.WebSocket].join();");
-  EXPECT_EQ(scriptText("window.framed"), QStringLiteral("undefined,undefined"));
+  runScript(view(), "var f=document.createElement('iframe');document.body.appendChild(f);var w=f.contentWindow;"
+                    "var g=w.document.createElement('iframe');w.document.body.appendChild(g);var v=g.contentWindow;"
+                    "window.framed=[typeof w.RTCPeerConnection,typeof w.WebSocket,typeof v.RTCPeerConnection].join();");
+  EXPECT_EQ(scriptText("window.framed"), QStringLiteral("undefined,undefined,undefined"));
   runScript(view(), send + "window.tried=leak('from the embedder');");
   EXPECT_EQ(scriptText("String(window.tried)"), QStringLiteral("2"));  // fetch and the image, both refused
 
