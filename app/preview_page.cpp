@@ -1,7 +1,9 @@
 #include "app/preview_page.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QOpenGLWidget>
 #include <QStackedLayout>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -43,6 +45,19 @@ PreviewPage::PreviewPage(const AppletDocument& document, std::string playerScrip
   m_linkLabel->setFixedHeight(lineHeight);
   m_scaleLabel->setFixedHeight(lineHeight);
   layout->addLayout(notes);
+  makeWindowReadyForTheView();
+}
+
+void PreviewPage::makeWindowReadyForTheView() {
+  // The web view draws through OpenGL. A window made without it is made
+  // again when the view arrives, and shows black meanwhile; with an OpenGL
+  // widget among its children from the start, the window is made for it
+  // when first shown. (The offscreen platform has no OpenGL widgets.)
+  if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+  auto* surface = new QOpenGLWidget(this);
+  surface->setObjectName(QStringLiteral("previewSurface"));
+  surface->setAttribute(Qt::WA_DontShowOnScreen);
+  surface->hide();
 }
 
 PreviewPage::~PreviewPage() { m_view.reset(); }

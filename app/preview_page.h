@@ -54,6 +54,7 @@ class PreviewPage : public QWidget, public PreviewScreen {
   void hideEvent(QHideEvent* event) override;
 
  private:
+  void makeWindowReadyForTheView();
   bool ensureView();
   std::string buildPage();
 

@@ -52,8 +52,8 @@ TEST(PreviewSandbox, ThePolicyLetsOnlyTheNoncedPlayerRunAndNothingConnect) {
   EXPECT_EQ(nonces.size(), 100u);
 
   const std::string policy = previewPolicy(nonce);
-  for (const std::string directive :
-       {"default-src 'none'", "script-src 'nonce-" + nonce + "';", "connect-src 'none'", "worker-src 'none'",
+  for (const std::string& directive : std::vector<std::string>
+       {std::string("default-src 'none'"), "script-src 'nonce-" + nonce + "';", "connect-src 'none'", "worker-src 'none'",
         "frame-src 'none'", "object-src 'none'", "base-uri 'none'", "form-action 'none'"})
     EXPECT_NE(policy.find(directive), std::string::npos) << directive;
   for (const char* loose : {"unsafe-eval", "'self'", "script-src 'unsafe-inline'", "http", "*"})

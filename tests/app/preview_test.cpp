@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include "app/preview_page.h"
+#include "app/preview_sandbox.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/app/web_test_support.h"
 
@@ -62,10 +63,16 @@ TEST_F(PreviewTest, PlaysTheTestPageAndFollowsEdits) {
   EXPECT_EQ(pagePath.find(fx.required()), std::string::npos);
   EXPECT_EQ(pagePath.find(fx.temp()), std::string::npos);
   const std::string text = readFileBytes(pagePath);
-  EXPECT_NE(text.find("<HTML>\r\n  <BODY BGCOLOR=\"#000000\">\r\n    <P ALIGN=\"CENTER\">\r\n"
+  // Its head holds the policy that lets only the player, by its nonce, run.
+  const size_t nonceAt = text.find("script-src 'nonce-");
+  ASSERT_NE(nonceAt, std::string::npos) << text;
+  const std::string nonce = text.substr(nonceAt + 18, 32);
+  EXPECT_NE(text.find("<HTML>\r\n  " + previewPolicyHead(nonce) +
+                      "\r\n  <BODY BGCOLOR=\"#000000\">\r\n    <P ALIGN=\"CENTER\">\r\n"
                       "      <APPLET CODE=\"fade.class\" WIDTH=80 HEIGHT=60>\r\n"),
-            std::string::npos);
-  EXPECT_NE(text.find("<SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>"), std::string::npos);
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("<SCRIPT NONCE=\"" + nonce + "\" SRC=\"glimmerax-player.js\"></SCRIPT>"), std::string::npos);
   EXPECT_TRUE(fileExists(folderOf(pagePath) + "first.jpg"));
   EXPECT_TRUE(fileExists(folderOf(pagePath) + "second.jpg"));
 
