@@ -98,10 +98,10 @@ std::string PreviewPage::buildPage() {
     // Only the player script may run in the page, and nothing may connect.
     const std::string nonce = makePreviewNonce();
     m_folder.setHead(previewPolicyHead(nonce));
-    m_builtScale = PreviewScale();
+    m_builtApplet = QSize();
     if (!build.message.empty()) return m_folder.writeMessagePage(build.message);
     const PlayerApplet applet = playerAppletOf(build);
-    m_builtScale = previewScale(applet.width, applet.height, m_screen->width(), m_screen->height());
+    m_builtApplet = QSize(applet.width, applet.height);
     return m_folder.writeAppletPage(withPlayerNonce(build.htmlLines, nonce), build.images);
   } catch (const std::exception& e) {
     // The preview folder itself could not be written: nothing to show.
@@ -116,10 +116,21 @@ void PreviewPage::showPreviewPage(const std::string& pagePath) {
   m_stack->setCurrentWidget(m_view->widget());
   m_pagePath = pagePath;
   m_linkLabel->clear();
-  m_scale = m_builtScale;
-  m_view->setZoom(m_scale.factor);
-  m_scaleLabel->setText(QString::fromStdString(previewScaleNote(m_scale)));
+  m_applet = m_builtApplet;
+  applyScale();
   m_view->showPage(pagePath);
+}
+
+void PreviewPage::applyScale() {
+  m_scale = previewScale(m_applet.width(), m_applet.height(), m_screen->width(), m_screen->height());
+  if (m_view) m_view->setZoom(m_scale.factor);
+  m_scaleLabel->setText(QString::fromStdString(previewScaleNote(m_scale)));
+}
+
+void PreviewPage::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // The screen has its new size once the layout has run.
+  if (m_view) QMetaObject::invokeMethod(this, [this] { applyScale(); }, Qt::QueuedConnection);
 }
 
 void PreviewPage::setPreviewPlaying(bool playing) {

@@ -4,6 +4,7 @@
 // is loaded then); what to rebuild and when is PreviewController's.
 #pragma once
 
+#include <QSize>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -52,9 +53,12 @@ class PreviewPage : public QWidget, public PreviewScreen {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void makeWindowReadyForTheView();
+  // Fits the applet on screen to the screen's size now.
+  void applyScale();
   bool ensureView();
   std::string buildPage();
 
@@ -64,8 +68,9 @@ class PreviewPage : public QWidget, public PreviewScreen {
   std::unique_ptr<PlayerView> m_view;
   bool m_viewFailed = false;
   std::string m_pagePath;
-  PreviewScale m_builtScale;  // of the page last written
-  PreviewScale m_scale;       // of the page on screen
+  QSize m_builtApplet;  // of the page last written; empty for a message
+  QSize m_applet;       // of the page on screen
+  PreviewScale m_scale;
   QWidget* m_screen = nullptr;
   QStackedLayout* m_stack = nullptr;
   QLabel* m_placeholder = nullptr;
