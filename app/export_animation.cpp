@@ -30,6 +30,20 @@ std::unique_ptr<FrameSource> playerSource(const PlayerApplet& applet, const std:
   }
 }
 
+// The command line's reader gets its result and its errors: the web
+// engine's start-up notes (its graphics table, the display it lacks) and
+// Qt's other warnings are left out; critical and fatal messages still go
+// to standard error.
+QtMessageHandler g_qtHandler = nullptr;
+
+void commandLineMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtCriticalMsg && type != QtFatalMsg) return;
+  if (g_qtHandler)
+    g_qtHandler(type, context, text);
+  else
+    std::cerr << qFormatLogMessage(type, context, text).toStdString() << std::endl;
+}
+
 std::string suggestedName(const AppletDocument& document) {
   std::string name = document.documentPath.empty() ? "Applet" : document.documentPath;
   const size_t slash = name.rfind('/');
@@ -93,6 +107,7 @@ std::optional<int> exportAnimationCommand(int argc, char** argv) {
   // No display needed: the frames are drawn off screen.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  g_qtHandler = qInstallMessageHandler(commandLineMessage);
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
   const std::string playerScript = dataFilePath(ProgramFolders::ofExecutable(), kPlayerFile);

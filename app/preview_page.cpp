@@ -1,12 +1,16 @@
 #include "app/preview_page.h"
 
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QOpenGLWidget>
 #include <QStackedLayout>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/player_applet.h"
 #include "publish/picture_check.h"
+#include "app/preview_sandbox.h"
 
 namespace glx {
 
@@ -19,17 +23,42 @@ PreviewPage::PreviewPage(const AppletDocument& document, std::string playerScrip
   setObjectName(QStringLiteral("previewTab"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* screen = new QWidget(this);
-  m_stack = new QStackedLayout(screen);
-  m_placeholder = new QLabel(screen);
+  m_screen = new QWidget(this);
+  m_stack = new QStackedLayout(m_screen);
+  m_placeholder = new QLabel(m_screen);
   m_placeholder->setAlignment(Qt::AlignCenter);
   m_placeholder->setWordWrap(true);
   m_stack->addWidget(m_placeholder);
-  layout->addWidget(screen, 1);
+  layout->addWidget(m_screen, 1);
+  // One line under the screen, of the same height whatever it says, so the
+  // screen's size (which the scale is made for) does not change with it.
+  auto* notes = new QHBoxLayout;
+  notes->setContentsMargins(0, 0, 0, 0);
   m_linkLabel = new QLabel(this);
   m_linkLabel->setObjectName(QStringLiteral("previewLink"));
   m_linkLabel->setTextFormat(Qt::PlainText);
-  layout->addWidget(m_linkLabel);
+  notes->addWidget(m_linkLabel, 1);
+  m_scaleLabel = new QLabel(this);
+  m_scaleLabel->setObjectName(QStringLiteral("previewScale"));
+  m_scaleLabel->setTextFormat(Qt::PlainText);
+  notes->addWidget(m_scaleLabel);
+  const int lineHeight = m_linkLabel->fontMetrics().height();
+  m_linkLabel->setFixedHeight(lineHeight);
+  m_scaleLabel->setFixedHeight(lineHeight);
+  layout->addLayout(notes);
+  makeWindowReadyForTheView();
+}
+
+void PreviewPage::makeWindowReadyForTheView() {
+  // The web view draws through OpenGL. A window made without it is made
+  // again when the view arrives, and shows black meanwhile; with an OpenGL
+  // widget among its children from the start, the window is made for it
+  // when first shown. (The offscreen platform has no OpenGL widgets.)
+  if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+  auto* surface = new QOpenGLWidget(this);
+  surface->setObjectName(QStringLiteral("previewSurface"));
+  surface->setAttribute(Qt::WA_DontShowOnScreen);
+  surface->hide();
 }
 
 PreviewPage::~PreviewPage() { m_view.reset(); }
@@ -67,11 +96,18 @@ bool PreviewPage::ensureView() {
 std::string PreviewPage::buildPage() {
   try {
     const AppletBuild build = buildAppletQuietly(m_document);
+    // Only the player script may run in the page, and nothing may connect.
+    const std::string nonce = makePreviewNonce();
+    m_folder.setHead(previewPolicyHead(nonce));
+    m_builtApplet = QSize();
     if (!build.message.empty()) return m_folder.writeMessagePage(build.message);
+    const PlayerApplet applet = playerAppletOf(build);
+    m_builtApplet = QSize(applet.width, applet.height);
     try {
-      return m_folder.writeAppletPage(build.htmlLines, build.images);
+      return m_folder.writeAppletPage(withPlayerNonce(build.htmlLines, nonce), build.images);
     } catch (const ENotAPicture& e) {
       // Said in the preview itself, as the applet's other refusals are.
+      m_builtApplet = QSize();
       return m_folder.writeMessagePage(e.what());
     }
   } catch (const std::exception& e) {
@@ -87,7 +123,21 @@ void PreviewPage::showPreviewPage(const std::string& pagePath) {
   m_stack->setCurrentWidget(m_view->widget());
   m_pagePath = pagePath;
   m_linkLabel->clear();
+  m_applet = m_builtApplet;
+  applyScale();
   m_view->showPage(pagePath);
+}
+
+void PreviewPage::applyScale() {
+  m_scale = previewScale(m_applet.width(), m_applet.height(), m_screen->width(), m_screen->height());
+  if (m_view) m_view->setZoom(m_scale.factor);
+  m_scaleLabel->setText(QString::fromStdString(previewScaleNote(m_scale)));
+}
+
+void PreviewPage::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // The screen has its new size once the layout has run.
+  if (m_view) QMetaObject::invokeMethod(this, [this] { applyScale(); }, Qt::QueuedConnection);
 }
 
 void PreviewPage::setPreviewPlaying(bool playing) {

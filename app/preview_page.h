@@ -4,11 +4,13 @@
 // is loaded then); what to rebuild and when is PreviewController's.
 #pragma once
 
+#include <QSize>
 #include <QWidget>
 #include <memory>
 #include <string>
 
 #include "app/preview_controller.h"
+#include "app/preview_scale.h"
 #include "app/web_engine_module.h"
 #include "document/applet_document.h"
 #include "publish/preview_folder.h"
@@ -33,6 +35,10 @@ class PreviewPage : public QWidget, public PreviewScreen {
   const std::string& pagePath() const { return m_pagePath; }
   // Where a click on the applet's link would have gone, once clicked.
   QLabel* linkLabel() const { return m_linkLabel; }
+  // "shown at 52 %" while the applet is shrunk to fit; empty otherwise.
+  QLabel* scaleLabel() const { return m_scaleLabel; }
+  // The scale of the page on screen.
+  const PreviewScale& scale() const { return m_scale; }
 
   // PreviewScreen
   void showPreviewPage(const std::string& pagePath) override;
@@ -47,8 +53,12 @@ class PreviewPage : public QWidget, public PreviewScreen {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void makeWindowReadyForTheView();
+  // Fits the applet on screen to the screen's size now.
+  void applyScale();
   bool ensureView();
   std::string buildPage();
 
@@ -58,9 +68,14 @@ class PreviewPage : public QWidget, public PreviewScreen {
   std::unique_ptr<PlayerView> m_view;
   bool m_viewFailed = false;
   std::string m_pagePath;
+  QSize m_builtApplet;  // of the page last written; empty for a message
+  QSize m_applet;       // of the page on screen
+  PreviewScale m_scale;
+  QWidget* m_screen = nullptr;
   QStackedLayout* m_stack = nullptr;
   QLabel* m_placeholder = nullptr;
   QLabel* m_linkLabel = nullptr;
+  QLabel* m_scaleLabel = nullptr;
 };
 
 }  // namespace glx

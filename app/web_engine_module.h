@@ -26,6 +26,8 @@ class PlayerView {
   // A page that is not playing is frozen: no script and no timer runs.
   virtual void setPlaying(bool playing) = 0;
   virtual bool isPlaying() const = 0;
+  // The page's zoom (1 is its own size), kept for the pages shown later.
+  virtual void setZoom(double factor) = 0;
   // Runs a script in the page and hands its result on (the pixels of a
   // canvas, the state of the page).
   virtual void runScript(const std::string& script, std::function<void(const QVariant&)> done) = 0;
@@ -50,10 +52,15 @@ struct WebEngineModule {
 // "The web view could not be loaded: %s"
 extern const char kWebEngineMissingMessage[];
 
+// The web engine's command-line flags: the given ones (from
+// QTWEBENGINE_CHROMIUM_FLAGS) with ours added where the given ones do not
+// name the same flag: no WebRTC UDP and no QUIC, a log of fatal errors only,
+// and for root the --no-sandbox the engine needs to start.
+std::string webEngineFlags(const std::string& given, bool root);
+
 // Loads the module on first call (beside the executable); later calls
-// return the same one. Before loading it, a process running as root gets
-// the web engine's --no-sandbox flag unless its flags were set already.
-// Throws Error when the module cannot be loaded.
+// return the same one. Before loading it, the web engine's flags are set
+// (webEngineFlags). Throws Error when the module cannot be loaded.
 const WebEngineModule& webEngineModule();
 
 // The name the module's entry point is exported under.

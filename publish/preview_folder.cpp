@@ -86,7 +86,19 @@ std::string PreviewFolder::writeMessagePage(const std::string& message) {
                     "    <P ALIGN=\"CENTER\" ID=\"message\">" + escaped(message) + "</P>", "  </BODY>", "</HTML>"});
 }
 
-std::string PreviewFolder::writePage(const std::vector<std::string>& lines) {
+std::string PreviewFolder::writePage(std::vector<std::string> lines) {
+  static const std::string kOpen = "  <HEAD>", kClose = "</HEAD>";
+  const auto isHead = [](const std::string& line, const std::string& open) {
+    return line.size() >= open.size() + kClose.size() && line.starts_with(open) && line.ends_with(kClose);
+  };
+  if (!m_head.empty() && !lines.empty()) {
+    // One head: what the preview adds joins the head the page already has
+    // (after its character set), or makes one after "<HTML>".
+    if (lines.size() > 1 && isHead(lines[1], kOpen) && isHead(m_head, "<HEAD>"))
+      lines[1].insert(lines[1].size() - kClose.size(), m_head.substr(6, m_head.size() - 6 - kClose.size()));
+    else
+      lines.insert(lines.begin() + 1, "  " + m_head);
+  }
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   const std::string page = path() + kPreviewPageName;

@@ -33,12 +33,16 @@ class PreviewFolder {
                               const std::vector<std::pair<std::string, std::string>>& images);
   // Writes a page that shows only a message, centred, as text.
   std::string writeMessagePage(const std::string& message);
+  // A line that pages written from now on carry as their head (empty: no
+  // head).
+  void setHead(std::string line) { m_head = std::move(line); }
 
  private:
-  std::string writePage(const std::vector<std::string>& lines);
+  std::string writePage(std::vector<std::string> lines);
 
   std::string m_playerScript;
   std::string m_path;
+  std::string m_head;
 };
 
 }  // namespace glx

@@ -21,7 +21,13 @@ class LocalOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
   std::string m_folder;
 };
 
-// An off-the-record profile with the interceptor installed.
+// The profile's pages open no connection of their own: WebRTC,
+// WebTransport, WebSocket and EventSource are taken away before a page's
+// first script (the interceptor sees only URL requests).
+void keepOffTheNetwork(QWebEngineProfile* profile);
+
+// An off-the-record profile with the interceptor installed, kept off the
+// network.
 QWebEngineProfile* makeLocalProfile(const std::string& folder, QObject* parent);
 
 }  // namespace glx

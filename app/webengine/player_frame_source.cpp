@@ -94,6 +94,7 @@ class PlayerFrameSource : public FrameSource {
       throw std::runtime_error("The player script \"" + playerScript + "\" is missing");
     m_profile = std::make_unique<QWebEngineProfile>();
     m_profile->setUrlRequestInterceptor(new LocalOnlyInterceptor(std::string(), m_profile.get()));
+    keepOffTheNetwork(m_profile.get());
     m_page = std::make_unique<QuietPage>(m_profile.get());
 
     QJsonObject params;

@@ -59,6 +59,7 @@ class WebPlayerView : public PlayerView {
     m_page->setBackgroundColor(Qt::black);
     m_view->setPage(m_page);
     QObject::connect(m_page, &QWebEnginePage::loadFinished, m_view, [this](bool ok) {
+      if (m_page->zoomFactor() != m_zoom) m_page->setZoomFactor(m_zoom);
       if (!m_playing) freeze();
       if (onLoaded) onLoaded(ok);
     });
@@ -80,6 +81,7 @@ class WebPlayerView : public PlayerView {
   void showPage(const std::string& pagePath) override {
     const QUrl url = QUrl::fromLocalFile(QString::fromStdString(pagePath));
     m_page->expect(url);
+    m_page->setZoomFactor(m_zoom);
     if (m_playing) m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
     m_page->load(url);
   }
@@ -94,6 +96,11 @@ class WebPlayerView : public PlayerView {
 
   bool isPlaying() const override {
     return m_playing && m_page->lifecycleState() == QWebEnginePage::LifecycleState::Active;
+  }
+
+  void setZoom(double factor) override {
+    m_zoom = factor;
+    m_page->setZoomFactor(factor);
   }
 
   void runScript(const std::string& script, std::function<void(const QVariant&)> done) override {
@@ -114,6 +121,7 @@ class WebPlayerView : public PlayerView {
   QWebEngineProfile* m_profile = nullptr;
   QPointer<GuardedPage> m_page;
   bool m_playing = false;
+  double m_zoom = 1.0;
 };
 
 }  // namespace

