@@ -1,0 +1,90 @@
+// The two drawings of every effect agree: the canvas-operation drawing (used
+// where a page cannot read its pictures' pixels back, such as a page opened
+// from disk) is compared with the pixel drawing, the reference, at steps
+// across each effect's cycle.
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+const S = require('./support.js');
+
+const PLAYER_FILE = process.env.GLX_PLAYER_FILE || S.PLAYER;
+const Player = require(PLAYER_FILE);
+// Mean difference per colour component, out of 255.
+const LIMIT = 6;
+const SIZE = process.env.GLX_SIZE ? { width: +process.env.GLX_SIZE.split('x')[0], height: +process.env.GLX_SIZE.split('x')[1] } : { width: 320, height: 240 };
+const FRACTIONS = process.env.GLX_FINE ? Array.from({ length: 19 }, (_, i) => (i + 1) / 20) : [0.1, 0.25, 0.4, 0.55, 0.7, 0.85];
+
+let folder, server, browser, page;
+
+test.before(async () => {
+  folder = S.tempFolder('glx-drawings-');
+  for (const f of ['scene.gif', 'second.jpg']) fs.copyFileSync(path.join(S.FIXTURES, f), path.join(folder, f));
+  fs.copyFileSync(PLAYER_FILE, path.join(folder, 'glimmerax-player.js'));
+  fs.writeFileSync(path.join(folder, 'index.html'),
+    '<!DOCTYPE html><html><body><script src="glimmerax-player.js"></script></body></html>');
+  server = await S.serve(folder);
+  browser = await S.launch();
+  page = await browser.newPage();
+  await page.goto(server.base + 'index.html');
+});
+
+test.after(async () => {
+  if (browser) await browser.close();
+  if (server) await server.close();
+  if (folder) fs.rmSync(folder, { recursive: true, force: true });
+});
+
+// Both drawings of one effect at the given steps: the mean and the largest
+// per-component difference at each.
+function compare(effect, fractions, size) {
+  return page.evaluate(async (e, fr, sz) => {
+    const load = async (name) => {
+      const img = new Image();
+      img.src = name;
+      await img.decode();
+      return img;
+    };
+    const images = [await load('scene.gif'), await load('second.jpg')];
+    const options = (drawn) => ({
+      code: e.code, width: sz.width, height: sz.height, drawn,
+      params: { GENERAL: `2|7|204060|${e.constant}|${e.frames}|${e.variant === null ? 0 : e.variant}|${e.speed}|`,
+        IMAGES: 'scene.gif|second.jpg|' },
+      images,
+    });
+    const reference = window.GlimmeraxPlayer.createRenderer(options(false));
+    const drawn = window.GlimmeraxPlayer.createRenderer(options(true));
+    if (!drawn.drawn) throw new Error('the canvas drawing was not chosen');
+    const canvas = (r, k) => {
+      const c = document.createElement('canvas');
+      c.width = sz.width;
+      c.height = sz.height;
+      const x = c.getContext('2d', { willReadFrequently: true });
+      r.render(x, k);
+      return x.getImageData(0, 0, sz.width, sz.height).data;
+    };
+    return fr.map((f) => {
+      const k = Math.floor(reference.cycleLength * f);
+      const a = canvas(reference, k), b = canvas(drawn, k);
+      let sum = 0, count = 0;
+      for (let i = 0; i < a.length; i += 4) {
+        for (let c = 0; c < 3; c++) sum += Math.abs(a[i + c] - b[i + c]);
+        count += 3;
+      }
+      return { step: k, mean: sum / count };
+    });
+  }, effect, fractions, size);
+}
+
+test('the canvas drawing of every effect stays within 6/255 of its pixel drawing', async () => {
+  const report = [];
+  for (const e of Player.effects) {
+    const rows = await compare(e, FRACTIONS, SIZE);
+    const worst = rows.reduce((m, r) => (r.mean > m.mean ? r : m));
+    report.push(`${e.name}: worst step ${worst.step}, mean ${worst.mean.toFixed(2)}`);
+  }
+  if (process.env.GLX_REPORT) console.log(report.join('\n'));
+  const over = report.filter((line) => Number(line.split('mean ')[1]) > LIMIT);
+  assert.deepEqual(over, []);
+});
