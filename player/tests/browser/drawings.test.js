@@ -54,11 +54,34 @@ function compare(effect, fractions, size) {
       await img.decode();
       return img;
     };
-    const images = [await load('scene.gif'), await load('second.jpg')];
+    // A photograph's fine detail (texture, thin stripes at several angles,
+    // grain), made here as a JPEG: coarse rings or tiles in a canvas drawing
+    // show on it as they do on a photograph.
+    const detail = async () => {
+      const c = document.createElement('canvas');
+      c.width = 320;
+      c.height = 240;
+      const x = c.getContext('2d'), d = x.createImageData(320, 240);
+      let seed = 12345;
+      const grain = () => ((seed = (Math.imul(seed, 1103515245) + 12345) >>> 0) >>> 24) - 128;
+      for (let y = 0, i = 0; y < 240; y++) {
+        for (let px = 0; px < 320; px++, i += 4) {
+          const n = grain() * 0.1;
+          d.data[i] = 120 + 90 * Math.sin(px * 0.5 + y * 0.2) * Math.sin(y * 0.05) + n;
+          d.data[i + 1] = 110 + 80 * Math.sin((px - y) * 0.4) * Math.cos(px * 0.02) + n;
+          d.data[i + 2] = 100 + 70 * Math.sin(Math.hypot(px - 100, y - 80) * 0.6) + n;
+          d.data[i + 3] = 255;
+        }
+      }
+      x.putImageData(d, 0, 0);
+      const blob = await new Promise((resolve) => c.toBlob(resolve, 'image/jpeg', 0.9));
+      return load(URL.createObjectURL(blob));
+    };
+    const images = [await detail(), await load('scene.gif'), await load('second.jpg')];
     const options = (drawn) => ({
       code: e.code, width: sz.width, height: sz.height, drawn,
-      params: { GENERAL: `2|7|204060|${e.constant}|${e.frames}|${e.variant === null ? 0 : e.variant}|${e.speed}|`,
-        IMAGES: 'scene.gif|second.jpg|' },
+      params: { GENERAL: `3|7|204060|${e.constant}|${e.frames}|${e.variant === null ? 0 : e.variant}|${e.speed}|`,
+        IMAGES: 'detail.jpg|scene.gif|second.jpg|' },
       images,
     });
     const reference = window.GlimmeraxPlayer.createRenderer(options(false));

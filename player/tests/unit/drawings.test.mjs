@@ -52,3 +52,18 @@ test('Hue Rotator: the filter\'s forms turn every colour as the pixel drawing do
   // One 255th from the filter's rounding, one from the drawing's.
   assert.ok(worst <= 2, `largest difference ${worst}`);
 });
+
+test('Whirlpool: at its deepest twist every point of the picture shows the picture, never the background', () => {
+  const e = row('Whirlpool');
+  // Wide and tall pictures: the twist comes closest to the long edges.
+  for (const [w, h] of [[120, 72], [72, 120], [101, 61], [64, 64]]) {
+    const img = image(w, h, (x, y) => [40 + ((x * 7 + y * 3) % 200), 30 + ((x * 3 + y * 11) % 200), 0]);
+    const r = renderer(e, [img], { frames: 20, bg: '0000FF' });
+    for (const k of [9, 10, 11]) {
+      const f = frame(r, k);
+      let background = 0;
+      for (let i = 0; i < f.data.length; i += 4) if (f.data[i + 2] === 255) background++;
+      assert.equal(background, 0, `${w} x ${h}, step ${k}: ${background} background pixels`);
+    }
+  }
+});
