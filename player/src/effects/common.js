@@ -21,8 +21,10 @@ export function stillPixels(src) {
 }
 
 // Resets the context's state and covers it with the image (or the
-// background colour).
+// background colour). Images are sampled by nearest pixel, as the pixel
+// drawings do.
 export function base(e, ctx, img) {
+  ctx.imageSmoothingEnabled = false;
   ctx.globalAlpha = 1;
   ctx.globalCompositeOperation = 'source-over';
   ctx.filter = 'none';

@@ -68,6 +68,9 @@ export function canvas(e) {
       const angle = lightAt(e, j), dx = Math.cos(angle), dy = Math.sin(angle);
       const [t, c] = temp(0);
       base(e, c, null);
+      // Shifted by a fraction of a pixel, smoothly: the difference of the
+      // two is then the pixel drawing's gradient along the light.
+      c.imageSmoothingEnabled = true;
       c.filter = 'grayscale(1)';
       c.drawImage(img, -dx, -dy);
       c.globalAlpha = 0.5;
@@ -75,8 +78,12 @@ export function canvas(e) {
       c.drawImage(img, dx, dy);
       c.filter = 'none';
       c.globalAlpha = 1;
+      // The two halves hold half the difference round mid-grey: twice
+      // the contrast gives the pixel drawing's relief.
       ctx.globalAlpha = reliefAt(e, j);
+      ctx.filter = 'contrast(2)';
       ctx.drawImage(t, 0, 0);
+      ctx.filter = 'none';
       ctx.globalAlpha = 1;
     },
   };
