@@ -12,8 +12,11 @@ import { pauseSteps } from '../core/timing.js';
 //   canvas(e)   the same effect drawn with the canvas's own operations, for
 //               images whose pixels cannot be read: { draw(ctx, k) },
 //               e = { W, H, count, imgs (canvases of W x H), bg, bgRGB,
-//               bgCss, frames, speed, stepMs }
-// with 0 <= k < cycle(e); `count` is the number of images used.
+//               bgCss, frames, speed, stepMs, owned }
+// with 0 <= k < cycle(e); `count` is the number of images used. Either
+// drawing may also have dispose(), which lets go of what it holds beyond
+// its canvases; canvases it makes go through own(e, canvas), so that the
+// renderer can empty them when it is disposed of.
 
 // The first image, unchanged.
 export function stillPixels(src) {
@@ -37,12 +40,19 @@ export function stillCanvas(e) {
   return { draw: (ctx) => base(e, ctx, e.imgs[0]) };
 }
 
+// A canvas the drawing keeps, listed in e.owned (when given) for the
+// renderer's dispose().
+export function own(e, canvas) {
+  if (Array.isArray(e.owned)) e.owned.push(canvas);
+  return canvas;
+}
+
 // Scratch canvases of W x H, made when first asked for: temp(n) -> [canvas, ctx].
 export function scratchPool(e) {
   const scratch = [];
   return (n) => {
     while (scratch.length <= n) {
-      const c = scratchCanvas(e.W, e.H);
+      const c = own(e, scratchCanvas(e.W, e.H));
       scratch.push([c, c.getContext('2d')]);
     }
     return scratch[n];

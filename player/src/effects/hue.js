@@ -1,6 +1,6 @@
 // Hue Rotator: the hues turn S degrees a step.
 import { gcd } from '../core/pixels.js';
-import { stillPixels, stillCanvas, base } from './common.js';
+import { stillPixels, stillCanvas, base, own } from './common.js';
 
 export const allImages = false;
 
@@ -157,7 +157,7 @@ export function canvas(e) {
   // A canvas of the page holding `img` through `filter`: an OffscreenCanvas
   // does not see the page's filters.
   const filtered = (img, filter) => {
-    const t = document.createElement('canvas');
+    const t = own(e, document.createElement('canvas'));
     t.width = W;
     t.height = H;
     const c = t.getContext('2d');

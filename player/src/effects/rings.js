@@ -6,6 +6,7 @@
 // changes slowly several whole distances share a ring (fewer fills).
 import { TAU } from '../core/timing.js';
 import { scratchCanvas } from '../core/sources.js';
+import { own } from './common.js';
 
 // The widest ring, and how far (pixels) a ring's map may move the image
 // from the map of any whole distance within it.
@@ -54,8 +55,8 @@ export function fillRings(ctx, pattern, cx, cy, outer, maps, shift = 0) {
 
 // The image with its edge pixels repeated `pad` pixels outwards on every
 // side, for maps that sample beyond the image and clamp to its edge.
-export function paddedImage(img, W, H, pad) {
-  const c = scratchCanvas(W + 2 * pad, H + 2 * pad), x = c.getContext('2d');
+export function paddedImage(e, img, W, H, pad) {
+  const c = own(e, scratchCanvas(W + 2 * pad, H + 2 * pad)), x = c.getContext('2d');
   x.imageSmoothingEnabled = false;
   const P = pad, R = W + pad, B = H + pad;
   // Corners, edges stretched outwards, then the image.

@@ -52,7 +52,7 @@ export function rippleCanvas(e, pools, amplitude, wavelength) {
       const [a, phase] = rippleAt(amplitude, k, frames);
       if (a === 0) return;
       if (!pattern) {
-        padded = paddedImage(first, W, H, pad);
+        padded = paddedImage(e, first, W, H, pad);
         pattern = ctx.createPattern(padded, 'no-repeat');
       }
       const table = rippleTable(Math.max(...reach), a, wavelength, phase);

@@ -95,7 +95,7 @@ function compare(effect, fractions, size) {
       r.render(x, k);
       return x.getImageData(0, 0, sz.width, sz.height).data;
     };
-    return fr.map((f) => {
+    const rows = fr.map((f) => {
       const k = Math.floor(reference.cycleLength * f);
       const a = canvas(reference, k), b = canvas(drawn, k);
       let sum = 0, count = 0;
@@ -105,6 +105,9 @@ function compare(effect, fractions, size) {
       }
       return { step: k, mean: sum / count };
     });
+    reference.dispose();
+    drawn.dispose();
+    return rows;
   }, effect, fractions, size);
 }
 
@@ -118,4 +121,32 @@ test('the canvas drawing of every effect stays within 6/255 of its pixel drawing
   if (process.env.GLX_REPORT) console.log(report.join('\n'));
   const over = report.filter((line) => Number(line.split('mean ')[1]) > (NEAR[line.split(':')[0]] || LIMIT));
   assert.deepEqual(over, []);
+});
+
+test('dispose() on a canvas-drawing renderer stops its drawing and takes its filters off the page', async () => {
+  const left = await page.evaluate(async () => {
+    const img = new Image();
+    img.src = 'scene.gif';
+    await img.decode();
+    const c = document.createElement('canvas');
+    c.width = 160;
+    c.height = 120;
+    const x = c.getContext('2d', { willReadFrequently: true });
+    const problems = [];
+    for (const e of window.GlimmeraxPlayer.effects) {
+      const r = window.GlimmeraxPlayer.createRenderer({ code: e.code, width: 160, height: 120, drawn: true,
+        params: { GENERAL: `2|7|204060|${e.constant}|${e.frames}|${e.variant === null ? 0 : e.variant}|${e.speed}|`,
+          IMAGES: 'scene.gif|scene.gif|' }, images: [img, img] });
+      for (const k of [1, Math.floor(r.cycleLength / 3), Math.floor(r.cycleLength / 2)]) r.render(x, k);
+      r.dispose();
+      x.fillStyle = '#123456';
+      x.fillRect(0, 0, 160, 120);
+      r.render(x, 5);
+      const p = x.getImageData(80, 60, 1, 1).data;
+      if (p[0] !== 0x12 || p[1] !== 0x34 || p[2] !== 0x56) problems.push(`${e.name}: drew after dispose()`);
+      if (document.querySelectorAll('svg filter').length) problems.push(`${e.name}: filters left on the page`);
+    }
+    return problems;
+  });
+  assert.deepEqual(left, []);
 });

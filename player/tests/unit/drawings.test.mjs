@@ -67,3 +67,16 @@ test('Whirlpool: at its deepest twist every point of the picture shows the pictu
     }
   }
 });
+
+test('dispose() lets a renderer go: it draws nothing afterwards, and a second call is harmless', () => {
+  const img = image(24, 18, (x, y) => [x * 9, y * 13, 77]);
+  for (const e of Player.effects) {
+    const r = renderer(e, [img, img]);
+    assert.ok(frame(r, 3), e.name);
+    assert.equal(r.disposed, false, e.name);
+    r.dispose();
+    assert.equal(r.disposed, true, e.name);
+    assert.equal(frame(r, 3), null, `${e.name}: nothing drawn after dispose()`);
+    r.dispose();
+  }
+});
