@@ -56,8 +56,25 @@ export function pixels(e) {
   };
 }
 
+// The canvas relief: the pixel drawing's grey is 128 plus R, the sum of the
+// four neighbours' luminances weighted by the light (c, s): right c, left
+// -c, below s, above -s. The canvas adds the neighbours' colours (inverted
+// where the weight is negative) scaled by k = 1 / (2 (|c| + |s|)), which
+// gives 0.5 + k R per component; the luminance's weights (77, 150, 29 in
+// 256ths) come from a multiply by WEIGHTS before the browser's grayscale(),
+// whose own weights are those of ITU-R BT.709; brightness() and contrast()
+// then scale back to 0.5 + R.
+const WEIGHTS = (() => {
+  const own = [77 / 256, 150 / 256, 29 / 256], css = [0.2126, 0.7152, 0.0722];
+  const ratio = own.map((w, i) => w / css[i]), top = Math.max(...ratio);
+  return ratio.map((r) => Math.round((255 * r) / top));
+})();
+// grayscale() of WEIGHTS alone: brightness(0.5 / GREY_OF_HALF) brings the
+// middle back to 0.5.
+const GREY_OF_HALF = 0.5 * (0.2126 * WEIGHTS[0] + 0.7152 * WEIGHTS[1] + 0.0722 * WEIGHTS[2]) / 255;
+
 export function canvas(e) {
-  const { imgs, frames } = e;
+  const { imgs, frames, W, H } = e;
   if (isStill(e)) return stillCanvas(e);
   const temp = scratchPool(e);
   return {
@@ -65,23 +82,28 @@ export function canvas(e) {
       const img = imgs[Math.floor(k / frames) % imgs.length], j = k % frames;
       base(e, ctx, img);
       if (j === 0) return;
-      const angle = lightAt(e, j), dx = Math.cos(angle), dy = Math.sin(angle);
-      const [t, c] = temp(0);
-      base(e, c, null);
-      // Shifted by a fraction of a pixel, smoothly: the difference of the
-      // two is then the pixel drawing's gradient along the light.
-      c.imageSmoothingEnabled = true;
-      c.filter = 'grayscale(1)';
-      c.drawImage(img, -dx, -dy);
-      c.globalAlpha = 0.5;
-      c.filter = 'grayscale(1) invert(1)';
-      c.drawImage(img, dx, dy);
-      c.filter = 'none';
-      c.globalAlpha = 1;
-      // The two halves hold half the difference round mid-grey: twice
-      // the contrast gives the pixel drawing's relief.
+      const angle = lightAt(e, j), c = Math.cos(angle), s = Math.sin(angle);
+      const scale = 1 / (2 * (Math.abs(c) + Math.abs(s)));
+      const [t, x] = temp(0);
+      base(e, x, null);
+      x.fillStyle = '#000';
+      x.fillRect(0, 0, W, H);
+      x.globalCompositeOperation = 'lighter';
+      // [offset x, offset y, weight]: the neighbour at p + offset.
+      for (const [ox, oy, w] of [[1, 0, c], [-1, 0, -c], [0, 1, s], [0, -1, -s]]) {
+        if (w === 0) continue;
+        x.globalAlpha = Math.abs(w) * scale;
+        x.filter = w < 0 ? 'invert(1)' : 'none';
+        x.drawImage(img, -ox, -oy);
+      }
+      x.filter = 'none';
+      x.globalAlpha = 1;
+      x.globalCompositeOperation = 'multiply';
+      x.fillStyle = `rgb(${WEIGHTS.join(',')})`;
+      x.fillRect(0, 0, W, H);
+      x.globalCompositeOperation = 'source-over';
       ctx.globalAlpha = reliefAt(e, j);
-      ctx.filter = 'contrast(2)';
+      ctx.filter = `grayscale(1) brightness(${0.5 / GREY_OF_HALF}) contrast(${1 / scale})`;
       ctx.drawImage(t, 0, 0);
       ctx.filter = 'none';
       ctx.globalAlpha = 1;
