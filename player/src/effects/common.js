@@ -1,5 +1,6 @@
 import { scratchCanvas } from '../core/sources.js';
 import { pauseSteps } from '../core/timing.js';
+import { LUMINANCE } from '../core/pixels.js';
 
 // What every effect module shares. Each module under effects/ exports:
 //   allImages   true when the effect plays every image in turn (otherwise
@@ -70,3 +71,13 @@ export function passSteps(e) {
 export function passed(e, j, P) {
   return Math.min(1, ((j - P + 1) * e.speed) / 100);
 }
+
+// The browser's grayscale() weighs red, green and blue as ITU-R BT.709; the
+// pixel drawings' luminance weighs them otherwise. A multiply by
+// LUMINANCE_TINT before grayscale() gives the pixel drawings' luminance
+// times LUMINANCE_SCALE (below 1): brightness(1 / LUMINANCE_SCALE) after it
+// restores it.
+const BT709 = [0.2126, 0.7152, 0.0722];
+const ratios = LUMINANCE.map((w, i) => w / 256 / BT709[i]);
+export const LUMINANCE_TINT = ratios.map((r) => Math.round((255 * r) / Math.max(...ratios)));
+export const LUMINANCE_SCALE = LUMINANCE_TINT.reduce((sum, t, i) => sum + (BT709[i] * t) / 255, 0);

@@ -2,7 +2,7 @@
 // and out to the image; then the next image.
 import { TAU } from '../core/timing.js';
 import { luminance } from '../core/pixels.js';
-import { stillPixels, stillCanvas, base, scratchPool } from './common.js';
+import { stillPixels, stillCanvas, base, scratchPool, LUMINANCE_TINT, LUMINANCE_SCALE } from './common.js';
 
 export const allImages = true;
 
@@ -60,19 +60,8 @@ export function pixels(e) {
 // four neighbours' luminances weighted by the light (c, s): right c, left
 // -c, below s, above -s. The canvas adds the neighbours' colours (inverted
 // where the weight is negative) scaled by k = 1 / (2 (|c| + |s|)), which
-// gives 0.5 + k R per component; the luminance's weights (77, 150, 29 in
-// 256ths) come from a multiply by WEIGHTS before the browser's grayscale(),
-// whose own weights are those of ITU-R BT.709; brightness() and contrast()
-// then scale back to 0.5 + R.
-const WEIGHTS = (() => {
-  const own = [77 / 256, 150 / 256, 29 / 256], css = [0.2126, 0.7152, 0.0722];
-  const ratio = own.map((w, i) => w / css[i]), top = Math.max(...ratio);
-  return ratio.map((r) => Math.round((255 * r) / top));
-})();
-// grayscale() of WEIGHTS alone: brightness(0.5 / GREY_OF_HALF) brings the
-// middle back to 0.5.
-const GREY_OF_HALF = 0.5 * (0.2126 * WEIGHTS[0] + 0.7152 * WEIGHTS[1] + 0.0722 * WEIGHTS[2]) / 255;
-
+// gives 0.5 + k R per component, tints them (see LUMINANCE_TINT), takes the
+// grey, and scales back to 0.5 + R with brightness() and contrast().
 export function canvas(e) {
   const { imgs, frames, W, H } = e;
   if (isStill(e)) return stillCanvas(e);
@@ -99,11 +88,11 @@ export function canvas(e) {
       x.filter = 'none';
       x.globalAlpha = 1;
       x.globalCompositeOperation = 'multiply';
-      x.fillStyle = `rgb(${WEIGHTS.join(',')})`;
+      x.fillStyle = `rgb(${LUMINANCE_TINT.join(',')})`;
       x.fillRect(0, 0, W, H);
       x.globalCompositeOperation = 'source-over';
       ctx.globalAlpha = reliefAt(e, j);
-      ctx.filter = `grayscale(1) brightness(${0.5 / GREY_OF_HALF}) contrast(${1 / scale})`;
+      ctx.filter = `grayscale(1) brightness(${1 / LUMINANCE_SCALE}) contrast(${1 / scale})`;
       ctx.drawImage(t, 0, 0);
       ctx.filter = 'none';
       ctx.globalAlpha = 1;
