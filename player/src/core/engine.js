@@ -63,6 +63,8 @@ export function createEngine(o) {
 
   function build() {
     const RW = canvas.width, RH = canvas.height;
+    // A new size makes a new renderer: the old one's buffers and filters go.
+    if (renderer) renderer.dispose();
     try {
       renderer = createRenderer({ code, width: RW, height: RH, params, images });
     } catch (err) {
@@ -145,6 +147,7 @@ export function createEngine(o) {
     destroy() {
       running = false;
       stop();
+      if (renderer) renderer.dispose();
       renderer = null;
       if (images) for (const img of images) if (img && typeof img.close === 'function') img.close();
       images = null;

@@ -22,8 +22,11 @@ export function mixInto(out, a, b, t) {
   }
 }
 
+// The luminance's weights of red, green and blue, in 256ths.
+export const LUMINANCE = Object.freeze([77, 150, 29]);
+
 export function luminance(word) {
-  return ((word & 255) * 77 + ((word >>> 8) & 255) * 150 + ((word >>> 16) & 255) * 29) >> 8;
+  return ((word & 255) * LUMINANCE[0] + ((word >>> 8) & 255) * LUMINANCE[1] + ((word >>> 16) & 255) * LUMINANCE[2]) >> 8;
 }
 
 // Per pixel distance (whole pixels) from a centre, for the radial effects.

@@ -24,6 +24,8 @@ export function createRenderer(options) {
       if (!isUnreadable(err)) throw err;
     }
   }
+  // The canvases made for the canvas drawing, emptied by dispose().
+  const owned = [];
   let effect = null, drawn = null, cycle = 1;
   if (used.length === 0) {
     effect = stillPixels(new Int32Array(W * H).fill(bgRGB.word));
@@ -33,11 +35,12 @@ export function createRenderer(options) {
   } else {
     // The images cannot be read back: the canvas draws them.
     const imgs = used.map((image) => canvasFromImage(image, W, H, bgRGB));
-    drawn = module.canvas({ ...parts, imgs, bgCss: bgRGB.css });
+    owned.push(...imgs);
+    drawn = module.canvas({ ...parts, imgs, bgCss: bgRGB.css, owned });
     cycle = module.cycle(parts);
   }
   cycle = Math.max(1, Math.floor(cycle) || 1);
-  let imageData = null, words = null;
+  let imageData = null, words = null, disposed = false;
   return {
     width: W,
     height: H,
@@ -47,6 +50,7 @@ export function createRenderer(options) {
     // True when the images could not be read back and the canvas draws.
     drawn: Boolean(drawn),
     render(ctx, step) {
+      if (disposed) return;
       let k = Math.floor(Number(step)) || 0;
       k = ((k % cycle) + cycle) % cycle;
       if (drawn) {
@@ -61,6 +65,23 @@ export function createRenderer(options) {
       }
       effect.draw(words, k);
       ctx.putImageData(imageData, 0, 0);
+    },
+    // Lets go of the pixel buffers, the prepared images and the drawing's
+    // canvases (emptied at once, not when collected) and page filters;
+    // render() draws nothing afterwards. Safe to call more than once.
+    dispose() {
+      if (disposed) return;
+      disposed = true;
+      for (const d of [drawn, effect]) if (d && typeof d.dispose === 'function') d.dispose();
+      for (const c of owned) {
+        c.width = 0;
+        c.height = 0;
+      }
+      owned.length = 0;
+      srcs = effect = drawn = imageData = words = null;
+    },
+    get disposed() {
+      return disposed;
     },
   };
 }

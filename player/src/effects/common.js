@@ -1,5 +1,6 @@
 import { scratchCanvas } from '../core/sources.js';
 import { pauseSteps } from '../core/timing.js';
+import { LUMINANCE } from '../core/pixels.js';
 
 // What every effect module shares. Each module under effects/ exports:
 //   allImages   true when the effect plays every image in turn (otherwise
@@ -12,8 +13,11 @@ import { pauseSteps } from '../core/timing.js';
 //   canvas(e)   the same effect drawn with the canvas's own operations, for
 //               images whose pixels cannot be read: { draw(ctx, k) },
 //               e = { W, H, count, imgs (canvases of W x H), bg, bgRGB,
-//               bgCss, frames, speed, stepMs }
-// with 0 <= k < cycle(e); `count` is the number of images used.
+//               bgCss, frames, speed, stepMs, owned }
+// with 0 <= k < cycle(e); `count` is the number of images used. Either
+// drawing may also have dispose(), which lets go of what it holds beyond
+// its canvases; canvases it makes go through own(e, canvas), so that the
+// renderer can empty them when it is disposed of.
 
 // The first image, unchanged.
 export function stillPixels(src) {
@@ -21,8 +25,10 @@ export function stillPixels(src) {
 }
 
 // Resets the context's state and covers it with the image (or the
-// background colour).
+// background colour). Images are sampled by nearest pixel, as the pixel
+// drawings do.
 export function base(e, ctx, img) {
+  ctx.imageSmoothingEnabled = false;
   ctx.globalAlpha = 1;
   ctx.globalCompositeOperation = 'source-over';
   ctx.filter = 'none';
@@ -35,12 +41,19 @@ export function stillCanvas(e) {
   return { draw: (ctx) => base(e, ctx, e.imgs[0]) };
 }
 
+// A canvas the drawing keeps, listed in e.owned (when given) for the
+// renderer's dispose().
+export function own(e, canvas) {
+  if (Array.isArray(e.owned)) e.owned.push(canvas);
+  return canvas;
+}
+
 // Scratch canvases of W x H, made when first asked for: temp(n) -> [canvas, ctx].
 export function scratchPool(e) {
   const scratch = [];
   return (n) => {
     while (scratch.length <= n) {
-      const c = scratchCanvas(e.W, e.H);
+      const c = own(e, scratchCanvas(e.W, e.H));
       scratch.push([c, c.getContext('2d')]);
     }
     return scratch[n];
@@ -58,3 +71,13 @@ export function passSteps(e) {
 export function passed(e, j, P) {
   return Math.min(1, ((j - P + 1) * e.speed) / 100);
 }
+
+// The browser's grayscale() weighs red, green and blue as ITU-R BT.709; the
+// pixel drawings' luminance weighs them otherwise. A multiply by
+// LUMINANCE_TINT before grayscale() gives the pixel drawings' luminance
+// times LUMINANCE_SCALE (below 1): brightness(1 / LUMINANCE_SCALE) after it
+// restores it.
+const BT709 = [0.2126, 0.7152, 0.0722];
+const ratios = LUMINANCE.map((w, i) => w / 256 / BT709[i]);
+export const LUMINANCE_TINT = ratios.map((r) => Math.round((255 * r) / Math.max(...ratios)));
+export const LUMINANCE_SCALE = LUMINANCE_TINT.reduce((sum, t, i) => sum + (BT709[i] * t) / 255, 0);

@@ -2,7 +2,7 @@
 // and out to the image; then the next image.
 import { TAU } from '../core/timing.js';
 import { luminance } from '../core/pixels.js';
-import { stillPixels, stillCanvas, base, scratchPool } from './common.js';
+import { stillPixels, stillCanvas, base, scratchPool, LUMINANCE_TINT, LUMINANCE_SCALE } from './common.js';
 
 export const allImages = true;
 
@@ -56,27 +56,68 @@ export function pixels(e) {
   };
 }
 
+// The canvas relief: the pixel drawing's grey is 128 plus R, the sum of the
+// four neighbours' luminances weighted by the light (c, s): right c, left
+// -c, below s, above -s. The canvas keeps the image's luminance (see
+// LUMINANCE_TINT) and its inverse, adds the neighbours' (the inverse where
+// the weight is negative) scaled by k = 1 / (2 (|c| + |s|)), which gives
+// 0.5 + k R, and scales back to 0.5 + R with contrast().
 export function canvas(e) {
-  const { imgs, frames } = e;
+  const { imgs, frames, W, H } = e;
   if (isStill(e)) return stillCanvas(e);
   const temp = scratchPool(e);
+  let made = -1;
+  // The image's luminance in temp(1), its inverse in temp(2).
+  const luminanceOf = (index) => {
+    const [grey, g] = temp(1), [inverse, v] = temp(2);
+    if (made !== index) {
+      base(e, g, imgs[index]);
+      g.globalCompositeOperation = 'multiply';
+      g.fillStyle = `rgb(${LUMINANCE_TINT.join(',')})`;
+      g.fillRect(0, 0, W, H);
+      g.globalCompositeOperation = 'copy';
+      g.filter = `grayscale(1) brightness(${1 / LUMINANCE_SCALE})`;
+      g.drawImage(grey, 0, 0);
+      g.filter = 'none';
+      g.globalCompositeOperation = 'source-over';
+      base(e, v, null);
+      v.filter = 'invert(1)';
+      v.drawImage(grey, 0, 0);
+      v.filter = 'none';
+      made = index;
+    }
+    return [grey, inverse];
+  };
   return {
     draw(ctx, k) {
-      const img = imgs[Math.floor(k / frames) % imgs.length], j = k % frames;
-      base(e, ctx, img);
+      const index = Math.floor(k / frames) % imgs.length, j = k % frames;
+      base(e, ctx, imgs[index]);
       if (j === 0) return;
-      const angle = lightAt(e, j), dx = Math.cos(angle), dy = Math.sin(angle);
-      const [t, c] = temp(0);
-      base(e, c, null);
-      c.filter = 'grayscale(1)';
-      c.drawImage(img, -dx, -dy);
-      c.globalAlpha = 0.5;
-      c.filter = 'grayscale(1) invert(1)';
-      c.drawImage(img, dx, dy);
-      c.filter = 'none';
-      c.globalAlpha = 1;
+      const angle = lightAt(e, j), c = Math.cos(angle), s = Math.sin(angle);
+      const scale = 1 / (2 * (Math.abs(c) + Math.abs(s)));
+      const [grey, inverse] = luminanceOf(index);
+      const [t, x] = temp(0);
+      base(e, x, null);
+      x.fillStyle = '#000';
+      x.fillRect(0, 0, W, H);
+      x.globalCompositeOperation = 'lighter';
+      // [offset x, offset y, weight]: the neighbour at p + offset.
+      for (const [ox, oy, w] of [[1, 0, c], [-1, 0, -c], [0, 1, s], [0, -1, -s]]) {
+        if (w === 0) continue;
+        x.globalAlpha = Math.abs(w) * scale;
+        // Through a filter the browser mixes by the alpha without the
+        // rounding of a plain draw, which the contrast below would
+        // multiply.
+        x.filter = 'brightness(1.001)';
+        x.drawImage(w < 0 ? inverse : grey, -ox, -oy);
+      }
+      x.filter = 'none';
+      x.globalAlpha = 1;
+      x.globalCompositeOperation = 'source-over';
       ctx.globalAlpha = reliefAt(e, j);
+      ctx.filter = `contrast(${1 / scale})`;
       ctx.drawImage(t, 0, 0);
+      ctx.filter = 'none';
       ctx.globalAlpha = 1;
     },
   };

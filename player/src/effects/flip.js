@@ -4,11 +4,15 @@ import { stillPixels, stillCanvas, base, passSteps, passed } from './common.js';
 
 export const allImages = true;
 
-// The grey of the page's back, and the image seen faintly through it.
+// The grey of the page's back, and the image seen faintly through it (a
+// quarter of it).
 const PAPER = 236;
-// The width of the shadows either side of the fold (the canvas drawing
-// does not round it).
+// The width of the shadows either side of the turning page (whole pixels).
 const shadowWidth = (W) => Math.max(4, Math.round(W / 12));
+// How dark each shadow is at its deepest: on the next page beside the fold,
+// on the page's back at the fold, on the current page beside the back's
+// edge.
+const FOLD_SHADOW = 0.45, BACK_SHADOW = 0.3, EDGE_SHADOW = 0.3;
 
 const isStill = (e) => e.count < 2 || e.speed === 0;
 
@@ -36,15 +40,15 @@ export function pixels(e) {
         if (cx >= fold) {
           mode[x] = 2; col[x] = x;
           const d = (cx - fold) / shadow;
-          shade[x] = d < 1 ? Math.round(256 * (0.55 + 0.45 * d)) : 256;
+          shade[x] = d < 1 ? Math.round(256 * (1 - FOLD_SHADOW * (1 - d))) : 256;
         } else if (cx >= backEdge) {
           mode[x] = 1;
           col[x] = Math.min(W - 1, Math.max(0, Math.floor(2 * fold - cx)));
-          shade[x] = Math.round(256 * (0.7 + 0.3 * Math.min(1, (fold - cx) / backWidth)));
+          shade[x] = Math.round(256 * (1 - BACK_SHADOW * (1 - Math.min(1, (fold - cx) / backWidth))));
         } else {
           mode[x] = 0; col[x] = x;
           const d = (backEdge - cx) / shadow;
-          shade[x] = d < 1 ? Math.round(256 * (0.7 + 0.3 * d)) : 256;
+          shade[x] = d < 1 ? Math.round(256 * (1 - EDGE_SHADOW * (1 - d))) : 256;
         }
       }
       for (let y = 0, o = 0; y < H; y++) {
@@ -74,7 +78,15 @@ export function pixels(e) {
 export function canvas(e) {
   const { imgs, W, H } = e;
   if (isStill(e)) return stillCanvas(e);
-  const { P, L } = passSteps(e);
+  const { P, L } = passSteps(e), shadowW = shadowWidth(W);
+  // A shadow darkest (`depth`) at x = from, gone at x = to.
+  const shadow = (ctx, from, to, depth) => {
+    const g = ctx.createLinearGradient(from, 0, to, 0);
+    g.addColorStop(0, `rgba(0,0,0,${depth})`);
+    g.addColorStop(1, 'rgba(0,0,0,0)');
+    ctx.fillStyle = g;
+    ctx.fillRect(Math.min(from, to), 0, Math.abs(to - from), H);
+  };
   return {
     draw(ctx, k) {
       const i = Math.floor(k / L), j = k % L;
@@ -87,12 +99,10 @@ export function canvas(e) {
       ctx.save();
       ctx.beginPath(); ctx.rect(fold, 0, W - fold, H); ctx.clip();
       ctx.drawImage(b, 0, 0);
-      const shadow = ctx.createLinearGradient(fold, 0, fold + Math.max(4, W / 12), 0);
-      shadow.addColorStop(0, 'rgba(0,0,0,0.45)');
-      shadow.addColorStop(1, 'rgba(0,0,0,0)');
-      ctx.fillStyle = shadow;
-      ctx.fillRect(fold, 0, W - fold, H);
+      shadow(ctx, fold, fold + shadowW, FOLD_SHADOW);
       ctx.restore();
+      // The current page, darkened beside the back's edge.
+      if (backEdge > 0) shadow(ctx, backEdge, backEdge - shadowW, EDGE_SHADOW);
       ctx.save();
       ctx.beginPath(); ctx.rect(Math.max(0, backEdge), 0, fold - Math.max(0, backEdge), H); ctx.clip();
       ctx.setTransform(-1, 0, 0, 1, 2 * fold, 0);
@@ -100,11 +110,7 @@ export function canvas(e) {
       ctx.setTransform(1, 0, 0, 1, 0, 0);
       ctx.fillStyle = `rgba(${PAPER},${PAPER},${PAPER},0.75)`;
       ctx.fillRect(0, 0, W, H);
-      const back = ctx.createLinearGradient(fold, 0, Math.max(0, backEdge), 0);
-      back.addColorStop(0, 'rgba(0,0,0,0.3)');
-      back.addColorStop(1, 'rgba(0,0,0,0)');
-      ctx.fillStyle = back;
-      ctx.fillRect(0, 0, W, H);
+      shadow(ctx, fold, fold - Math.max(1, W - fold), BACK_SHADOW);
       ctx.restore();
     },
   };

@@ -1,7 +1,7 @@
 // Image Layer: the image is built up in F brightness layers, darkest first
 // (background elsewhere), then starts again.
 import { luminance } from '../core/pixels.js';
-import { stillPixels, stillCanvas, base, scratchPool } from './common.js';
+import { stillPixels, stillCanvas, base, scratchPool, LUMINANCE_TINT, LUMINANCE_SCALE } from './common.js';
 
 export const allImages = false;
 
@@ -38,10 +38,17 @@ export function canvas(e) {
       if (shown >= frames) return;
       // White where the brightness reaches the layers not yet shown.
       const [mask, m] = temp(0), [layered, b] = temp(1);
-      base(e, m, null);
-      m.filter = `grayscale(1) brightness(${(0.5 * frames) / shown}) contrast(100)`;
-      m.drawImage(first, 0, 0);
+      // The pixel drawing's luminance (see LUMINANCE_TINT) over 256, against
+      // shown / frames.
+      base(e, m, first);
+      m.globalCompositeOperation = 'multiply';
+      m.fillStyle = `rgb(${LUMINANCE_TINT.join(',')})`;
+      m.fillRect(0, 0, W, H);
+      m.globalCompositeOperation = 'copy';
+      m.filter = `grayscale(1) brightness(${((0.5 * frames) / shown) * (255 / 256) / LUMINANCE_SCALE}) contrast(100)`;
+      m.drawImage(mask, 0, 0);
       m.filter = 'none';
+      m.globalCompositeOperation = 'source-over';
       ctx.globalCompositeOperation = 'multiply';
       ctx.filter = 'invert(1)';
       ctx.drawImage(mask, 0, 0);

@@ -1,6 +1,6 @@
 // Quad Pool: four pools of ripples, one per quarter, S x 1% of the shorter
 // side deep; the image's edge pixels repeat.
-import { rippleTable, rippleAt, drawRipples } from './ripples.js';
+import { rippleTable, rippleAt, rippleCanvas } from './ripples.js';
 import { stillPixels, stillCanvas } from './common.js';
 
 export const allImages = false;
@@ -58,5 +58,5 @@ export function canvas(e) {
     const x0 = i ? hw : 0, y0 = j ? hh : 0, w = i ? W - hw : hw, h = j ? H - hh : hh;
     return [x0 + w / 2, y0 + h / 2, [x0, y0, w, h]];
   });
-  return { draw: (ctx, k) => drawRipples(e, ctx, k, centres, depth(e), wavelength(e)) };
+  return rippleCanvas(e, centres, depth(e), wavelength(e));
 }

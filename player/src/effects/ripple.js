@@ -1,7 +1,7 @@
 // Ripple: circular ripples spreading from the centre, S x 1.5% of the
 // shorter side deep; the image's edge pixels repeat.
 import { radii } from '../core/pixels.js';
-import { rippleTable, rippleAt, radialScale, drawRipples } from './ripples.js';
+import { rippleTable, rippleAt, radialScale, rippleCanvas } from './ripples.js';
 import { stillPixels, stillCanvas } from './common.js';
 
 export const allImages = false;
@@ -32,5 +32,5 @@ export function canvas(e) {
   const { W, H } = e;
   if (isStill(e)) return stillCanvas(e);
   const centres = [[W / 2, H / 2, [0, 0, W, H]]];
-  return { draw: (ctx, k) => drawRipples(e, ctx, k, centres, depth(e), wavelength(e)) };
+  return rippleCanvas(e, centres, depth(e), wavelength(e));
 }

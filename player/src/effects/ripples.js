@@ -1,6 +1,7 @@
 // Circular ripples round a centre: shared by Quad Pool and Ripple.
 import { TAU, envelope } from '../core/timing.js';
 import { base } from './common.js';
+import { fillRings, paddedImage } from './rings.js';
 
 // Ripple table: samples pulled along the radius by a sine of the distance.
 export function rippleTable(size, amplitude, wavelength, phase) {
@@ -34,23 +35,37 @@ export function radialScale(out, src, W, H, cx, cy, r, table) {
   }
 }
 
-// The canvas drawing: in square tiles, each the image's piece scaled about
-// the centre (as at the tile's middle), drawn from a source rectangle.
-// centres: [ox, oy, [x0, y0, w, h]] per pool.
-export function drawRipples(e, ctx, k, centres, amplitude, wavelength) {
-  const first = e.imgs[0], TILE = Math.max(4, Math.round(Math.min(e.W, e.H) / 20));
-  base(e, ctx, first);
-  const [a, phase] = rippleAt(amplitude, k, e.frames);
-  if (a === 0) return;
-  for (const [ox, oy, area] of centres) {
-    const [x0, y0, w, h] = area;
-    for (let y = y0; y < y0 + h; y += TILE) {
-      for (let x = x0; x < x0 + w; x += TILE) {
-        const tw = Math.min(TILE, x0 + w - x), th = Math.min(TILE, y0 + h - y);
-        const r = Math.hypot(x + tw / 2 - ox, y + th / 2 - oy);
-        const f = 1 - (a * Math.sin((TAU * r) / wavelength - phase)) / Math.max(r, 1);
-        ctx.drawImage(first, ox + (x - ox) * f, oy + (y - oy) * f, tw * f, th * f, x, y, tw, th);
+// The canvas drawing: rings round each pool's centre (see rings.js), each
+// the image scaled about the centre by the table at its distance, from an
+// image whose edge pixels repeat as far as the ripples reach beyond it.
+// pools: [ox, oy, [x0, y0, w, h]] per pool, each drawn within its area.
+export function rippleCanvas(e, pools, amplitude, wavelength) {
+  const { W, H, frames } = e, first = e.imgs[0];
+  const pad = Math.ceil(amplitude) + 2;
+  const reach = pools.map(([ox, oy, [x0, y0, w, h]]) =>
+    Math.ceil(Math.hypot(Math.max(ox - x0, x0 + w - ox), Math.max(oy - y0, y0 + h - oy))) + 1);
+  const maps = new Float64Array(4 * (Math.max(...reach) + 1));
+  let padded = null, pattern = null;
+  return {
+    draw(ctx, k) {
+      base(e, ctx, first);
+      const [a, phase] = rippleAt(amplitude, k, frames);
+      if (a === 0) return;
+      if (!pattern) {
+        padded = paddedImage(e, first, W, H, pad);
+        pattern = ctx.createPattern(padded, 'no-repeat');
       }
-    }
-  }
+      const table = rippleTable(Math.max(...reach), a, wavelength, phase);
+      for (let r = 0; r < table.length; r++) maps.set([table[r], 0, 0, table[r]], 4 * r);
+      pools.forEach(([ox, oy, [x0, y0, w, h]], i) => {
+        ctx.save();
+        ctx.beginPath();
+        ctx.rect(x0, y0, w, h);
+        ctx.clip();
+        fillRings(ctx, pattern, ox, oy, reach[i], maps, pad);
+        ctx.restore();
+      });
+    },
+    dispose() { padded = pattern = null; },
+  };
 }

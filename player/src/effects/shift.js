@@ -53,15 +53,22 @@ function shiftColumnWords(out, tmp, W, H, dy, bg) {
   }
 }
 
-// The canvas drawings: strips a few pixels wide, each a call of its own.
-export function stripWidth(W, H) {
-  return Math.max(1, Math.round(Math.min(W, H) / 120));
+// The canvas drawings: each run of neighbouring rows (columns) that shift
+// alike is one call, so that the result is the pixel drawing's.
+export function shiftRows(ctx, img, W, H, dx) {
+  for (let y = 0; y < H;) {
+    let end = y + 1;
+    while (end < H && dx[end] === dx[y]) end++;
+    ctx.drawImage(img, 0, y, W, end - y, dx[y], y, W, end - y);
+    y = end;
+  }
 }
 
-export function shiftRows(ctx, img, W, H, strip, dx) {
-  for (let y = 0; y < H; y += strip) ctx.drawImage(img, 0, y, W, strip, dx[y], y, W, strip);
-}
-
-export function shiftColumns(ctx, img, W, H, strip, dy) {
-  for (let x = 0; x < W; x += strip) ctx.drawImage(img, x, 0, strip, H, x, dy[x], strip, H);
+export function shiftColumns(ctx, img, W, H, dy) {
+  for (let x = 0; x < W;) {
+    let end = x + 1;
+    while (end < W && dy[end] === dy[x]) end++;
+    ctx.drawImage(img, x, 0, end - x, H, x, dy[x], end - x, H);
+    x = end;
+  }
 }

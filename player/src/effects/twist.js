@@ -1,8 +1,9 @@
 // A twist round the centre that winds up and unwinds in F steps: shared by
 // Drain (which also shrinks into the centre) and Whirlpool.
-import { TAU, bump } from '../core/timing.js';
+import { bump } from '../core/timing.js';
 import { radii } from '../core/pixels.js';
 import { stillPixels, stillCanvas, base } from './common.js';
+import { fillRings } from './rings.js';
 
 // Rotation and scale by distance: output (px, py) samples
 // centre + s * rotate(angle(r)) * (px, py); background outside.
@@ -57,37 +58,33 @@ function whirlInto(out, src, W, H, cx, cy, r, cosT, sinT, bg, reach) {
   }
 }
 
-// Rings round the centre, each drawn with its own transform: exact for
-// a mapping that depends on the distance alone, up to the ring's width.
-function rings(ctx, img, ox, oy, maxR, width, transform) {
-  for (let r0 = 0; r0 < maxR; r0 += width) {
-    ctx.save();
-    ctx.beginPath();
-    ctx.arc(ox, oy, r0 + width + 0.5, 0, TAU);
-    // Overlapping a pixel, so that no seam shows between rings.
-    if (r0 > 1) ctx.arc(ox, oy, r0 - 1, 0, TAU, true);
-    ctx.clip();
-    ctx.translate(ox, oy);
-    transform(ctx, r0 + width / 2);
-    ctx.translate(-ox, -oy);
-    ctx.drawImage(img, 0, 0);
-    ctx.restore();
-  }
+// The twist's shape, shared by both drawings.
+function twistShape(shrink, W, H) {
+  const cx = W / 2, cy = H / 2;
+  // The farthest whole distance from the centre, and one beyond it.
+  const maxR = Math.ceil(Math.sqrt(cx * cx + cy * cy)) + 1;
+  // Drain twists the whole image. Whirlpool would reach 0.6 of the shorter
+  // side, but a point twisted there from near the middle of a long edge
+  // comes from outside the image: it reaches half the shorter side, so
+  // that every point it twists comes from within the image.
+  const reach = shrink ? maxR : Math.floor(Math.min(W, H) / 2);
+  // The deepest twist at the centre, in radians.
+  const most = shrink ? 3 * Math.PI : 2.5 * Math.PI;
+  return {
+    cx, cy, maxR, reach,
+    // The twist (radians) at whole distance r when the twist is t of its
+    // deepest (0 at and beyond reach).
+    angle(r, t) {
+      const f = Math.max(0, 1 - r / reach);
+      return most * t * (shrink ? f : f * f);
+    },
+    // Drain shrinks to a twelfth at the deepest point.
+    scale: (t) => (shrink ? 1 / (1 - 0.92 * t) : 1),
+  };
 }
 
 export function twistEffect(shrink) {
   const isStill = (e) => e.frames === 0;
-  // The deepest twist at the centre, in radians.
-  const most = shrink ? 3 * Math.PI : 2.5 * Math.PI;
-  // The twist's share of `most` at distance r of `reach` (0 beyond it).
-  const share = (r, reach) => {
-    const f = Math.max(0, 1 - r / reach);
-    return shrink ? f : f * f;
-  };
-  // Drain shrinks to a twelfth at the deepest point.
-  const scaleAt = (t) => (shrink ? 1 / (1 - 0.92 * t) : 1);
-  // Drain twists the whole image; Whirlpool up to 0.6 of the shorter side.
-  const reachOf = (maxR, W, H) => (shrink ? maxR : Math.min(W, H) * 0.6);
 
   return {
     allImages: false,
@@ -99,40 +96,47 @@ export function twistEffect(shrink) {
     pixels(e) {
       const { srcs, frames, W, H } = e;
       if (isStill(e)) return stillPixels(srcs[0]);
-      const cx = W / 2, cy = H / 2, r = radii(W, H, cx, cy);
-      const maxR = Math.ceil(Math.sqrt(cx * cx + cy * cy)) + 1;
-      const reach = reachOf(maxR, W, H);
+      const { cx, cy, maxR, reach, angle, scale } = twistShape(shrink, W, H);
+      const r = radii(W, H, cx, cy);
       const cosT = new Float64Array(maxR + 1), sinT = new Float64Array(maxR + 1);
       return {
         draw(out, k) {
           const t = bump(k, frames);
           for (let i = 0; i <= maxR; i++) {
-            const angle = most * t * share(i, reach);
-            cosT[i] = Math.cos(angle);
-            sinT[i] = Math.sin(angle);
+            const a = angle(i, t);
+            cosT[i] = Math.cos(a);
+            sinT[i] = Math.sin(a);
           }
-          const scale = scaleAt(t);
-          if (shrink) drainInto(out, srcs[0], W, H, cx, cy, r, cosT, sinT, scale, e.bg, maxR);
+          if (shrink) drainInto(out, srcs[0], W, H, cx, cy, r, cosT, sinT, scale(t), e.bg, maxR);
           else whirlInto(out, srcs[0], W, H, cx, cy, r, cosT, sinT, e.bg, reach);
         },
       };
     },
 
+    // Rings round the centre (see rings.js); outside the image the
+    // background shows, as in the pixel drawing.
     canvas(e) {
       const { frames, W, H } = e, first = e.imgs[0];
       if (isStill(e)) return stillCanvas(e);
-      const cx = W / 2, cy = H / 2, side = Math.min(W, H), maxR = Math.hypot(cx, cy) + 1;
-      const reach = reachOf(maxR, W, H);
+      const { cx, cy, maxR, reach, angle, scale } = twistShape(shrink, W, H);
+      const maps = new Float64Array(4 * (maxR + 1));
+      let pattern = null;
       return {
         draw(ctx, k) {
-          const t = bump(k, frames), scale = scaleAt(t);
+          const t = bump(k, frames), s = scale(t);
           base(e, ctx, shrink && t > 0 ? null : first);
           if (t === 0) return;
-          rings(ctx, first, cx, cy, Math.min(maxR, (shrink ? maxR / scale : reach) + 2), Math.max(2, side / 60), (c, r) => {
-            c.rotate(-most * t * share(r, reach));
-            c.scale(1 / scale, 1 / scale);
-          });
+          if (!pattern) pattern = ctx.createPattern(first, 'no-repeat');
+          // Drain: nothing lies beyond maxR / s; Whirlpool leaves the image
+          // in place from `reach` on.
+          const outer = Math.min(maxR, Math.ceil(shrink ? maxR / s : reach));
+          for (let r = 0; r <= outer; r++) {
+            const a = angle(r, t), c = Math.cos(a) * s, n = Math.sin(a) * s;
+            maps.set([c, -n, n, c], 4 * r);
+          }
+          fillRings(ctx, pattern, cx, cy, outer, maps);
         },
+        dispose() { pattern = null; },
       };
     },
   };

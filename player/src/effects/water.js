@@ -2,7 +2,7 @@
 // F steps, S x 1% of the shorter side deep; the image's edge pixels repeat.
 import { TAU, envelope } from '../core/timing.js';
 import { stillPixels, stillCanvas, base, scratchPool } from './common.js';
-import { waveTable, shiftInto, stripWidth, shiftRows, shiftColumns } from './shift.js';
+import { waveTable, shiftInto, shiftRows, shiftColumns } from './shift.js';
 
 export const allImages = false;
 
@@ -36,15 +36,15 @@ export function pixels(e) {
 export function canvas(e) {
   const { W, H } = e, first = e.imgs[0];
   if (isStill(e)) return stillCanvas(e);
-  const temp = scratchPool(e), strip = stripWidth(W, H);
+  const temp = scratchPool(e);
   return {
     draw(ctx, k) {
       const [dx, dy] = waves(e, k);
       const [t, c] = temp(0);
       base(e, c, first);
-      shiftRows(c, first, W, H, strip, dx);
+      shiftRows(c, first, W, H, dx);
       base(e, ctx, t);
-      shiftColumns(ctx, t, W, H, strip, dy);
+      shiftColumns(ctx, t, W, H, dy);
     },
   };
 }

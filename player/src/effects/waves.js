@@ -4,7 +4,7 @@
 // Each of the three modules is made here with its directions.
 import { TAU, envelope } from '../core/timing.js';
 import { stillPixels, stillCanvas, base, scratchPool } from './common.js';
-import { waveTable, shiftInto, stripWidth, shiftRows, shiftColumns } from './shift.js';
+import { waveTable, shiftInto, shiftRows, shiftColumns } from './shift.js';
 
 export function wavesEffect(across, down) {
   const isStill = (e) => e.frames === 0 || e.speed === 0;
@@ -40,7 +40,7 @@ export function wavesEffect(across, down) {
     canvas(e) {
       const { W, H } = e, first = e.imgs[0];
       if (isStill(e)) return stillCanvas(e);
-      const temp = scratchPool(e), strip = stripWidth(W, H);
+      const temp = scratchPool(e);
       return {
         draw(ctx, k) {
           const [dx, dy] = waves(e, k);
@@ -48,12 +48,12 @@ export function wavesEffect(across, down) {
           if (across) {
             const [t, c] = temp(0);
             base(e, c, null);
-            shiftRows(c, first, W, H, strip, dx);
+            shiftRows(c, first, W, H, dx);
             img = t;
           }
           if (down) {
             base(e, ctx, null);
-            shiftColumns(ctx, img, W, H, strip, dy);
+            shiftColumns(ctx, img, W, H, dy);
           } else {
             base(e, ctx, img);
           }
