@@ -561,10 +561,10 @@ void TMainWindow::buildMenus() {
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   edit->setObjectName(QStringLiteral("editMenu"));
   QUndoStack& steps = m_editor.history().stack();
-  undoAction = steps.createUndoAction(edit, QStringLiteral("Undo"));
+  undoAction = steps.createUndoAction(edit, QStringLiteral("&Undo"));
   undoAction->setObjectName(QStringLiteral("undoMenuItem"));
   undoAction->setShortcut(QKeySequence::Undo);
-  redoAction = steps.createRedoAction(edit, QStringLiteral("Redo"));
+  redoAction = steps.createRedoAction(edit, QStringLiteral("&Redo"));
   redoAction->setObjectName(QStringLiteral("redoMenuItem"));
   redoAction->setShortcuts(redoKeys());
   for (QAction* a : {undoAction, redoAction}) {

@@ -101,7 +101,7 @@ TEST_F(MainWindowTest, CaptionsHintsAndMenus) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> menus = {
       {"&File", {"&New Applet...", "&Open...", "&Reopen", "&Save Applet", "Save Applet &As...", "&Export Animation...",
                  "Open Required Files &Folder", "-", "E&xit"}},
-      {"&Edit", {"Undo", "Redo"}},
+      {"&Edit", {"&Undo", "&Redo"}},
       {"&Options", {"&Browser", "&Advanced"}},
       {"&Help",
        {"&Help", "-", "&Samples", "-", "&Tallowbrook Web Site", "&Get a Cool HTML Editor", "-", "&Internet Update",

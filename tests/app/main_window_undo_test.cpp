@@ -32,8 +32,9 @@ class MainWindowUndoTest : public MainWindowTest {
     ADD_FAILURE() << "no Edit menu";
     return nullptr;
   }
-  std::string undoText() { return window->undoAction->text().toStdString(); }
-  std::string redoText() { return window->redoAction->text().toStdString(); }
+  // The menu's text without its mnemonic mark.
+  std::string undoText() { return window->undoAction->text().remove(QLatin1Char('&')).toStdString(); }
+  std::string redoText() { return window->redoAction->text().remove(QLatin1Char('&')).toStdString(); }
 };
 
 TEST_F(MainWindowUndoTest, EditMenuNamesTheStepAndTheKeysUndoIt) {

@@ -196,7 +196,7 @@ TEST_F(AppletEditorImagesTest, SeveralFilesAtOnceAreAddedInOrder) {
   EXPECT_EQ(doc.imagePaths, (std::vector<std::string>{b, a, c}));
   EXPECT_EQ(view.calls, (std::vector<std::string>{"add b.jpg", "add a.gif", "add c.gif", "rebuild"}));
   for (const char* name : {"a.gif", "b.jpg", "c.gif"})
-    EXPECT_EQ(fx.dir.read(std::string("Required Files/") + name), std::string("picture ") + name) << name;
+    EXPECT_EQ(fx.dir.read(std::string("Required Files/") + name), test::pictureBytes(std::string("picture ") + name)) << name;
   EXPECT_TRUE(doc.modified);
   EXPECT_TRUE(dialogs.messages.empty());
 }

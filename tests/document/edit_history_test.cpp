@@ -15,6 +15,7 @@
 #include "document/project_file.h"
 #include "platform/file_ops.h"
 #include "tests/document/project_test_support.h"
+#include "tests/support/picture_bytes.h"
 #include "tests/support/program_folder_fixture.h"
 
 namespace glx {
@@ -61,7 +62,7 @@ struct Editing {
     project.openFileOne(saved);
   }
 
-  std::string picture(const std::string& name) { return pictures.write(name, "picture " + name); }
+  std::string picture(const std::string& name) { return pictures.write(name, test::pictureBytes("picture " + name)); }
   std::vector<std::string> folders() const {
     std::vector<std::string> both = filesIn(fx.required());
     for (const std::string& name : filesIn(fx.temp())) both.push_back("temp/" + name);
@@ -184,8 +185,8 @@ TEST(EditHistoryTest, FoldersFollowUndoAndRedo) {
   EXPECT_FALSE(fileExists(e.fx.temp() + "moon.jpg"));
   e.stack().undo();
   EXPECT_EQ(e.doc.imageNames, (std::vector<std::string>{"sun.gif", "moon.jpg"}));
-  EXPECT_EQ(readFileBytes(e.fx.required() + "moon.jpg"), "picture moon.jpg");
-  EXPECT_EQ(readFileBytes(e.fx.temp() + "moon.jpg"), "picture moon.jpg");
+  EXPECT_EQ(readFileBytes(e.fx.required() + "moon.jpg"), test::pictureBytes("picture moon.jpg"));
+  EXPECT_EQ(readFileBytes(e.fx.temp() + "moon.jpg"), test::pictureBytes("picture moon.jpg"));
 
   // Two entries may name one copy: undoing the second's add keeps it.
   e.editor.cEffectsChange(0);
