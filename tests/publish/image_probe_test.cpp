@@ -104,7 +104,7 @@ TEST(ImageDecoders, JpegSizeFollowsTheExifOrientation) {
       {"damaged: no byte order", test::withApp1(plain, badOrder), 320, 200},
       {"damaged: orientation as LONG", test::withApp1(plain, asLong), 320, 200},
       {"damaged: identifier alone", test::withApp1(plain, std::string("Exif\0\0", 6)), 320, 200},
-      {"APP1 that is not EXIF", test::withApp1(plain, std::string("http://ns.adobe.com/xap/1.0/\0<x/>", 34)), 320, 200},
+      {"APP1 that is not EXIF", test::withApp1(plain, std::string("http://ns.adobe.com/xap/1.0/\0<x/>", 33)), 320, 200},
       {"first EXIF block counts", test::withExifOrientation(test::withExifOrientation(plain, 3), 6), 200, 320},
   };
   TempDir dir;

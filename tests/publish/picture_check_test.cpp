@@ -19,7 +19,8 @@ namespace glx {
 namespace {
 
 const std::string kPasswd = "root:x:0:0:root:/root:/bin/bash\n";
-const std::string kPng = std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x02\0\0\0", 33);
+constexpr char kPngHead[] = "\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x02\0\0\0";
+const std::string kPng(kPngHead, sizeof kPngHead - 1);
 
 // What a project can name as a picture, and whether the check lets it pass.
 struct ContentCase {
