@@ -131,14 +131,19 @@ bool runJpegDecode(jpeg_decompress_struct* cinfo, JpegErrorManager* err, std::FI
 }
 
 // Whether a JPEG's header up to its first scan decodes.
-bool jpegHeaderDecodes(std::FILE* file, const unsigned char* data, std::size_t size) {
-  jpeg_decompress_struct cinfo;
+// A decompressor whose errors and warnings go to err.
+void prepareJpeg(jpeg_decompress_struct& cinfo, JpegErrorManager& err) {
   std::memset(&cinfo, 0, sizeof cinfo);
-  JpegErrorManager err;
   std::memset(&err, 0, sizeof err);
   cinfo.err = jpeg_std_error(&err.pub);
   err.pub.error_exit = jpegErrorExit;
   err.pub.emit_message = jpegEmitMessage;
+}
+
+bool jpegHeaderDecodes(std::FILE* file, const unsigned char* data, std::size_t size) {
+  jpeg_decompress_struct cinfo;
+  JpegErrorManager err;
+  prepareJpeg(cinfo, err);
   ImageSize result;
   return runJpegDecode(&cinfo, &err, file, data, static_cast<unsigned long>(size), &result, true) &&
          result.width > 0 && result.height > 0;
@@ -146,12 +151,8 @@ bool jpegHeaderDecodes(std::FILE* file, const unsigned char* data, std::size_t s
 
 ImageSize decodeJpeg(std::FILE* file, const unsigned char* data, std::size_t size) {
   jpeg_decompress_struct cinfo;
-  std::memset(&cinfo, 0, sizeof cinfo);
   JpegErrorManager err;
-  std::memset(&err, 0, sizeof err);
-  cinfo.err = jpeg_std_error(&err.pub);
-  err.pub.error_exit = jpegErrorExit;
-  err.pub.emit_message = jpegEmitMessage;
+  prepareJpeg(cinfo, err);
 
   ImageSize result;
   if (runJpegDecode(&cinfo, &err, file, data, static_cast<unsigned long>(size), &result)) return result;
